@@ -1,0 +1,84 @@
+#pragma once
+// The core never opens a window. Message boxes, questions and file dialogs raised from inside the
+// core go through this service; the program installs a Qt implementation, the command-line tool a
+// console one, tests a scripted one.
+
+#include <string>
+#include <vector>
+
+namespace lv {
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+
+// Buttons of a message box, combined as flags.
+enum TMsgDlgBtn : unsigned {
+    mbYes = 1u << 0,
+    mbNo = 1u << 1,
+    mbOK = 1u << 2,
+    mbCancel = 1u << 3,
+    mbAbort = 1u << 4,
+    mbRetry = 1u << 5,
+    mbIgnore = 1u << 6,
+    mbAll = 1u << 7,
+    mbNoToAll = 1u << 8,
+    mbYesToAll = 1u << 9,
+    mbHelp = 1u << 10,
+};
+using TMsgDlgButtons = unsigned;
+
+// The answer of a box.
+enum TModalResult : int {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7,
+    mrAll = 8,
+    mrNoToAll = 9,
+    mrYesToAll = 10,
+};
+
+struct TFileDialogRequest {
+    bool Save = false;
+    std::string Title;
+    std::string Filter;       // "Description|*.ext|Description|*.*"
+    int FilterIndex = 1;      // 1-based, as the platform counts
+    std::string DefaultExt;   // without the dot
+    std::string InitialDir;
+    std::string FileName;
+    bool OverwritePrompt = false;
+    bool HelpButton = false;
+    bool HideReadOnly = true;
+    bool AllowMultiSelect = false;
+    bool FileMustExist = false;
+};
+
+class IPromptService {
+public:
+    virtual ~IPromptService() = default;
+    // Shows a modal box and answers the button chosen (a TModalResult).
+    virtual int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) = 0;
+    // Runs a file dialog; false when cancelled. `files` gets the chosen names.
+    virtual bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) = 0;
+};
+
+// Writes every message to standard error and never waits for input: questions and dialogs
+// answer as a cancel, a box with only OK answers OK.
+class TConsolePromptService : public IPromptService {
+public:
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) override;
+    bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override;
+};
+
+// The installed service (a console one until the program installs its own).
+IPromptService& Prompts();
+// Installs `service` (not owned) and answers the previous one; nullptr restores the console service.
+IPromptService* SetPromptService(IPromptService* service);
+
+// Shorthands.
+int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext = 0);
+
+} // namespace lv

@@ -1,0 +1,218 @@
+#pragma once
+// Data storages and their clients: a storage holds a data block and a setup block, tells its
+// clients (in attachment order) when they are attached, detached, or when a block changed, and
+// can follow a measuring device. With AutoFree on, a storage frees itself when its last client
+// leaves, so a trace lives exactly as long as something shows it.
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "trace/Component.h"
+#include "trace/Variant.h"
+
+namespace lv {
+
+constexpr int kParamCount = 144;
+constexpr int32_t kParamBlockSize = 2304; // 144 variants of 16 bytes, as the block is sized
+constexpr int32_t kSampleSize = 8;        // one 64-bit float level
+
+using TParamBlock = std::vector<TVariant>; // always kParamCount entries
+
+// What a descriptor points at.
+enum class TDataKind : uint8_t { Bytes, Samples, Params };
+
+// The data descriptor passed between storages, devices, converters and clients: Size bytes at
+// Data. A sample block is Size/8 levels in dB (64-bit floats); a parameter block is the 144
+// parameter variants. `Holder` owns or pins the bytes; a descriptor without one borrows them.
+struct TDataStruct {
+    int32_t Size = 0;
+    void* Data = nullptr;
+    TDataKind Kind = TDataKind::Bytes;
+    std::shared_ptr<const void> Holder;
+
+    int32_t SampleCount() const { return Size > 0 ? Size / kSampleSize : 0; }
+    const double* Samples() const { return Kind == TDataKind::Samples ? static_cast<const double*>(Data) : nullptr; }
+    double* MutableSamples() { return Kind == TDataKind::Samples ? static_cast<double*>(Data) : nullptr; }
+    TParamBlock* Params() const { return Kind == TDataKind::Params ? static_cast<TParamBlock*>(Data) : nullptr; }
+};
+using PDataStruct = std::unique_ptr<TDataStruct>;
+
+// A zeroed descriptor (both fields 0).
+PDataStruct MakeEmptyDataStruct();
+// A descriptor owning n zeroed samples.
+PDataStruct MakeSampleBlock(int32_t n);
+// A descriptor owning n samples copied from `values`.
+PDataStruct MakeSampleBlock(const double* values, int32_t n);
+// A descriptor owning a parameter block of 144 empty parameters (Size 2304).
+PDataStruct MakeParamBlock();
+// Absent, Size not positive, Data absent, or all of its contents zero (every parameter empty).
+bool IsEmptyData(const TDataStruct* d);
+
+enum TStorageNotifyAction : uint8_t {
+    snaNone = 0,
+    snaAttached = 1,
+    snaDetached = 2,
+    snaDataChanged = 3,
+    snaSetupChanged = 4,
+    snaDestroying = 5,
+};
+
+class TIDataStorage;
+class TIDataClient;
+
+// What a storage needs of a measuring device. No concrete device is built in.
+class TIDevice {
+public:
+    virtual ~TIDevice() = default;
+    virtual uint32_t RegisterStorage(TIDataStorage* storage) = 0;
+    virtual uint32_t UnregisterStorageById(uint32_t id) = 0;
+    virtual bool HasDeviceSetup() const = 0;
+    virtual bool HasDeviceData() const = 0;
+    virtual bool Connected() const = 0;
+    virtual PDataStruct LockData() = 0;
+    virtual PDataStruct LockSetup() = 0;
+    virtual void UnlockData() = 0;
+    virtual void UnlockSetup() = 0;
+    virtual TVariant RequestParam(int index) = 0;
+};
+
+extern const char* const kMsgNotEnoughMemory; // "Недостаточно памяти для размещения данных"
+
+class TIDataStorage : public TComponent {
+public:
+    using TDeviceNotifyEvent = std::function<void(TIDataStorage* sender, TIDevice* device, TStorageNotifyAction& action)>;
+    using TDataEvent = std::function<void(TIDataStorage* sender, TDataStruct* data)>;
+
+    explicit TIDataStorage(TComponent* owner = nullptr);
+    ~TIDataStorage() override;
+    std::string ClassName() const override { return "TIDataStorage"; }
+
+    virtual void DeviceNotify(TIDevice* device, TStorageNotifyAction& action);
+    virtual void DoDeviceNotify(TIDevice* device, TStorageNotifyAction& action);
+    virtual void SetActive(bool value);
+    virtual void SetInputDevice(TIDevice* value);
+    virtual int AddClient(TIDataClient* client);
+    virtual int RemoveClient(TIDataClient* client);
+    virtual int DeleteClient(int index);
+    virtual void NotifyClients(TStorageNotifyAction action);
+    virtual PDataStruct MakeDataStruct();
+    virtual PDataStruct MakeSetupStruct();
+    virtual void SetData(const TDataStruct* data);
+    virtual void SetSetup(const TDataStruct* data);
+    virtual std::string GetUniqueName() const;
+    // Called inside a failing operation with its exception; may replace it. True abandons the
+    // operation silently, false makes the caller raise `error`.
+    virtual bool HandleAllocError(std::exception_ptr& error);
+    virtual double GetBound(int kind);
+    virtual double GetStep();
+    virtual double GetOrigin();
+    virtual std::string GetComment();
+    virtual void SetComment(const std::string& s);
+    virtual int GetLastIndex();
+    virtual void SetLastIndex(int value);
+    virtual uint8_t GetDisplayMethod();
+    virtual void SetDisplayMethod(uint8_t value);
+    virtual TVariant GetParam(int index);
+    virtual std::string GetFileName();
+    virtual bool IsReady() const;
+    virtual PDataStruct LockData();
+    virtual PDataStruct LockSetup();
+    virtual void UnlockData();
+    virtual void UnlockSetup();
+    virtual void DataArrived(const TDataStruct* data);
+    virtual void SetupArrived(const TDataStruct* data);
+    virtual void SetupChanged();
+    virtual void DataChanged();
+    virtual void Accept(int kind);
+    virtual void SuspendDevice(bool resume);
+    virtual bool LoadFromFile(const std::string& fileName, bool useDialog);
+    virtual bool SaveToFile(const std::string& fileName, bool toCurrent);
+
+    bool Active() const { return m_active; }
+    TIDevice* InputDevice() const { return m_inputDevice; }
+    uint32_t DeviceHandle() const { return m_deviceHandle; }
+    bool AutoFree() const { return m_autoFree; }
+    void SetAutoFree(bool v) { m_autoFree = v; }
+    int SuspendCount() const { return m_suspendCount; }
+    bool PendingNotify() const { return m_pendingNotify; }
+    int BusyCount() const { return m_busyCount; }
+    bool DataPresent() const { return m_dataPresent; }
+    bool SetupPresent() const { return m_setupPresent; }
+    bool DataAccepted() const { return m_dataAccepted; }
+    bool SetupAccepted() const { return m_setupAccepted; }
+    int ClientCount() const { return static_cast<int>(m_clients.size()); }
+    TIDataClient* Client(int index) const { return m_clients.at(static_cast<size_t>(index)); }
+    int IndexOfClient(const TIDataClient* client) const;
+
+    TDeviceNotifyEvent OnDeviceNotify;
+    TDataEvent OnDataChanged;
+    TDataEvent OnSetupChanged;
+
+protected:
+    // Raises BusyCount for its lifetime; when the outermost guard ends with AutoFree on and no
+    // client left, the storage frees itself. Declare it first in any operation that runs client
+    // code and touches the storage afterwards, so that nothing of the storage is used after it.
+    class TBusyGuard {
+    public:
+        explicit TBusyGuard(TIDataStorage* s) : m_s(s) { ++m_s->m_busyCount; }
+        ~TBusyGuard();
+        TBusyGuard(const TBusyGuard&) = delete;
+        TBusyGuard& operator=(const TBusyGuard&) = delete;
+
+    private:
+        TIDataStorage* m_s;
+    };
+
+    bool m_dataPresent = false;
+    bool m_setupPresent = false;
+    bool m_dataAccepted = false;
+    bool m_setupAccepted = false;
+
+private:
+    std::vector<TIDataClient*> m_clients;
+    uint32_t m_deviceHandle = 0;
+    bool m_active = false;
+    TIDevice* m_inputDevice = nullptr;
+    int m_suspendCount = 0;
+    bool m_savedActive = false;
+    bool m_pendingNotify = false;
+    bool m_autoFree = true;
+    int m_busyCount = 0;
+    bool m_destroying = false;
+    bool m_clientLeft = false; // a client left since the outermost guard began
+};
+
+class TIDataClient {
+public:
+    using TNotifyEvent = std::function<void(TIDataClient* sender, TIDataStorage* storage, TStorageNotifyAction& action)>;
+
+    TIDataClient() = default;
+    virtual ~TIDataClient();
+    TIDataClient(const TIDataClient&) = delete;
+    TIDataClient& operator=(const TIDataClient&) = delete;
+
+    virtual void SetStorage(TIDataStorage* newStorage);
+    virtual void Notify(TIDataStorage* sender, TStorageNotifyAction& action);
+    virtual std::string GetFileName();
+    virtual bool LoadFromFile(const std::string& fileName, bool useDialog);
+    virtual bool SaveToFile(const std::string& fileName, bool toCurrent);
+
+    TIDataStorage* Storage() const { return m_storage; }
+    bool HasData() const { return m_hasData; }
+    bool Enabled() const { return m_enabled; }
+    void SetEnabled(bool v) { m_enabled = v; }
+
+    TNotifyEvent OnNotify;
+
+private:
+    friend class TIDataStorage;
+    TIDataStorage* m_storage = nullptr;
+    bool m_hasData = false;
+    bool m_enabled = true;
+};
+
+} // namespace lv

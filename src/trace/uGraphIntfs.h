@@ -1,0 +1,140 @@
+#pragma once
+// TRDataStorage: one reflectogram trace in memory. The data block is the samples (levels in dB at
+// equally spaced distances), the setup block the 144 parameters. The store computes the
+// measurement results between the markers and loads and saves itself through the converters of
+// the format registry: its own "TRA" converter, and a fresh "Bellcore" one for ".sor" files.
+
+#include <cstdint>
+#include <memory>
+#include <atomic>
+#include <optional>
+#include <string>
+
+#include "trace/DateTime.h"
+#include "trace/TraceParams.h"
+#include "trace/uDeviceIntfs.h"
+
+namespace lv {
+
+class IFileFormat;
+
+extern const char* const kMsgNotEnoughDataToSave;
+extern const char* const kMsgCannotUnpinData;
+extern const char* const kMsgCannotReadFile;  // "Не удается прочитать файл \"%s\"."
+extern const char* const kMsgCannotWriteFile; // "Не удается записать файл \"%s\"."
+
+// The named text fields, in order: five of parameter 136, then seven of parameter 137.
+extern const char* const kTextFieldNames[12];
+
+// True when the last path component ends in ".sor" in any letter case.
+bool HasSorExtension(const std::string& fileName);
+
+class TRDataStorage : public TIDataStorage {
+public:
+    explicit TRDataStorage(TComponent* owner = nullptr);
+    ~TRDataStorage() override;
+    std::string ClassName() const override { return "TRDataStorage"; }
+
+    // --- operations of the storage base, as a trace implements them
+    void DoDeviceNotify(TIDevice* device, TStorageNotifyAction& action) override;
+    PDataStruct MakeDataStruct() override;
+    PDataStruct MakeSetupStruct() override;
+    void SetData(const TDataStruct* data) override;
+    void SetSetup(const TDataStruct* data) override;
+    bool HandleAllocError(std::exception_ptr& error) override;
+    double GetBound(int kind) override;
+    double GetStep() override;
+    double GetOrigin() override;
+    std::string GetComment() override;
+    void SetComment(const std::string& s) override;
+    int GetLastIndex() override;
+    void SetLastIndex(int value) override;
+    uint8_t GetDisplayMethod() override;
+    void SetDisplayMethod(uint8_t value) override;
+    TVariant GetParam(int index) override;
+    std::string GetFileName() override;
+    void UnlockData() override;
+    bool LoadFromFile(const std::string& fileName, bool useDialog) override;
+    bool SaveToFile(const std::string& fileName, bool toCurrent) override;
+
+    // --- operations added by the trace store
+    virtual double GetCursor();            // km, -1 for none
+    virtual void SetCursor(double valueKm); // no recalculation, no notification
+    // Shows the exception being handled (if any) in an error box with OK and Help; answers the box.
+    virtual int ShowError(int helpContext);
+    virtual void Recalculate();
+
+    void GetCaption(std::string& s);
+    std::string Caption() { std::string s; GetCaption(s); return s; }
+    double GetMarker(int index);               // 0..2 M1..M3, 3..5 Y1..Y3; km, -1 for none
+    void SetMarker(int index, double valueKm);  // recalculates, no notification
+    int GetApproximation();
+    void SetApproximation(int value);
+    void SetRefIndex(double value);
+    void SetReference(double valueKm);
+    double GetReference();
+    void GetTextField(const std::string& name, std::string& s);
+    std::string TextField(const std::string& name) { std::string s; GetTextField(name, s); return s; }
+    void SetTextField(const std::string& name, const std::string& s);
+    void ResetParams();
+
+    // Direct access to a parameter of the block (no device request, no conversion).
+    const TVariant& Param(int index) const;
+    // Sets a parameter without notification or recalculation (the converters' and tests' door).
+    void SetParam(int index, const TVariant& value);
+    // The store's own "TRA" converter.
+    IFileFormat* Converter() const { return m_converter.get(); }
+
+    // --- results (kinds 1..10 and 12..15 are read by number through the main data item)
+    double Length12 = 0, SectionLoss12 = 0, Length23 = 0, SectionLoss23 = 0;
+    double Slope12 = 0, Intercept12 = 0, Slope23 = 0, Intercept23 = 0;
+    double JointLoss = 0;
+    double WaveLengthUm = 0;
+    double AttenuatorDb = 0;
+    int32_t PulseNs = 0;
+    int32_t AverageCount = 0;
+    double RefIndex = 0;
+    double RangeKm = 0;
+    std::string AverageModeText;
+    double ReferenceKm = 0;
+    TDateTime MeasuredAt = 0;
+
+    bool Calculating() const { return m_calculating; }
+    int LoadingCount() const { return m_loadingCount; }
+    bool LoadedAsSor() const { return m_loadedAsSor; }
+    const std::string& SorFileName() const { return m_sorFileName; }
+
+protected:
+    // A fresh converter for a ".sor" file (the registry's "Bellcore"), raise-errors on.
+    virtual std::unique_ptr<IFileFormat> MakeSorConverter();
+
+private:
+    struct Section {
+        double length = 0, loss = 0, slope = 0, intercept = 0;
+    };
+    void fitSection(double a, double b, double c, double d, Section& s);
+    bool twoPointFit(const double* p, int n, double a, double b, Section& s);
+    void leastSquaresFit(const double* p, int n, double a, double b, Section& s);
+    std::optional<double> levelAt(const double* p, int n, double x);
+    void computeSettingsResults();
+    void resetMarkerArrays();
+    TVariant& param(int index) { return (*m_params)[static_cast<size_t>(index)]; }
+    void sampleRangeChanged() { m_boundsValid = false; }
+    int sampleCount() const;
+    int showError(const std::exception_ptr& error, int helpContext);
+    TDataStruct ownParams() const;
+
+    std::shared_ptr<TParamBlock> m_params;
+    std::unique_ptr<IFileFormat> m_converter;
+    int m_converterHandle = 0;
+    std::atomic<int> m_loadingCount{0};
+    bool m_calculating = false;
+    bool m_loadedAsSor = false;
+    std::string m_sorFileName;
+
+    // Lowest and highest sample, computed once per sample block.
+    bool m_boundsValid = false;
+    double m_minLevel = 0, m_maxLevel = 0;
+};
+
+} // namespace lv
