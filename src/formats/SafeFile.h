@@ -1,0 +1,27 @@
+#pragma once
+// Files are never half-written: a new content goes to a temporary file in the target's folder
+// (its space reserved first, so a full disk is an error and never a SIGBUS), is flushed, and is
+// renamed over the target. A failure leaves the old file byte-identical and no temporary file.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lv {
+
+extern const char* const kMsgCannotOpenFile;  // "Не удается открыть файл \"%s\""
+extern const char* const kMsgCannotSaveFile;  // "Не удается записать файл \"%s\""
+
+// Reads the whole file into memory (a file cut by another program meanwhile cannot hurt).
+// Raises EFileError "Не удается открыть файл \"<path>\"" with errno.
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
+
+// Replaces `path` with `size` bytes that `fill` writes into a zeroed buffer mapped onto the
+// temporary file. Raises EFileError "Не удается записать файл \"<path>\"" with errno; an exception
+// from `fill` propagates after the temporary file is removed.
+void WriteFileReplacing(const std::string& path, size_t size, const std::function<void(uint8_t* dst)>& fill);
+void WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);
+
+} // namespace lv
