@@ -11,16 +11,20 @@ const char* const kMsgTRANoMemory = "Недостаточно памяти дл�
 const char* const kMsgTRAUnknownFormat = "Неизвестный формат данных, отличный от TRA или Setup";
 const char* const kMsgTRAUnknownError = "Неизвестная ошибка при манипулировании структурами TRA или Setup";
 const char* const kMsgTRABadChecksum = "\r\nНеверная контрольная сумма";
-const char* const kMsgTRAChecksumUnreadable = "Обнаружен неверный формат данных при вычислении контрольной суммы";
+const char* const kMsgTRAChecksumUnreadable =
+    "Обнаружен неверный формат данных при вычислении контрольной суммы";
 const char* const kMsgTRANullPointer = "\r\nПустой указатель на структуру ";
 const char* const kMsgTRABlockNoMemory = "Недостаточно памяти для размещения структуры";
+const char* const kMsgTRAPropertyType = "Неизвестный тип свойства при формировании TRA или Setup структуры";
 
 namespace {
 std::string withFirst(const char* head, const std::string& first) {
     return first.empty() ? std::string(head) : std::string(head) + ". " + first;
 }
 
-[[noreturn]] void malformed(const std::string& first = {}) { throw EInvalidDataFormat(first); }
+[[noreturn]] void malformed(const std::string& first = {}) {
+    throw EInvalidDataFormat(first);
+}
 } // namespace
 
 void RaiseTRAError(const std::exception_ptr& error) {
@@ -65,10 +69,11 @@ constexpr std::array<FieldTexts, 5> kFieldTexts = {{
     {{"LSA", "TPA", nullptr}, 2},
 }};
 
-bool sameText3(const uint8_t* field, const char* text) {
+bool fieldMatches(const uint8_t* field, const char* text) {
     // The field's text ends at its zero byte, or after four bytes when it has none.
     size_t len = 0;
-    while (len < 4 && field[len] != 0) ++len;
+    while (len < 4 && field[len] != 0)
+        ++len;
     if (len != std::strlen(text)) return false;
     for (size_t i = 0; i < len; ++i) {
         auto a = static_cast<unsigned char>(field[i]), b = static_cast<unsigned char>(text[i]);
@@ -80,7 +85,7 @@ bool sameText3(const uint8_t* field, const char* text) {
 
 const char* Block1FieldText(TBlock1Text field, uint8_t index) {
     const FieldTexts& f = kFieldTexts[static_cast<size_t>(field)];
-    if (index >= f.Count) throw EConvertError("Неизвестный тип свойства при формировании TRA или Setup структуры");
+    if (index >= f.Count) throw EConvertError(kMsgTRAPropertyType);
     return f.Texts[index];
 }
 
@@ -88,8 +93,8 @@ const char* Block1FieldText(TBlock1Text field, uint8_t index) {
 // tells "HI " (1) from anything else (2).
 uint8_t Block1FieldIndex(TBlock1Text field, const uint8_t* fourBytes) {
     const FieldTexts& f = kFieldTexts[static_cast<size_t>(field)];
-    if (sameText3(fourBytes, f.Texts[0])) return 0;
-    if (f.Count == 3 && sameText3(fourBytes, f.Texts[1])) return 1;
+    if (fieldMatches(fourBytes, f.Texts[0])) return 0;
+    if (f.Count == 3 && fieldMatches(fourBytes, f.Texts[1])) return 1;
     return static_cast<uint8_t>(f.Count - 1);
 }
 
@@ -97,9 +102,11 @@ uint8_t Block1FieldIndex(TBlock1Text field, const uint8_t* fourBytes) {
 // Records and images
 
 TTRARecord::TTRARecord(TTRAKind kind, int32_t sampleBytes) : Kind(kind) {
-    for (int t = 0; t < kTRABlockCount; ++t) Headers[static_cast<size_t>(t)].BlockType = static_cast<int16_t>(t);
+    for (int t = 0; t < kTRABlockCount; ++t)
+        Headers[static_cast<size_t>(t)].BlockType = static_cast<int16_t>(t);
     if (kind == TTRAKind::Setup) {
-        for (int t : kSetupBlockOrder) Present[static_cast<size_t>(t)] = true;
+        for (int t : kSetupBlockOrder)
+            Present[static_cast<size_t>(t)] = true;
         return;
     }
     Present.fill(true);
@@ -118,7 +125,8 @@ const TTRAImage::Block* TTRAImage::Find(int type) const {
 std::unique_ptr<TTRAImage> ReadTRAImage(TTRAKind kind, const uint8_t* data, size_t size) {
     return TRAGuard([&] {
         if (!data)
-            malformed(std::string(kMsgTRANullPointer) + (kind == TTRAKind::Setup ? "PSetupStructPhis" : "PTRAStructPhis"));
+            malformed(std::string(kMsgTRANullPointer) +
+                      (kind == TTRAKind::Setup ? "PSetupStructPhis" : "PTRAStructPhis"));
         auto image = std::make_unique<TTRAImage>();
         image->Kind = kind;
         image->Borrow(data, size);
@@ -143,11 +151,13 @@ std::unique_ptr<TTRAImage> ReadTRAImage(TTRAKind kind, const uint8_t* data, size
             if (b.Type != type) malformed();
             const int32_t fixed = kTRABlockLength[static_cast<size_t>(type)];
             if (fixed >= 0 && b.DataLength != fixed) malformed();
-            if (b.DataLength < 0 || static_cast<uint64_t>(b.DataLength) > size - pos - kTRAHeaderSize) malformed();
+            if (b.DataLength < 0 || static_cast<uint64_t>(b.DataLength) > size - pos - kTRAHeaderSize)
+                malformed();
             const uint8_t* d = h + kTRAHeaderSize;
 
             if (type == 7 || type == 10) {
-                if (GetU16(d) != (sum & 0xFFFF) || static_cast<uint64_t>(static_cast<int64_t>(GetI32(d + 2))) != pos)
+                if (GetU16(d) != (sum & 0xFFFF) ||
+                    static_cast<uint64_t>(static_cast<int64_t>(GetI32(d + 2))) != pos)
                     malformed(kMsgTRABadChecksum);
             } else if (type == 0) {
                 if (!std::memchr(d, 0, static_cast<size_t>(b.DataLength))) malformed(); // no terminator
@@ -158,7 +168,8 @@ std::unique_ptr<TTRAImage> ReadTRAImage(TTRAKind kind, const uint8_t* data, size
             if (i == 0 && kind == TTRAKind::Trace && b.Version > 11) order.insert(order.end(), {9, 10});
 
             const uint64_t next = pos + kTRAHeaderSize + static_cast<uint64_t>(b.DataLength);
-            for (uint64_t p = pos; p < next; ++p) sum += data[p];
+            for (uint64_t p = pos; p < next; ++p)
+                sum += data[p];
             pos = next;
             image->Blocks.push_back(b);
         }
@@ -188,21 +199,34 @@ std::unique_ptr<TTRARecord> TRAImageToRecord(const TTRAImage& image) {
             switch (b.Type) {
             case 0: {
                 const void* z = std::memchr(d, 0, len);
-                record->Comment.assign(reinterpret_cast<const char*>(d), z ? static_cast<size_t>(static_cast<const uint8_t*>(z) - d) : len);
+                record->Comment.assign(reinterpret_cast<const char*>(d),
+                                       z ? static_cast<size_t>(static_cast<const uint8_t*>(z) - d) : len);
                 break;
             }
             case 1:
                 copyFixed(record->Block1);
                 for (int f = btFirst; f <= btApprox; ++f)
-                    record->TextIndex[static_cast<size_t>(f)] =
-                        Block1FieldIndex(static_cast<TBlock1Text>(f), d + kBlock1TextOffset[static_cast<size_t>(f)]);
+                    record->TextIndex[static_cast<size_t>(f)] = Block1FieldIndex(
+                        static_cast<TBlock1Text>(f), d + kBlock1TextOffset[static_cast<size_t>(f)]);
                 break;
-            case 2: copyFixed(record->Block2); break;
-            case 8: copyFixed(record->Block8); break;
-            case 3: record->Block3.assign(d, d + len); break;
-            case 4: record->Block4.assign(d, d + len); break;
-            case 5: record->Block5.assign(d, d + len); break;
-            case 9: record->Block9.assign(d, d + len); break;
+            case 2:
+                copyFixed(record->Block2);
+                break;
+            case 8:
+                copyFixed(record->Block8);
+                break;
+            case 3:
+                record->Block3.assign(d, d + len);
+                break;
+            case 4:
+                record->Block4.assign(d, d + len);
+                break;
+            case 5:
+                record->Block5.assign(d, d + len);
+                break;
+            case 9:
+                record->Block9.assign(d, d + len);
+                break;
             case 6: {
                 size_t i = 0, start = 0;
                 for (size_t p = 0; p < len && i < record->Texts.size(); ++p)
@@ -212,15 +236,20 @@ std::unique_ptr<TTRARecord> TRAImageToRecord(const TTRAImage& image) {
                     }
                 break;
             }
-            case 7: copyFixed(record->Block7); break;
-            case 10: copyFixed(record->Block10); break;
+            case 7:
+                copyFixed(record->Block7);
+                break;
+            case 10:
+                copyFixed(record->Block10);
+                break;
             }
         }
         if (trace) {
             // Blocks 9 and 10 of a version-11 file stay empty; a record written again gets them.
             if (!record->Present[9]) record->Block9.assign(404, 0);
             record->Present[9] = record->Present[10] = true;
-            for (auto& h : record->Headers) h.BlockVersion = kTRAVersion;
+            for (auto& h : record->Headers)
+                h.BlockVersion = kTRAVersion;
         }
         return record;
     });
@@ -233,20 +262,27 @@ const std::vector<int>& layoutOrder(const TTRARecord& r) {
     return r.Kind == TTRAKind::Setup ? setup : trace;
 }
 
-size_t commentLength(const TTRARecord& r) { return std::min(r.Comment.size(), kTRACommentMax); }
+size_t commentLength(const TTRARecord& r) {
+    return std::min(r.Comment.size(), kTRACommentMax);
+}
 
 size_t textsLength(const TTRARecord& r) {
     size_t n = 0;
-    for (const std::string& t : r.Texts) n += t.size() + 1;
+    for (const std::string& t : r.Texts)
+        n += t.size() + 1;
     return n;
 }
 
 size_t dataLength(const TTRARecord& r, int type) {
     switch (type) {
-    case 0: return commentLength(r) + 1;
-    case 3: return r.Block3.size();
-    case 6: return textsLength(r);
-    default: return static_cast<size_t>(kTRABlockLength[static_cast<size_t>(type)]);
+    case 0:
+        return commentLength(r) + 1;
+    case 3:
+        return r.Block3.size();
+    case 6:
+        return textsLength(r);
+    default:
+        return static_cast<size_t>(kTRABlockLength[static_cast<size_t>(type)]);
     }
 }
 } // namespace
@@ -266,7 +302,8 @@ void LayOutTRAImage(const TTRARecord& r, uint8_t* dst, size_t size) {
         if (size != TRAImageSize(r)) throw ETRASetupError(kMsgTRAUnknownError);
         // Blocks of a fixed length must have it (a record is only made by this module and the
         // converter, so a mismatch is a fault, not a file error).
-        if (r.Kind == TTRAKind::Trace && (r.Block4.size() != 1018 || r.Block5.size() != 2256 || r.Block9.size() != 404))
+        if (r.Kind == TTRAKind::Trace &&
+            (r.Block4.size() != 1018 || r.Block5.size() != 2256 || r.Block9.size() != 404))
             throw ETRASetupError(kMsgTRAUnknownError);
         std::memset(dst, 0, size);
         size_t pos = 0;
@@ -280,24 +317,37 @@ void LayOutTRAImage(const TTRARecord& r, uint8_t* dst, size_t size) {
             PutI32(h + 4, static_cast<int32_t>(len));
             uint8_t* d = h + kTRAHeaderSize;
             switch (type) {
-            case 0: std::memcpy(d, r.Comment.data(), len - 1); break;
+            case 0:
+                std::memcpy(d, r.Comment.data(), len - 1);
+                break;
             case 1:
                 std::memcpy(d, r.Block1.data(), r.Block1.size());
                 for (int f = btFirst; f <= btApprox; ++f) {
-                    const char* text = Block1FieldText(static_cast<TBlock1Text>(f), r.TextIndex[static_cast<size_t>(f)]);
+                    const char* text =
+                        Block1FieldText(static_cast<TBlock1Text>(f), r.TextIndex[static_cast<size_t>(f)]);
                     uint8_t* slot = d + kBlock1TextOffset[static_cast<size_t>(f)];
                     std::memcpy(slot, text, 3);
                     slot[3] = 0;
                 }
                 break;
-            case 2: std::memcpy(d, r.Block2.data(), len); break;
-            case 8: std::memcpy(d, r.Block8.data(), len); break;
+            case 2:
+                std::memcpy(d, r.Block2.data(), len);
+                break;
+            case 8:
+                std::memcpy(d, r.Block8.data(), len);
+                break;
             case 3:
                 if (len) std::memcpy(d, r.Block3.data(), len);
                 break;
-            case 4: std::memcpy(d, r.Block4.data(), len); break;
-            case 5: std::memcpy(d, r.Block5.data(), len); break;
-            case 9: std::memcpy(d, r.Block9.data(), len); break;
+            case 4:
+                std::memcpy(d, r.Block4.data(), len);
+                break;
+            case 5:
+                std::memcpy(d, r.Block5.data(), len);
+                break;
+            case 9:
+                std::memcpy(d, r.Block9.data(), len);
+                break;
             case 6: {
                 uint8_t* p = d;
                 for (const std::string& text : r.Texts) {
@@ -314,7 +364,8 @@ void LayOutTRAImage(const TTRARecord& r, uint8_t* dst, size_t size) {
                 break;
             }
             const size_t next = pos + kTRAHeaderSize + len;
-            for (size_t p = pos; p < next; ++p) sum += dst[p];
+            for (size_t p = pos; p < next; ++p)
+                sum += dst[p];
             pos = next;
         }
     });

@@ -24,15 +24,16 @@ namespace lv {
 
 enum class TTRAKind : uint8_t { Setup, Trace };
 
-constexpr int16_t kTRAVersion = 12;      // written into every block
+constexpr int16_t kTRAVersion = 12; // written into every block
 constexpr size_t kTRAHeaderSize = 14;
-constexpr int kTRATextCount = 101;       // texts of block 6
-constexpr size_t kTRACommentMax = 36;    // comment characters (Windows-1251 bytes) written
+constexpr int kTRATextCount = 101;                    // texts of block 6
+constexpr size_t kTRACommentMax = 36;                 // comment characters (Windows-1251 bytes) written
 constexpr int32_t kTRAPlaceholderSampleBytes = 10000; // block 3 of a record the converter makes
-constexpr int kTRABlockCount = 11;       // block types 0..10
+constexpr int kTRABlockCount = 11;                    // block types 0..10
 
 // Fixed data lengths by block type (-1: any length).
-constexpr std::array<int32_t, kTRABlockCount> kTRABlockLength = {-1, 200, 160, -1, 1018, 2256, -1, 7, 418, 404, 7};
+constexpr std::array<int32_t, kTRABlockCount> kTRABlockLength = {-1, 200, 160, -1,  1018, 2256,
+                                                                 -1, 7,   418, 404, 7};
 
 // Block order of each file kind. A TRA whose first block has version 11 or less ends after
 // block 7.
@@ -45,13 +46,17 @@ constexpr std::array<size_t, 5> kBlock1TextOffset = {0, 4, 8, 40, 176};
 
 // --- errors
 
-extern const char* const kMsgTRANoMemory;       // "Недостаточно памяти для размещения структуры TRA или Setup"
-extern const char* const kMsgTRAUnknownFormat;  // "Неизвестный формат данных, отличный от TRA или Setup"
-extern const char* const kMsgTRAUnknownError;   // "Неизвестная ошибка при манипулировании структурами TRA или Setup"
-extern const char* const kMsgTRABadChecksum;    // "\r\nНеверная контрольная сумма"
-extern const char* const kMsgTRAChecksumUnreadable; // "Обнаружен неверный формат данных при вычислении контрольной суммы"
-extern const char* const kMsgTRANullPointer;    // "\r\nПустой указатель на структуру "
-extern const char* const kMsgTRABlockNoMemory;  // "Недостаточно памяти для размещения структуры"
+extern const char* const kMsgTRANoMemory; // "Недостаточно памяти для размещения структуры TRA или Setup"
+extern const char* const kMsgTRAUnknownFormat; // "Неизвестный формат данных, отличный от TRA или Setup"
+extern const char* const
+    kMsgTRAUnknownError; // "Неизвестная ошибка при манипулировании структурами TRA или Setup"
+extern const char* const kMsgTRABadChecksum; // "\r\nНеверная контрольная сумма"
+extern const char* const
+    kMsgTRAChecksumUnreadable; // "Обнаружен неверный формат данных при вычислении контрольной суммы"
+extern const char* const kMsgTRANullPointer; // "\r\nПустой указатель на структуру "
+extern const char* const kMsgTRABlockNoMemory; // "Недостаточно памяти для размещения структуры"
+extern const char* const
+    kMsgTRAPropertyType; // "Неизвестный тип свойства при формировании TRA или Setup структуры"
 
 // Failures of the module that are neither out of memory nor malformed data.
 class ETRASetupError : public Exception {
@@ -89,17 +94,26 @@ template <class F> decltype(auto) TRAGuard(F&& f) {
 // --- the two forms
 
 // Little-endian fields inside block data.
-inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline int16_t GetI16(const uint8_t* p) { return static_cast<int16_t>(GetU16(p)); }
+inline uint16_t GetU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline int16_t GetI16(const uint8_t* p) {
+    return static_cast<int16_t>(GetU16(p));
+}
 inline int32_t GetI32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
                                 (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
 }
-inline void PutU16(uint8_t* p, uint16_t v) { p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8); }
-inline void PutI16(uint8_t* p, int16_t v) { PutU16(p, static_cast<uint16_t>(v)); }
+inline void PutU16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void PutI16(uint8_t* p, int16_t v) {
+    PutU16(p, static_cast<uint16_t>(v));
+}
 inline void PutI32(uint8_t* p, int32_t v) {
     const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(u >> (8 * i));
 }
 
 struct TTRABlockHeader {
@@ -122,10 +136,10 @@ public:
     std::array<uint8_t, 200> Block1{};
     std::array<uint8_t, 160> Block2{};
     std::array<uint8_t, 418> Block8{};
-    std::vector<uint8_t> Block3;                          // TRA: the samples, 2 bytes each
-    std::vector<uint8_t> Block4, Block5, Block9;          // TRA: carried as they are
-    std::array<std::string, kTRATextCount> Texts;         // TRA: block 6, Windows-1251
-    std::array<uint8_t, 7> Block7{}, Block10{};           // checksums, recomputed when laid out
+    std::vector<uint8_t> Block3;                  // TRA: the samples, 2 bytes each
+    std::vector<uint8_t> Block4, Block5, Block9;  // TRA: carried as they are
+    std::array<std::string, kTRATextCount> Texts; // TRA: block 6, Windows-1251
+    std::array<uint8_t, 7> Block7{}, Block10{};   // checksums, recomputed when laid out
 };
 
 // An image (PSetupStructPhis, PTRAStructPhis): the exact bytes of a file and where each block

@@ -136,11 +136,20 @@ void TFileMaping::openFile() {
     const bool r = m_access.Contains(aaRead), w = m_access.Contains(aaWrite);
     int flags = O_CLOEXEC | ((r && w) ? O_RDWR : w ? O_WRONLY : O_RDONLY);
     switch (m_createDisp) {
-    case cdCreateNew: flags |= O_CREAT | O_EXCL; break;
-    case cdCreateAlways: flags |= O_CREAT | O_TRUNC; break;
-    case cdOpenExist: break;
-    case cdOpenAlways: flags |= O_CREAT; break;
-    case cdTruncate: flags |= O_TRUNC; break;
+    case cdCreateNew:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case cdCreateAlways:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case cdOpenExist:
+        break;
+    case cdOpenAlways:
+        flags |= O_CREAT;
+        break;
+    case cdTruncate:
+        flags |= O_TRUNC;
+        break;
     }
     // Cutting a file needs write access (Linux would cut a file opened read-only).
     if ((flags & O_TRUNC) && !w) fail(kMsgCannotOpenFile, EACCES, false);
@@ -208,7 +217,8 @@ void TFileMaping::mapView() {
     if (m_protect == pWrite ? !(m_fdReadable && m_fdWritable) : !m_fdReadable)
         fail(kMsgCannotCreateMap, EACCES, true);
     const int64_t current = CurrentFileSize();
-    const uint64_t size = m_mapMaxSize > 0 ? static_cast<uint64_t>(m_mapMaxSize) : static_cast<uint64_t>(current);
+    const uint64_t size =
+        m_mapMaxSize > 0 ? static_cast<uint64_t>(m_mapMaxSize) : static_cast<uint64_t>(current);
     if (size == 0) fail(kMsgCannotCreateMap, EINVAL, true); // an empty file cannot be mapped
     if (size > static_cast<uint64_t>(current)) {
         if (m_protect != pWrite) fail(kMsgCannotCreateMap, EACCES, true);
@@ -231,7 +241,8 @@ void TFileMaping::mapView() {
     if (length > size - offset) viewFailed(EINVAL);
     int prot = PROT_READ, flags = MAP_SHARED;
     switch (m_mapAccess) {
-    case maRead: break;
+    case maRead:
+        break;
     case maWrite:
     case maAllAccess:
         if (m_protect != pWrite) viewFailed(EACCES);
@@ -290,11 +301,11 @@ void TFileMaping::SetMappingName(const std::string& v) {
     mapSettingChanged();
 }
 
-#define LV_MAP_SETTER(Name, Type, member, changed)                                                         \
-    void TFileMaping::Set##Name(Type v) {                                                                  \
-        if (v == member) return;                                                                           \
-        member = v;                                                                                        \
-        changed();                                                                                         \
+#define LV_MAP_SETTER(Name, Type, member, changed)                                                           \
+    void TFileMaping::Set##Name(Type v) {                                                                    \
+        if (v == member) return;                                                                             \
+        member = v;                                                                                          \
+        changed();                                                                                           \
     }
 LV_MAP_SETTER(MapMaxSize, int64_t, m_mapMaxSize, mapSettingChanged)
 LV_MAP_SETTER(MapOffset, int64_t, m_mapOffset, mapSettingChanged)
@@ -334,7 +345,8 @@ void TFileMaping::Flush() {
 
 void TFileMaping::SetEndOfFile(int64_t size) {
     if (!m_opened) fail(kMsgCannotSaveFile, EBADF, false);
-    if (size < 0 || ::ftruncate(m_fd, static_cast<off_t>(size)) != 0) fail(kMsgCannotSaveFile, size < 0 ? EINVAL : errno, false);
+    if (size < 0 || ::ftruncate(m_fd, static_cast<off_t>(size)) != 0)
+        fail(kMsgCannotSaveFile, size < 0 ? EINVAL : errno, false);
     if (::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) < 0) fail(kMsgCannotSaveFile, errno, false);
     m_fileSize = size;
 }

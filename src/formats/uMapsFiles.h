@@ -38,7 +38,8 @@ template <class E> class TEnumSet {
 public:
     constexpr TEnumSet() = default;
     constexpr TEnumSet(std::initializer_list<E> items) {
-        for (E e : items) m_bits |= bit(e);
+        for (E e : items)
+            m_bits |= bit(e);
     }
     constexpr bool Contains(E e) const { return (m_bits & bit(e)) != 0; }
     constexpr bool Empty() const { return m_bits == 0; }
@@ -56,7 +57,16 @@ using TAccessLevel = TEnumSet<TAccessLevelItem>;
 enum TSharedModeItem { saNone, saDelete, saRead, saWrite };
 using TSharedMode = TEnumSet<TSharedModeItem>;
 enum TCreateDisp { cdCreateNew, cdCreateAlways, cdOpenExist, cdOpenAlways, cdTruncate };
-enum TFileAttrib { faArchive, faCompressed, faHidden, faNormal, faOffLine, faReadOnly, faSystem, faTemporary };
+enum TFileAttrib {
+    faArchive,
+    faCompressed,
+    faHidden,
+    faNormal,
+    faOffLine,
+    faReadOnly,
+    faSystem,
+    faTemporary
+};
 using TFileAttribs = TEnumSet<TFileAttrib>;
 enum TFileFlag {
     ffWriteThrough,
@@ -75,15 +85,16 @@ using TSectionAttribs = TEnumSet<TSectionAttrib>;
 enum TMapAccess { maWrite, maRead, maAllAccess, maCopy };
 
 extern const char* const kMsgCannotOpenForMap; // "Не удается открыть файл \"%s\" для отображения"
-extern const char* const kMsgCannotCreateMap;  // "Не удается создать объект отображения для файла \"%s\""
-extern const char* const kMsgCannotMapView;    // "Не удается отобразить файл \"%s\" в память"
+extern const char* const kMsgCannotCreateMap; // "Не удается создать объект отображения для файла \"%s\""
+extern const char* const kMsgCannotMapView; // "Не удается отобразить файл \"%s\" в память"
 
 class TFileMaping : public TComponent {
 public:
     using TNotifyEvent = std::function<void(TFileMaping* sender)>;
     using TGetDataEvent = std::function<void(TFileMaping* sender, void*& p)>;
     using TSetDataEvent = std::function<void(TFileMaping* sender, const void* p, bool& handled)>;
-    using TSecurityChangeEvent = std::function<void(TFileMaping* sender, const void* newAttribs, void*& oldAttribs)>;
+    using TSecurityChangeEvent =
+        std::function<void(TFileMaping* sender, const void* newAttribs, void*& oldAttribs)>;
 
     explicit TFileMaping(TComponent* owner = nullptr);
     ~TFileMaping() override; // CloseAll; nothing escapes

@@ -16,11 +16,11 @@
 
 namespace lv {
 
-const char* const kMsgTRAPropertyType = "Неизвестный тип свойства при формировании TRA или Setup структуры";
 const char* const kMsgTRATooManySamples = "Трасса содержит %d точек; формат TRA допускает не более 65535. "
                                           "Сохраните трассу в формате Bellcore (*.sor).";
-const char* const kMsgTRALevelRange = "Уровень %s дБ в точке %d вне диапазона формата TRA (от 0 до 65,535 дБ). "
-                                      "Сохраните трассу в формате Bellcore (*.sor).";
+const char* const kMsgTRALevelRange =
+    "Уровень %s дБ в точке %d вне диапазона формата TRA (от 0 до 65,535 дБ). "
+    "Сохраните трассу в формате Bellcore (*.sor).";
 const char* const kMsgTRAFieldRange = "Значение %s параметра %d не помещается в поле формата TRA или Setup "
                                       "(допустимо от %s до %s).";
 
@@ -64,7 +64,9 @@ std::string formatMessage(const char* pattern, const std::vector<std::string>& a
     return out;
 }
 
-[[noreturn]] void propertyTypeError() { throw EConvertError(kMsgTRAPropertyType); }
+[[noreturn]] void propertyTypeError() {
+    throw EConvertError(kMsgTRAPropertyType);
+}
 
 enum class Width { U8, I16, U16, I32 };
 
@@ -113,20 +115,37 @@ public:
         const int64_t v = scaled(index, def, scale);
         int64_t lo = 0, hi = 0;
         switch (w) {
-        case Width::U8: lo = 0, hi = UINT8_MAX; break;
-        case Width::I16: lo = INT16_MIN, hi = INT16_MAX; break;
-        case Width::U16: lo = 0, hi = UINT16_MAX; break;
-        case Width::I32: lo = INT32_MIN, hi = INT32_MAX; break;
+        case Width::U8:
+            lo = 0, hi = UINT8_MAX;
+            break;
+        case Width::I16:
+            lo = INT16_MIN, hi = INT16_MAX;
+            break;
+        case Width::U16:
+            lo = 0, hi = UINT16_MAX;
+            break;
+        case Width::I32:
+            lo = INT32_MIN, hi = INT32_MAX;
+            break;
         }
         if (v < lo || v > hi)
-            throw ETRALimitError(formatMessage(kMsgTRAFieldRange, {formatNumber(number(index, def)), std::to_string(index),
-                                                                   formatNumber(static_cast<double>(lo) * scale),
-                                                                   formatNumber(static_cast<double>(hi) * scale)}));
+            throw ETRALimitError(
+                formatMessage(kMsgTRAFieldRange, {formatNumber(number(index, def)), std::to_string(index),
+                                                  formatNumber(static_cast<double>(lo) * scale),
+                                                  formatNumber(static_cast<double>(hi) * scale)}));
         switch (w) {
-        case Width::U8: *at = static_cast<uint8_t>(v); break;
-        case Width::I16: PutI16(at, static_cast<int16_t>(v)); break;
-        case Width::U16: PutU16(at, static_cast<uint16_t>(v)); break;
-        case Width::I32: PutI32(at, static_cast<int32_t>(v)); break;
+        case Width::U8:
+            *at = static_cast<uint8_t>(v);
+            break;
+        case Width::I16:
+            PutI16(at, static_cast<int16_t>(v));
+            break;
+        case Width::U16:
+            PutU16(at, static_cast<uint16_t>(v));
+            break;
+        case Width::I32:
+            PutI32(at, static_cast<int32_t>(v));
+            break;
         }
     }
 
@@ -158,7 +177,8 @@ public:
         } catch (const Exception&) {
             t = {-1, -1, -1};
         }
-        for (size_t i = 0; i < 3; ++i) PutI32(at + 4 * i, t[i]);
+        for (size_t i = 0; i < 3; ++i)
+            PutI32(at + 4 * i, t[i]);
     }
 
     std::string text(int index, const std::string& def) const {
@@ -192,7 +212,8 @@ int32_t averagingTimeCode(int64_t averages) {
 }
 
 void putRepeated(uint8_t* at, int32_t value, int count) {
-    for (int i = 0; i < count; ++i) PutI32(at + 4 * i, value);
+    for (int i = 0; i < count; ++i)
+        PutI32(at + 4 * i, value);
 }
 
 } // namespace
@@ -245,7 +266,8 @@ void SetDefaultParams(TParamBlock& p) {
     set(prmRESR, int32_t(4));
 }
 
-std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples) {
+std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* params,
+                                              const TDataStruct* samples) {
     return TRAGuard([&] {
         const bool trace = kind == TTRAKind::Trace;
         const Encoder e(params);
@@ -253,7 +275,8 @@ std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* 
         // The samples first: the layout's limits are what a large trace runs into.
         int64_t n = 0;
         if (trace && samples && samples->Data && samples->Size > 0) n = samples->Size / kSampleSize;
-        if (n > kTRAMaxSamples) throw ETRALimitError(formatMessage(kMsgTRATooManySamples, {std::to_string(n)}));
+        if (n > kTRAMaxSamples)
+            throw ETRALimitError(formatMessage(kMsgTRATooManySamples, {std::to_string(n)}));
         auto r = std::make_unique<TTRARecord>(kind, static_cast<int32_t>(2 * n));
         if (trace) {
             const auto* bytes = static_cast<const uint8_t*>(samples ? samples->Data : nullptr);
@@ -262,7 +285,8 @@ std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* 
                 std::memcpy(&level, bytes + i * kSampleSize, sizeof level);
                 auto v = RoundToInt64(level * 1000.0);
                 if (!v || *v < 0 || *v > UINT16_MAX)
-                    throw ETRALimitError(formatMessage(kMsgTRALevelRange, {formatNumber(level), std::to_string(i + 1)}));
+                    throw ETRALimitError(
+                        formatMessage(kMsgTRALevelRange, {formatNumber(level), std::to_string(i + 1)}));
                 PutU16(r->Block3.data() + 2 * i, static_cast<uint16_t>(*v));
             }
         }
@@ -329,7 +353,8 @@ std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* 
         PutI16(p2 + 22, 8);
         PutI16(p2 + 28, 5);
         const int32_t block2Ints[] = {40, 20, 10, 5, 2, 1, 160000};
-        for (size_t i = 0; i < 7; ++i) PutI32(p2 + 32 + 4 * i, block2Ints[i]);
+        for (size_t i = 0; i < 7; ++i)
+            PutI32(p2 + 32 + 4 * i, block2Ints[i]);
         PutI32(p2 + 62, 50000);
         PutI32(p2 + 66, 156250);
         PutI32(p2 + 70, 65536);
@@ -460,7 +485,8 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
         PDataStruct outSamples;
         if (samples) {
             bool anyText = false;
-            for (const std::string& t : r.Texts) anyText = anyText || !t.empty();
+            for (const std::string& t : r.Texts)
+                anyText = anyText || !t.empty();
             if (anyText) {
                 TVariant texts = TVariant::VariantArray(1, kTRATextCount);
                 for (int i = 0; i < kTRATextCount; ++i)
@@ -470,7 +496,8 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
             const auto n = static_cast<int32_t>(r.Block3.size() / 2);
             outSamples = MakeSampleBlock(n);
             double* levels = outSamples->MutableSamples();
-            for (int32_t i = 0; i < n; ++i) levels[i] = GetU16(r.Block3.data() + 2 * i) / 1000.0;
+            for (int32_t i = 0; i < n; ++i)
+                levels[i] = GetU16(r.Block3.data() + 2 * i) / 1000.0;
         }
         params = std::move(out);
         if (samples) *samples = std::move(outSamples);
@@ -498,7 +525,9 @@ const DialogTexts kSaveTrace{"Сохранить файл TRA", "Файлы TRA 
 const DialogTexts kOpenSetup{"Открыть файл настроек", "Файлы настроек (*.set)|*.set|Все фаайлы|*.*"};
 const DialogTexts kSaveSetup{"Сохранить файл настроек", "Файлы настроек (*.set)|*.set|Все файлы|*.*"};
 
-const char* extensionOf(TTRAKind kind) { return kind == TTRAKind::Setup ? ".set" : ".tra"; }
+const char* extensionOf(TTRAKind kind) {
+    return kind == TTRAKind::Setup ? ".set" : ".tra";
+}
 
 // What a record or image given to the converter must be; anything else is "no structure".
 template <class T> const T* structOf(const TFormatRecord* given, TTRAKind kind, const char* name) {
@@ -518,7 +547,8 @@ template <class F> bool TTRAConverter::guarded(F&& body) {
 }
 
 bool TTRAConverter::askFileName(TTRAKind kind, bool save, std::string& name) {
-    const DialogTexts& t = kind == TTRAKind::Setup ? (save ? kSaveSetup : kOpenSetup) : (save ? kSaveTrace : kOpenTrace);
+    const DialogTexts& t =
+        kind == TTRAKind::Setup ? (save ? kSaveSetup : kOpenSetup) : (save ? kSaveTrace : kOpenTrace);
     TFileDialogRequest request;
     request.Save = save;
     request.Title = t.Title;
@@ -602,8 +632,8 @@ bool TTRAConverter::fromBuffer(TTRAKind kind, const uint8_t* buffer, size_t leng
     });
 }
 
-bool TTRAConverter::toBuffer(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples, int32_t& size,
-                             std::vector<uint8_t>& buffer) {
+bool TTRAConverter::toBuffer(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples,
+                             int32_t& size, std::vector<uint8_t>& buffer) {
     size = 0;
     buffer.clear();
     return guarded([&] {
@@ -622,8 +652,8 @@ bool TTRAConverter::toBuffer(TTRAKind kind, const TDataStruct* params, const TDa
     });
 }
 
-bool TTRAConverter::makeRecord(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples, bool defaults,
-                               bool asImage, PFormatRecord& out) {
+bool TTRAConverter::makeRecord(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples,
+                               bool defaults, bool asImage, PFormatRecord& out) {
     return guarded([&] {
         PDataStruct defaultParams, placeholder;
         if (defaults) {
@@ -644,14 +674,15 @@ bool TTRAConverter::makeRecord(TTRAKind kind, const TDataStruct* params, const T
     });
 }
 
-bool TTRAConverter::recordToParams(TTRAKind kind, const TFormatRecord* given, bool isImage, PDataStruct& params,
-                                   PDataStruct* samples) {
+bool TTRAConverter::recordToParams(TTRAKind kind, const TFormatRecord* given, bool isImage,
+                                   PDataStruct& params, PDataStruct* samples) {
     return guarded([&] {
         PDataStruct p, s;
         TRAGuard([&] {
             const bool setup = kind == TTRAKind::Setup;
             if (isImage) {
-                const auto* image = structOf<TTRAImage>(given, kind, setup ? "PSetupStructPhis" : "PTRAStructPhis");
+                const auto* image =
+                    structOf<TTRAImage>(given, kind, setup ? "PSetupStructPhis" : "PTRAStructPhis");
                 TRARecordToParams(*TRAImageToRecord(*image), p, samples ? &s : nullptr);
             } else {
                 const auto* record = structOf<TTRARecord>(given, kind, setup ? "PSetupStruct" : "PTRAStruct");
@@ -668,7 +699,8 @@ bool TTRAConverter::SaveTrace(const TDataStruct* params, const TDataStruct* samp
     return save(TTRAKind::Trace, params, samples);
 }
 
-bool TTRAConverter::SaveTraceAs(const TDataStruct* params, const TDataStruct* samples, const std::string& fileName) {
+bool TTRAConverter::SaveTraceAs(const TDataStruct* params, const TDataStruct* samples,
+                                const std::string& fileName) {
     const std::string old = m_traceFileName;
     m_traceFileName = WithDefaultExtension(fileName, ".tra");
     bool ok = false;
@@ -705,11 +737,14 @@ bool TTRAConverter::LoadTraceFrom(PDataStruct& params, PDataStruct& samples, con
     return ok;
 }
 
-bool TTRAConverter::TraceFromBuffer(const uint8_t* buffer, size_t length, PDataStruct& params, PDataStruct& samples) {
+bool TTRAConverter::TraceFromBuffer(const uint8_t* buffer, size_t length, PDataStruct& params,
+                                    PDataStruct& samples) {
     return fromBuffer(TTRAKind::Trace, buffer, length, params, &samples);
 }
 
-bool TTRAConverter::SaveSetup(const TDataStruct* params) { return save(TTRAKind::Setup, params, nullptr); }
+bool TTRAConverter::SaveSetup(const TDataStruct* params) {
+    return save(TTRAKind::Setup, params, nullptr);
+}
 
 bool TTRAConverter::SaveSetupAs(const TDataStruct* params, const std::string& fileName) {
     const std::string old = m_setupFileName;
@@ -729,7 +764,9 @@ bool TTRAConverter::SetupToBuffer(const TDataStruct* params, int32_t& size, std:
     return toBuffer(TTRAKind::Setup, params, nullptr, size, buffer);
 }
 
-bool TTRAConverter::LoadSetup(PDataStruct& params) { return load(TTRAKind::Setup, params, nullptr); }
+bool TTRAConverter::LoadSetup(PDataStruct& params) {
+    return load(TTRAKind::Setup, params, nullptr);
+}
 
 bool TTRAConverter::LoadSetupFrom(PDataStruct& params, const std::string& fileName) {
     const std::string old = m_setupFileName;
@@ -800,16 +837,20 @@ bool TTRAConverter::FreeSetupRecord(PFormatRecord& record, bool isImage) {
     record.reset();
     return true;
 }
-bool TTRAConverter::ParamsToTraceRecord(const TDataStruct* params, const TDataStruct* samples, PFormatRecord& record) {
+bool TTRAConverter::ParamsToTraceRecord(const TDataStruct* params, const TDataStruct* samples,
+                                        PFormatRecord& record) {
     return makeRecord(TTRAKind::Trace, params, samples, false, false, record);
 }
-bool TTRAConverter::ParamsToTraceImage(const TDataStruct* params, const TDataStruct* samples, PFormatRecord& image) {
+bool TTRAConverter::ParamsToTraceImage(const TDataStruct* params, const TDataStruct* samples,
+                                       PFormatRecord& image) {
     return makeRecord(TTRAKind::Trace, params, samples, false, true, image);
 }
-bool TTRAConverter::TraceRecordToParams(const TFormatRecord* record, PDataStruct& params, PDataStruct& samples) {
+bool TTRAConverter::TraceRecordToParams(const TFormatRecord* record, PDataStruct& params,
+                                        PDataStruct& samples) {
     return recordToParams(TTRAKind::Trace, record, false, params, &samples);
 }
-bool TTRAConverter::TraceImageToParams(const TFormatRecord* image, PDataStruct& params, PDataStruct& samples) {
+bool TTRAConverter::TraceImageToParams(const TFormatRecord* image, PDataStruct& params,
+                                       PDataStruct& samples) {
     return recordToParams(TTRAKind::Trace, image, true, params, &samples);
 }
 bool TTRAConverter::FreeTraceRecord(PFormatRecord& record, bool isImage) {
@@ -817,6 +858,8 @@ bool TTRAConverter::FreeTraceRecord(PFormatRecord& record, bool isImage) {
     return true;
 }
 
-void RegisterTRAFormat() { RegisterFileFormat("TRA", FileFormatClassOf<TTRAConverter>()); }
+void RegisterTRAFormat() {
+    RegisterFileFormat("TRA", FileFormatClassOf<TTRAConverter>());
+}
 
 } // namespace lv

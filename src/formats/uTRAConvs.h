@@ -19,10 +19,10 @@
 
 namespace lv {
 
-extern const char* const kMsgTRAPropertyType; // "Неизвестный тип свойства при формировании TRA или Setup структуры"
-extern const char* const kMsgTRATooManySamples; // "Трасса содержит %d точек; формат TRA допускает не более 65535. ..."
-extern const char* const kMsgTRALevelRange;     // a level outside 0..65,535 dB
-extern const char* const kMsgTRAFieldRange;     // a value that does not fit its field
+extern const char* const
+    kMsgTRATooManySamples; // "Трасса содержит %d точек; формат TRA допускает не более 65535. ..."
+extern const char* const kMsgTRALevelRange; // a level outside 0..65,535 dB
+extern const char* const kMsgTRAFieldRange; // a value that does not fit its field
 
 constexpr int32_t kTRAMaxSamples = 65535;
 
@@ -34,7 +34,8 @@ void SetDefaultParams(TParamBlock& params);
 
 // Encodes parameters (and, for a TRA, samples) into a record. Raises the module's wrapped errors,
 // or ETRALimitError when a value does not fit the layout.
-std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples);
+std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* params,
+                                              const TDataStruct* samples);
 // Decodes a record into a new parameter block and, when `samples` is given, a new sample block.
 void TRARecordToParams(const TTRARecord& record, PDataStruct& params, PDataStruct* samples);
 
@@ -47,13 +48,15 @@ public:
     TTRAConverter() = default;
 
     bool SaveTrace(const TDataStruct* params, const TDataStruct* samples) override;
-    bool SaveTraceAs(const TDataStruct* params, const TDataStruct* samples, const std::string& fileName) override;
+    bool SaveTraceAs(const TDataStruct* params, const TDataStruct* samples,
+                     const std::string& fileName) override;
     bool TraceToBuffer(const TDataStruct* params, const TDataStruct* samples, int32_t& size,
                        std::vector<uint8_t>& buffer) override;
     bool LoadTrace(PDataStruct& params, PDataStruct& samples) override;
     bool LoadTraceFrom(PDataStruct& params, PDataStruct& samples, const std::string& fileName) override;
     // A missing buffer answers false; a malformed one always raises (whatever the switch says).
-    bool TraceFromBuffer(const uint8_t* buffer, size_t length, PDataStruct& params, PDataStruct& samples) override;
+    bool TraceFromBuffer(const uint8_t* buffer, size_t length, PDataStruct& params,
+                         PDataStruct& samples) override;
     bool SaveSetup(const TDataStruct* params) override;
     bool SaveSetupAs(const TDataStruct* params, const std::string& fileName) override;
     bool SetupToBuffer(const TDataStruct* params, int32_t& size, std::vector<uint8_t>& buffer) override;
@@ -72,8 +75,10 @@ public:
     bool SetupRecordToParams(const TFormatRecord* record, PDataStruct& params) override;
     bool SetupImageToParams(const TFormatRecord* image, PDataStruct& params) override;
     bool FreeSetupRecord(PFormatRecord& record, bool isImage) override;
-    bool ParamsToTraceRecord(const TDataStruct* params, const TDataStruct* samples, PFormatRecord& record) override;
-    bool ParamsToTraceImage(const TDataStruct* params, const TDataStruct* samples, PFormatRecord& image) override;
+    bool ParamsToTraceRecord(const TDataStruct* params, const TDataStruct* samples,
+                             PFormatRecord& record) override;
+    bool ParamsToTraceImage(const TDataStruct* params, const TDataStruct* samples,
+                            PFormatRecord& image) override;
     bool TraceRecordToParams(const TFormatRecord* record, PDataStruct& params, PDataStruct& samples) override;
     bool TraceImageToParams(const TFormatRecord* image, PDataStruct& params, PDataStruct& samples) override;
     bool FreeTraceRecord(PFormatRecord& record, bool isImage) override;
@@ -91,7 +96,8 @@ private:
     template <class F> bool guarded(F&& body);
     bool save(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples);
     bool load(TTRAKind kind, PDataStruct& params, PDataStruct* samples);
-    bool fromBuffer(TTRAKind kind, const uint8_t* buffer, size_t length, PDataStruct& params, PDataStruct* samples);
+    bool fromBuffer(TTRAKind kind, const uint8_t* buffer, size_t length, PDataStruct& params,
+                    PDataStruct* samples);
     bool toBuffer(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples, int32_t& size,
                   std::vector<uint8_t>& buffer);
     bool makeRecord(TTRAKind kind, const TDataStruct* params, const TDataStruct* samples, bool defaults,

@@ -16,7 +16,8 @@ namespace {
 
 std::vector<uint8_t> numbered(size_t n) {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>(i * 7 + i / 251);
     return v;
 }
 
@@ -108,7 +109,8 @@ TEST_F(MapsFilesTest, FailuresCarryTheMessageAndTheErrorCode) {
         e.SetMapped(true);
         FAIL();
     } catch (const EFileMapError& err) {
-        EXPECT_EQ(err.Message(), "Не удается создать объект отображения для файла \"" + dir.file("empty.bin") + "\"");
+        EXPECT_EQ(err.Message(),
+                  "Не удается создать объект отображения для файла \"" + dir.file("empty.bin") + "\"");
     }
     EXPECT_TRUE(e.Opened());
     EXPECT_FALSE(e.Mapped());
@@ -223,7 +225,8 @@ TEST_F(MapsFilesTest, WholeFilesAreWrittenThroughATemporaryFile) {
     EXPECT_EQ(ReadFileMapped(path), expected);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"w.bin"});
 
-    EXPECT_THROW(WriteFileMapped(path, 100, [](uint8_t*) { throw std::runtime_error("layout"); }), std::runtime_error);
+    EXPECT_THROW(WriteFileMapped(path, 100, [](uint8_t*) { throw std::runtime_error("layout"); }),
+                 std::runtime_error);
     EXPECT_EQ(lvtest::readBytes(path), expected);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"w.bin"});
 
@@ -232,6 +235,7 @@ TEST_F(MapsFilesTest, WholeFilesAreWrittenThroughATemporaryFile) {
         FAIL();
     } catch (const EFileError& e) {
         EXPECT_EQ(e.ErrorCode(), ENOENT);
-        EXPECT_EQ(e.Message(), "Не удается открыть файл \"" + dir.file("no/such/w.bin") + "\" для отображения");
+        EXPECT_EQ(e.Message(),
+                  "Не удается открыть файл \"" + dir.file("no/such/w.bin") + "\" для отображения");
     }
 }

@@ -37,7 +37,9 @@ struct TRAConverterTest : ::testing::Test {
     TempDir dir;
 };
 
-TParamBlock& P(const PDataStruct& d) { return *d->Params(); }
+TParamBlock& P(const PDataStruct& d) {
+    return *d->Params();
+}
 
 // The data of block `type` in an image.
 const uint8_t* blockData(const std::vector<uint8_t>& img, TTRAKind kind, int type) {
@@ -102,7 +104,8 @@ TEST_F(TRAConverterTest, PositionsAreRoundTripTimesAtTheGroupIndex) {
     P(params)[prmM] = TVariant("not an array");
     const std::vector<uint8_t> brokenImage = encode(TTRAKind::Setup, params);
     const uint8_t* broken = blockData(brokenImage, TTRAKind::Setup, 1);
-    for (size_t off : {56u, 60u, 64u}) EXPECT_EQ(GetI32(broken + off), -1);
+    for (size_t off : {56u, 60u, 64u})
+        EXPECT_EQ(GetI32(broken + off), -1);
 }
 
 TEST_F(TRAConverterTest, FieldRulesBothWays) {
@@ -130,8 +133,8 @@ TEST_F(TRAConverterTest, FieldRulesBothWays) {
         int32_t count;
         int16_t exponent, code;
     };
-    for (Row row : {Row{1, 0, 10}, Row{4, 2, 20}, Row{8, 3, 180}, Row{10, 3, 600}, Row{16, 4, 999}, Row{3000, 11, 999},
-                    Row{65536, 16, 999}}) {
+    for (Row row : {Row{1, 0, 10}, Row{4, 2, 20}, Row{8, 3, 180}, Row{10, 3, 600}, Row{16, 4, 999},
+                    Row{3000, 11, 999}, Row{65536, 16, 999}}) {
         P(params)[prmNUM] = TVariant(row.count);
         const std::vector<uint8_t> bytes = encode(TTRAKind::Setup, params);
         EXPECT_EQ(GetI16(blockData(bytes, TTRAKind::Setup, 1) + 44), row.exponent) << row.count;
@@ -170,10 +173,8 @@ TEST_F(TRAConverterTest, GroupIndexIsTheFirstFieldAboveOne) {
         bool currency;
     };
     const Case cases[] = {
-        {0, 1475000, 0, 1.475, false},
-        {1470000, 0, 0, 1.47, false},
-        {0, 0, 1469000, 1.469, false},
-        {1460000, 1461000, 0, 1.461, false},
+        {0, 1475000, 0, 1.475, false},          {1470000, 0, 0, 1.47, false},
+        {0, 0, 1469000, 1.469, false},          {1460000, 1461000, 0, 1.461, false},
         {1000000, 1000000, 999999, 1.48, true},
     };
     PDataStruct params = lvtest::makeTraceParams();
@@ -242,7 +243,8 @@ TEST_F(TRAConverterTest, RecordsAndImagesHandedOutDecodeBack) {
 
     for (bool isImage : {false, true}) {
         PDataStruct p, s;
-        ASSERT_TRUE(isImage ? conv.TraceImageToParams(image.get(), p, s) : conv.TraceRecordToParams(record.get(), p, s));
+        ASSERT_TRUE(isImage ? conv.TraceImageToParams(image.get(), p, s)
+                            : conv.TraceRecordToParams(record.get(), p, s));
         EXPECT_EQ(P(p)[prmL].AsText(), "Волокно 7, муфта 3");
         ASSERT_EQ(s->SampleCount(), 300);
         EXPECT_EQ(s->Samples()[299], lvtest::makeTraceLevels(300)[299]);
@@ -250,9 +252,11 @@ TEST_F(TRAConverterTest, RecordsAndImagesHandedOutDecodeBack) {
     // A trace record is not a setup record, and nothing is not a record.
     PDataStruct p;
     EXPECT_EQ(errorOf([&] { conv.SetupRecordToParams(record.get(), p); }),
-              "Неизвестный формат данных, отличный от TRA или Setup. \r\nПустой указатель на структуру PSetupStruct");
+              "Неизвестный формат данных, отличный от TRA или Setup. \r\nПустой указатель на структуру "
+              "PSetupStruct");
     EXPECT_EQ(errorOf([&] { conv.SetupImageToParams(nullptr, p); }),
-              "Неизвестный формат данных, отличный от TRA или Setup. \r\nПустой указатель на структуру PSetupStructPhis");
+              "Неизвестный формат данных, отличный от TRA или Setup. \r\nПустой указатель на структуру "
+              "PSetupStructPhis");
     conv.SetRaiseErrors(false);
     EXPECT_FALSE(conv.SetupImageToParams(image.get(), p));
     EXPECT_FALSE(p);
@@ -274,18 +278,21 @@ TEST_F(TRAConverterTest, GeneratedTraceRoundTripsThroughBothFiles) {
     ASSERT_TRUE(reader.LoadTraceFrom(traceParams, traceSamples, dir.file("fibre7.tra")));
     ASSERT_TRUE(reader.LoadSetupFrom(setupParams, dir.file("fibre7.set")));
 
-    const int numbers[] = {prmASU, prmLAM, prmR,   prmPW,  prmIOR, prmAT,  prmFIL, prmNUM, prmDS,
-                           prmPC,  prmAVE, prmSPL, prmBSL, prmEFL, prmLSA, prmDM,  prmYEA, prmMTH,
-                           prmDAY, prmHOU, prmMIN, prmLD,  prmGD,  prmAVD, prmBEEP, prmDOT, prmRM,
-                           prmAS,  prmDU,  prmMD,  prmRESR};
+    const int numbers[] = {prmASU,  prmLAM, prmR,   prmPW,  prmIOR, prmAT,  prmFIL, prmNUM,
+                           prmDS,   prmPC,  prmAVE, prmSPL, prmBSL, prmEFL, prmLSA, prmDM,
+                           prmYEA,  prmMTH, prmDAY, prmHOU, prmMIN, prmLD,  prmGD,  prmAVD,
+                           prmBEEP, prmDOT, prmRM,  prmAS,  prmDU,  prmMD,  prmRESR};
     for (const PDataStruct* back : {&traceParams, &setupParams}) {
         const TParamBlock& in = P(params);
         const TParamBlock& out = P(*back);
-        for (int i : numbers) EXPECT_DOUBLE_EQ(out[i].AsDouble(), in[i].AsDouble()) << "parameter " << i;
+        for (int i : numbers)
+            EXPECT_DOUBLE_EQ(out[i].AsDouble(), in[i].AsDouble()) << "parameter " << i;
         // Positions pass through times of 10 ps: back within a millimetre.
-        for (int i : {prmCU, prmREF}) EXPECT_NEAR(out[i].AsDouble(), in[i].AsDouble(), 1e-3) << i;
+        for (int i : {prmCU, prmREF})
+            EXPECT_NEAR(out[i].AsDouble(), in[i].AsDouble(), 1e-3) << i;
         for (int a : {prmM, prmY})
-            for (int e = 1; e <= 3; ++e) EXPECT_NEAR(out[a].Element(e).AsDouble(), in[a].Element(e).AsDouble(), 1e-3);
+            for (int e = 1; e <= 3; ++e)
+                EXPECT_NEAR(out[a].Element(e).AsDouble(), in[a].Element(e).AsDouble(), 1e-3);
         EXPECT_EQ(out[prmL].AsText(), in[prmL].AsText());
     }
     for (int e = 1; e <= 101; ++e)
@@ -303,10 +310,15 @@ TEST_F(TRAConverterTest, GeneratedTraceRoundTripsThroughBothFiles) {
 
 TEST_F(TRAConverterTest, FileNamesGetTheDefaultExtensionOnlyWithoutOne) {
     const std::pair<const char*, const char*> cases[] = {
-        {"a/name", "a/name.tra"}, {"a/name.", "a/name."},   {"a/name.dat", "a/name.dat"},
-        {"dir.x/name", "dir.x/name.tra"}, {"", ""}, {"c:\\dir.x\\name", "c:\\dir.x\\name.tra"},
+        {"a/name", "a/name.tra"},
+        {"a/name.", "a/name."},
+        {"a/name.dat", "a/name.dat"},
+        {"dir.x/name", "dir.x/name.tra"},
+        {"", ""},
+        {"c:\\dir.x\\name", "c:\\dir.x\\name.tra"},
     };
-    for (auto [in, out] : cases) EXPECT_EQ(WithDefaultExtension(in, ".tra"), out) << in;
+    for (auto [in, out] : cases)
+        EXPECT_EQ(WithDefaultExtension(in, ".tra"), out) << in;
 
     PDataStruct params = lvtest::makeTraceParams();
     PDataStruct samples = lvtest::makeTraceSamples(100);
@@ -344,20 +356,32 @@ TEST_F(TRAConverterTest, TheLayoutsLimitsAreRefusedAndNothingIsWritten) {
     };
     const Case cases[] = {
         {[](PDataStruct&, std::vector<double>& l) { l.resize(100000, 1.0); },
-         "Трасса содержит 100000 точек; формат TRA допускает не более 65535. Сохраните трассу в формате Bellcore (*.sor)."},
+         "Трасса содержит 100000 точек; формат TRA допускает не более 65535. Сохраните трассу в формате "
+         "Bellcore (*.sor)."},
         {[](PDataStruct&, std::vector<double>& l) { l.resize(65536, 1.0); },
-         "Трасса содержит 65536 точек; формат TRA допускает не более 65535. Сохраните трассу в формате Bellcore (*.sor)."},
+         "Трасса содержит 65536 точек; формат TRA допускает не более 65535. Сохраните трассу в формате "
+         "Bellcore (*.sor)."},
         {[](PDataStruct&, std::vector<double>& l) { l[3] = -0.5; },
-         "Уровень -0,5 дБ в точке 4 вне диапазона формата TRA (от 0 до 65,535 дБ). Сохраните трассу в формате Bellcore (*.sor)."},
+         "Уровень -0,5 дБ в точке 4 вне диапазона формата TRA (от 0 до 65,535 дБ). Сохраните трассу в "
+         "формате Bellcore (*.sor)."},
         {[](PDataStruct&, std::vector<double>& l) { l[0] = 65.5355; },
-         "Уровень 65,5355 дБ в точке 1 вне диапазона формата TRA (от 0 до 65,535 дБ). Сохраните трассу в формате Bellcore (*.sor)."},
+         "Уровень 65,5355 дБ в точке 1 вне диапазона формата TRA (от 0 до 65,535 дБ). Сохраните трассу в "
+         "формате Bellcore (*.sor)."},
         {[](PDataStruct&, std::vector<double>& l) { l[9] = std::nan(""); },
-         "Уровень nan дБ в точке 10 вне диапазона формата TRA (от 0 до 65,535 дБ). Сохраните трассу в формате Bellcore (*.sor)."},
-        {[](PDataStruct& p, std::vector<double>&) { P(p)[prmLAM] = TVariant(int32_t(4000)); },
-         "Значение 4000 параметра 2 не помещается в поле формата TRA или Setup (допустимо от -3276,8 до 3276,7)."},
-        {[](PDataStruct& p, std::vector<double>&) { P(p)[prmMTH] = TVariant(int32_t(300)); },
+         "Уровень nan дБ в точке 10 вне диапазона формата TRA (от 0 до 65,535 дБ). Сохраните трассу в "
+         "формате Bellcore (*.sor)."},
+        {[](PDataStruct& p, std::vector<double>&) {
+             P(p)[prmLAM] = TVariant(int32_t(4000));
+         },
+         "Значение 4000 параметра 2 не помещается в поле формата TRA или Setup (допустимо от -3276,8 до "
+         "3276,7)."},
+        {[](PDataStruct& p, std::vector<double>&) {
+             P(p)[prmMTH] = TVariant(int32_t(300));
+         },
          "Значение 300 параметра 23 не помещается в поле формата TRA или Setup (допустимо от 0 до 255)."},
-        {[](PDataStruct& p, std::vector<double>&) { P(p)[prmSPL] = TVariant(-0.2); },
+        {[](PDataStruct& p, std::vector<double>&) {
+             P(p)[prmSPL] = TVariant(-0.2);
+         },
          "Значение -0,2 параметра 13 не помещается в поле формата TRA или Setup (допустимо от 0 до 65,535)."},
     };
     for (const Case& c : cases) {
@@ -495,7 +519,9 @@ TEST_F(TRAConverterTest, ASaveThatCannotCompleteLeavesTheOldFile) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim {65536, 65536};
+        struct rlimit lim {
+            65536, 65536
+        };
         ::setrlimit(RLIMIT_FSIZE, &lim);
         PDataStruct params = lvtest::makeTraceParams();
         PDataStruct samples = lvtest::makeTraceSamples(60000);

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <new>
 #include <cstring>
+#include <new>
 #include <set>
 #include <stdexcept>
 
@@ -43,7 +43,8 @@ std::vector<uint8_t> traceImage(const TDataStruct* params, const TDataStruct* sa
 // Recomputes the checksum block whose header starts at `at`.
 void fixChecksum(std::vector<uint8_t>& image, size_t at) {
     uint32_t sum = 0;
-    for (size_t i = 0; i < at; ++i) sum += image[i];
+    for (size_t i = 0; i < at; ++i)
+        sum += image[i];
     PutU16(image.data() + at + 14, static_cast<uint16_t>(sum));
     PutI32(image.data() + at + 16, static_cast<int32_t>(at));
 }
@@ -78,13 +79,15 @@ TEST(TRARecords, SetupImageOfAShortCommentHasTheDocumentedLayout) {
         EXPECT_EQ(image->Blocks[i].Offset, layout[i].second);
         EXPECT_EQ(image->Blocks[i].Version, 12);
         EXPECT_TRUE(std::all_of(img.begin() + static_cast<long>(layout[i].second) + 8,
-                                img.begin() + static_cast<long>(layout[i].second) + 14, [](uint8_t b) { return b == 0; }))
+                                img.begin() + static_cast<long>(layout[i].second) + 14,
+                                [](uint8_t b) { return b == 0; }))
             << "reserved bytes of block " << layout[i].first;
     }
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(img.data() + 14), 4), std::string("abc\0", 4));
     EXPECT_EQ(GetI32(img.data() + 838 + 14 + 2), 838);
     uint32_t sum = 0;
-    for (size_t i = 0; i < 838; ++i) sum += img[i];
+    for (size_t i = 0; i < 838; ++i)
+        sum += img[i];
     EXPECT_EQ(GetU16(img.data() + 838 + 14), sum & 0xFFFF);
     EXPECT_EQ(img[858], 0);
     // Block 1 texts as the file holds them: "OFF", "OFF", averaging mode 2 "LOW", "20k", "TPA".
@@ -153,8 +156,10 @@ TEST(TRARecords, Version11TraceHasNoBlocks9And10) {
 
     auto record = TRAImageToRecord(*old);
     EXPECT_TRUE(std::all_of(record->Block9.begin(), record->Block9.end(), [](uint8_t b) { return b == 0; }));
-    EXPECT_TRUE(std::all_of(record->Block10.begin(), record->Block10.end(), [](uint8_t b) { return b == 0; }));
-    for (const TTRABlockHeader& h : record->Headers) EXPECT_EQ(h.BlockVersion, 12);
+    EXPECT_TRUE(
+        std::all_of(record->Block10.begin(), record->Block10.end(), [](uint8_t b) { return b == 0; }));
+    for (const TTRABlockHeader& h : record->Headers)
+        EXPECT_EQ(h.BlockVersion, 12);
     // Written again, it is a version-12 file with all eleven blocks: the original bytes.
     auto again = TRARecordToImage(*record);
     EXPECT_EQ(again->Bytes(), v12);
@@ -172,10 +177,10 @@ TEST(TRARecords, Block1TextsAreComparedWithTheirSpaceAndWithoutLetterCase) {
         uint8_t index;
     };
     const Case cases[] = {
-        {btFirst, "on ", 1},     {btFirst, "Off", 0},     {btFirst, "OFF!", 1},  {btSecond, "xyz", 1},
-        {btAverage, "hi", 2},    {btAverage, "hI ", 1},   {btAverage, "off", 0}, {btAverage, "LOW", 2},
-        {btRate, "5K ", 0},      {btRate, "5k", 1},       {btRate, "20k", 1},    {btApprox, "lsa", 0},
-        {btApprox, "tpa", 1},    {btApprox, "", 1},
+        {btFirst, "on ", 1},  {btFirst, "Off", 0},   {btFirst, "OFF!", 1},  {btSecond, "xyz", 1},
+        {btAverage, "hi", 2}, {btAverage, "hI ", 1}, {btAverage, "off", 0}, {btAverage, "LOW", 2},
+        {btRate, "5K ", 0},   {btRate, "5k", 1},     {btRate, "20k", 1},    {btApprox, "lsa", 0},
+        {btApprox, "tpa", 1}, {btApprox, "", 1},
     };
     for (const Case& c : cases) {
         uint8_t field[4] = {};
@@ -187,7 +192,8 @@ TEST(TRARecords, Block1TextsAreComparedWithTheirSpaceAndWithoutLetterCase) {
 TEST(TRARecords, CommentIsCutTo36EncodedCharacters) {
     const std::string latin(40, 'x');
     std::string cyrillic;
-    for (int i = 0; i < 40; ++i) cyrillic += "Ж";
+    for (int i = 0; i < 40; ++i)
+        cyrillic += "Ж";
     for (const std::string& comment : {latin, cyrillic}) {
         PDataStruct params = lvtest::makeTraceParams(comment);
         const std::vector<uint8_t> img = setupImage(params.get());
@@ -211,7 +217,8 @@ TEST(TRARecords, Block6TextsSplitAtZeroBytes) {
     PDataStruct samples = lvtest::makeTraceSamples(10);
     auto record = ParamsToTRARecord(TTRAKind::Trace, params.get(), samples.get());
     const size_t comment = Cp1251Length("Волокно 7, муфта 3");
-    EXPECT_EQ(TRAImageSize(*record), (comment + 15) + (14 + 2 * 10) + (14 + (4 + 1) + 1 + (5 + 1) + 98) + 4582);
+    EXPECT_EQ(TRAImageSize(*record),
+              (comment + 15) + (14 + 2 * 10) + (14 + (4 + 1) + 1 + (5 + 1) + 98) + 4582);
 
     const std::vector<uint8_t> img = TRARecordToImage(*record)->Bytes();
     TTRAConverter conv;
@@ -224,7 +231,8 @@ TEST(TRARecords, Block6TextsSplitAtZeroBytes) {
     EXPECT_EQ(got.Element(1).AsText(), "один");
     EXPECT_EQ(got.Element(2).AsText(), "");
     EXPECT_EQ(got.Element(3).AsText(), "three");
-    for (int i = 4; i <= 101; ++i) EXPECT_EQ(got.Element(i).AsText(), "") << i;
+    for (int i = 4; i <= 101; ++i)
+        EXPECT_EQ(got.Element(i).AsText(), "") << i;
 
     // Without any text the parameter stays unset.
     (*params->Params())[prmEN].Clear();
@@ -276,8 +284,10 @@ TEST(TRARecords, FailuresAreWrappedOnceWithTheFirstMessage) {
               P("memory", "Недостаточно памяти для размещения структуры TRA или Setup. "
                           "Недостаточно памяти для размещения структуры"));
     EXPECT_EQ(wrapped(EInvalidDataFormat("")), P("data", kBadFormat));
-    EXPECT_EQ(wrapped(EConvertError("x")), P("other", "Неизвестная ошибка при манипулировании структурами TRA или Setup. x"));
-    EXPECT_EQ(wrapped(std::runtime_error("y")), P("other", "Неизвестная ошибка при манипулировании структурами TRA или Setup. y"));
+    EXPECT_EQ(wrapped(EConvertError("x")),
+              P("other", "Неизвестная ошибка при манипулировании структурами TRA или Setup. x"));
+    EXPECT_EQ(wrapped(std::runtime_error("y")),
+              P("other", "Неизвестная ошибка при манипулировании структурами TRA или Setup. y"));
     EXPECT_EQ(wrapped(ETRAInvalidData(kBadFormat + ". z")), P("data", kBadFormat + ". z"));
     EXPECT_EQ(wrapped(ETRALimitError("limit")), P("limit", "limit"));
 }
@@ -331,8 +341,8 @@ TEST(TRARecords, TruncatedAndCorruptedFilesAreRejected) {
         // header and its final zero. Reading ignores them by design.
         auto image = ReadTRAImage(kind, valid.data(), valid.size());
         const size_t last = image->Blocks.back().Offset;
-        const std::set<size_t> uncovered = {last + 2, last + 3,  last + 8,  last + 9,
-                                            last + 10, last + 11, last + 12, last + 13, last + 20};
+        const std::set<size_t> uncovered = {last + 2,  last + 3,  last + 8,  last + 9, last + 10,
+                                            last + 11, last + 12, last + 13, last + 20};
         for (size_t pos = 0; pos < valid.size(); ++pos)
             for (uint8_t flip : {0x01, 0x80, 0xFF}) {
                 std::vector<uint8_t> bad = valid;
