@@ -25,20 +25,20 @@ struct TColorEntry {
 };
 
 const TColorEntry kColors[] = {
-    {0x000000, "Черный"},     {0x000080, "Бордовый"},    {0x008000, "Зеленый"},     {0x008080, "Защитный"},
-    {0x800000, "Синий(тмн)"}, {0x800080, "Фиолетовый"},  {0x808000, "Глб-зел"},     {0x808080, "Серый"},
-    {0xC0C0C0, "Серебряный"}, {0x0000FF, "Красный"},     {0x00FF00, "Известковый"}, {0x00FFFF, "Желтый"},
-    {0xFF0000, "Синий"},      {0xFF00FF, "Розовый"},     {0xFFFF00, "Голубой"},     {0xFFFFFF, "Белый"},
-    {0x1FFFFFFF, "Бесцветный"}, {0x4080FF, "Оранжевый"}, {0x456BBA, "Коричневый"},
+    {0x000000, "Черный"},       {0x000080, "Бордовый"},   {0x008000, "Зеленый"},     {0x008080, "Защитный"},
+    {0x800000, "Синий(тмн)"},   {0x800080, "Фиолетовый"}, {0x808000, "Глб-зел"},     {0x808080, "Серый"},
+    {0xC0C0C0, "Серебряный"},   {0x0000FF, "Красный"},    {0x00FF00, "Известковый"}, {0x00FFFF, "Желтый"},
+    {0xFF0000, "Синий"},        {0xFF00FF, "Розовый"},    {0xFFFF00, "Голубой"},     {0xFFFFFF, "Белый"},
+    {0x1FFFFFFF, "Бесцветный"}, {0x4080FF, "Оранжевый"},  {0x456BBA, "Коричневый"},
 };
 
 // The platform's system colours 0x80000000 + index.
 const char* const kSystemColors[] = {
-    "clScrollBar",   "clBackground",    "clActiveCaption", "clInactiveCaption", "clMenu",
-    "clWindow",      "clWindowFrame",   "clMenuText",      "clWindowText",      "clCaptionText",
-    "clActiveBorder", "clInactiveBorder", "clAppWorkSpace", "clHighlight",      "clHighlightText",
-    "clBtnFace",     "clBtnShadow",     "clGrayText",      "clBtnText",         "clInactiveCaptionText",
-    "clBtnHighlight", "cl3DDkShadow",   "cl3DLight",       "clInfoText",        "clInfoBk",
+    "clScrollBar",    "clBackground",     "clActiveCaption", "clInactiveCaption", "clMenu",
+    "clWindow",       "clWindowFrame",    "clMenuText",      "clWindowText",      "clCaptionText",
+    "clActiveBorder", "clInactiveBorder", "clAppWorkSpace",  "clHighlight",       "clHighlightText",
+    "clBtnFace",      "clBtnShadow",      "clGrayText",      "clBtnText",         "clInactiveCaptionText",
+    "clBtnHighlight", "cl3DDkShadow",     "cl3DLight",       "clInfoText",        "clInfoBk",
 };
 
 const char* const kWeekdays[] = {"Суббота", "Воскресенье", "Понедельник", "Вторник",
@@ -51,11 +51,11 @@ struct TPaperEntry {
 
 // The print queue's paper table (portrait).
 const TPaperEntry kPapers[] = {
-    {1, 215.9, 279.4},  {2, 215.9, 279.4},  {3, 279.4, 431.8},  {4, 431.8, 279.4},  {5, 215.9, 355.6},
-    {6, 139.7, 215.9},  {7, 190.5, 254},    {8, 297, 420},      {9, 210, 297},      {10, 210, 297},
-    {11, 148, 210},     {12, 250, 354},     {13, 182, 257},     {14, 215.9, 330.2}, {15, 215, 275},
-    {16, 254, 355.6},   {17, 279.4, 431.8}, {18, 215.9, 279},   {19, 98.43, 225.4}, {20, 104.8, 241.3},
-    {21, 114.3, 263.5}, {22, 101.6, 279.4}, {23, 127, 292.1},   {24, 100, 100},     {25, 100, 100},
+    {1, 215.9, 279.4},  {2, 215.9, 279.4},  {3, 279.4, 431.8}, {4, 431.8, 279.4},  {5, 215.9, 355.6},
+    {6, 139.7, 215.9},  {7, 190.5, 254},    {8, 297, 420},     {9, 210, 297},      {10, 210, 297},
+    {11, 148, 210},     {12, 250, 354},     {13, 182, 257},    {14, 215.9, 330.2}, {15, 215, 275},
+    {16, 254, 355.6},   {17, 279.4, 431.8}, {18, 215.9, 279},  {19, 98.43, 225.4}, {20, 104.8, 241.3},
+    {21, 114.3, 263.5}, {22, 101.6, 279.4}, {23, 127, 292.1},  {24, 100, 100},     {25, 100, 100},
     {26, 100, 100},
 };
 
@@ -67,7 +67,9 @@ bool sameSizeMm(const QSizeF& a, double w, double h) {
     return std::fabs(a.width() - w) < 1.0 && std::fabs(a.height() - h) < 1.0;
 }
 
-QString shownName(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
+QString shownName(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
 
 } // namespace
 
@@ -80,7 +82,7 @@ QString ColorName(uint32_t color) {
 }
 
 QString WeekdayName(int day) {
-    const int r = day % 7; // negative for negative days, as the system's mod
+    const int r = day % 7; // truncating: a negative day gives a negative remainder
     if (r < 0) return {};
     return QString::fromUtf8(kWeekdays[r]);
 }
@@ -135,11 +137,12 @@ QString MendProposedFileName(const QString& proposed, const QString& initialDir)
     return folder + name.trimmed();
 }
 
-bool RunFileDialog(const TFileDialogRequest& request, bool raiseErrors, QString& fileName, QStringList* files) {
+bool RunFileDialog(const TFileDialogRequest& request, bool raiseErrors, QString& fileName,
+                   QStringList* files) {
     TFileDialogRequest r = request;
-    r.FileName =
-        MendProposedFileName(QString::fromStdString(request.FileName), QString::fromStdString(request.InitialDir))
-            .toStdString();
+    r.FileName = MendProposedFileName(QString::fromStdString(request.FileName),
+                                      QString::fromStdString(request.InitialDir))
+                     .toStdString();
     std::vector<std::string> chosen;
     bool ok = false;
     try {
@@ -153,7 +156,8 @@ bool RunFileDialog(const TFileDialogRequest& request, bool raiseErrors, QString&
     if (!ok || chosen.empty()) return false;
     fileName = QString::fromStdString(chosen.front());
     if (files)
-        for (const std::string& f : chosen) files->append(QString::fromStdString(f));
+        for (const std::string& f : chosen)
+            files->append(QString::fromStdString(f));
     return true;
 }
 
@@ -224,9 +228,10 @@ bool SetPrinterPaperSize(QPrinter& printer, int code) {
 
 bool SameFont(const QFont* a, const QFont* b) {
     if (!a || !b) return !a && !b;
-    return a->family() == b->family() && a->pointSizeF() == b->pointSizeF() && a->pixelSize() == b->pixelSize() &&
-           a->weight() == b->weight() && a->italic() == b->italic() && a->underline() == b->underline() &&
-           a->strikeOut() == b->strikeOut() && a->stretch() == b->stretch();
+    return a->family() == b->family() && a->pointSizeF() == b->pointSizeF() &&
+           a->pixelSize() == b->pixelSize() && a->weight() == b->weight() && a->italic() == b->italic() &&
+           a->underline() == b->underline() && a->strikeOut() == b->strikeOut() &&
+           a->stretch() == b->stretch();
 }
 
 QRect NormalizeRect(const QRect& r) {

@@ -24,7 +24,7 @@ class QWidget;
 
 namespace lv {
 
-// The name of a colour ($00BBGGRR, or $80000000 plus a system colour index) from the system's
+// The name of a colour ($00BBGGRR, or $80000000 plus a system colour index) from the colour-name
 // table; "$" and 8 lower-case hex digits for any other value.
 QString ColorName(uint32_t color);
 
@@ -85,7 +85,9 @@ bool SetPrinterPaperSize(QPrinter& printer, int code);
 // graph keeps font colours beside its fonts.)
 bool SameFont(const QFont* a, const QFont* b);
 
-inline bool PointsDiffer(const QPoint& p, const QPoint& q) { return p != q; }
+inline bool PointsDiffer(const QPoint& p, const QPoint& q) {
+    return p != q;
+}
 
 // The rectangle with its corner coordinates swapped where needed so left <= right and top <= bottom.
 QRect NormalizeRect(const QRect& r);

@@ -15,8 +15,8 @@ constexpr int kClientHeight = 130;
 } // namespace
 
 TIndicateOperationForm::TIndicateOperationForm(const QString& caption, const QString& message,
-                                               std::function<void()> cancelHandler, std::function<void()> operation,
-                                               QWidget* parent)
+                                               std::function<void()> cancelHandler,
+                                               std::function<void()> operation, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_cancelHandler(std::move(cancelHandler)), m_operation(std::move(operation)) {
     setWindowTitle(caption);

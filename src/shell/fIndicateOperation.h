@@ -17,8 +17,9 @@ public:
     // The start request the window posts to itself once it is on screen.
     static constexpr int kStartEvent = 1000 + 200; // QEvent::User + 200
 
-    TIndicateOperationForm(const QString& caption, const QString& message, std::function<void()> cancelHandler,
-                           std::function<void()> operation, QWidget* parent = nullptr);
+    TIndicateOperationForm(const QString& caption, const QString& message,
+                           std::function<void()> cancelHandler, std::function<void()> operation,
+                           QWidget* parent = nullptr);
 
     QLabel* MessageLabel() const { return m_label; }
     QPushButton* CancelButton() const { return m_cancel; }

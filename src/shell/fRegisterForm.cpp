@@ -48,8 +48,10 @@ void TRegisteringForm::okClicked() {
     }
     const int answer = MessageDlg("Неверно введен табельный номер измерителя.\r\nПопробуйте еще раз!",
                                   TMsgDlgType::mtError, mbOK | mbCancel);
-    if (answer == mrCancel) reject();
-    else m_tabNum->setFocus();
+    if (answer == mrCancel)
+        reject();
+    else
+        m_tabNum->setFocus();
 }
 
 void TRegisteringForm::showEvent(QShowEvent* event) {

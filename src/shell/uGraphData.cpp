@@ -25,10 +25,14 @@ QString escapeText(const QString& s) {
     QString out;
     out.reserve(s.size());
     for (QChar c : s) {
-        if (c == u'\\') out += QStringLiteral("\\\\");
-        else if (c == u'\n') out += QStringLiteral("\\n");
-        else if (c == u'\r') out += QStringLiteral("\\r");
-        else out += c;
+        if (c == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else
+            out += c;
     }
     return out;
 }
@@ -56,7 +60,8 @@ bool validName(const QString& name) {
 // "kind:payload" for a value, or an empty string for a kind the file cannot hold.
 QString encodeValue(const QVariant& v) {
     switch (v.typeId()) {
-    case QMetaType::Bool: return QStringLiteral("bool:") + (v.toBool() ? u'1' : u'0');
+    case QMetaType::Bool:
+        return QStringLiteral("bool:") + (v.toBool() ? u'1' : u'0');
     case QMetaType::Int:
     case QMetaType::Long:
     case QMetaType::LongLong:
@@ -68,11 +73,16 @@ QString encodeValue(const QVariant& v) {
     case QMetaType::UShort:
         return QStringLiteral("int:") + QString::number(v.toULongLong());
     case QMetaType::Double:
-    case QMetaType::Float: return QStringLiteral("real:") + QString::number(v.toDouble(), 'g', 17);
-    case QMetaType::QString: return QStringLiteral("text:") + escapeText(v.toString());
-    case QMetaType::QFont: return QStringLiteral("font:") + v.value<QFont>().toString();
-    case QMetaType::QColor: return QStringLiteral("color:") + v.value<QColor>().name(QColor::HexArgb);
-    default: return {};
+    case QMetaType::Float:
+        return QStringLiteral("real:") + QString::number(v.toDouble(), 'g', 17);
+    case QMetaType::QString:
+        return QStringLiteral("text:") + escapeText(v.toString());
+    case QMetaType::QFont:
+        return QStringLiteral("font:") + v.value<QFont>().toString();
+    case QMetaType::QColor:
+        return QStringLiteral("color:") + v.value<QColor>().name(QColor::HexArgb);
+    default:
+        return {};
     }
 }
 

@@ -109,9 +109,8 @@ void THelpViewer::loadTopics() {
         item->setData(Qt::UserRole, t.Page);
     }
 
-    static const QRegularExpression meta(
-        QStringLiteral("<meta\\s+name=\"keywords\"\\s+content=\"([^\"]*)\""),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression meta(QStringLiteral("<meta\\s+name=\"keywords\"\\s+content=\"([^\"]*)\""),
+                                         QRegularExpression::CaseInsensitiveOption);
     for (const QString& page : pages) {
         const auto m = meta.match(readPage(page));
         if (!m.hasMatch()) continue;
@@ -120,9 +119,10 @@ void THelpViewer::loadTopics() {
             if (!keyword.isEmpty()) m_keywordTopics.append({keyword, page});
         }
     }
-    std::stable_sort(m_keywordTopics.begin(), m_keywordTopics.end(), [](const THelpTopic& a, const THelpTopic& b) {
-        return QString::localeAwareCompare(a.Title.toLower(), b.Title.toLower()) < 0;
-    });
+    std::stable_sort(m_keywordTopics.begin(), m_keywordTopics.end(),
+                     [](const THelpTopic& a, const THelpTopic& b) {
+                         return QString::localeAwareCompare(a.Title.toLower(), b.Title.toLower()) < 0;
+                     });
     for (const THelpTopic& t : m_keywordTopics) {
         auto* item = new QListWidgetItem(t.Title, m_index);
         item->setData(Qt::UserRole, t.Page);
@@ -185,7 +185,9 @@ void THelpViewer::openIndexItem(QListWidgetItem* item) {
     if (item) ShowPage(item->data(Qt::UserRole).toString());
 }
 
-QString THelpViewer::CurrentPage() const { return m_browser->source().fileName(); }
+QString THelpViewer::CurrentPage() const {
+    return m_browser->source().fileName();
+}
 
 QStringList THelpViewer::VisibleKeywords() const {
     QStringList out;
@@ -194,7 +196,9 @@ QStringList THelpViewer::VisibleKeywords() const {
     return out;
 }
 
-bool THelpViewer::IndexTabShown() const { return m_tabs->currentIndex() == 1; }
+bool THelpViewer::IndexTabShown() const {
+    return m_tabs->currentIndex() == 1;
+}
 
 void THelpViewer::ExecModal() {
     // Only a window shown after the modal box, and itself modal, takes input over it.
@@ -220,9 +224,13 @@ THelpViewer* HelpViewer() {
     return g_viewer;
 }
 
-void HelpContents() { HelpViewer()->ShowContents(); }
+void HelpContents() {
+    HelpViewer()->ShowContents();
+}
 
-void HelpIndex(const QString& keyword) { HelpViewer()->ShowIndex(keyword); }
+void HelpIndex(const QString& keyword) {
+    HelpViewer()->ShowIndex(keyword);
+}
 
 void ShowHelpForContext(int, bool modal) {
     THelpViewer* v = HelpViewer();
@@ -230,6 +238,8 @@ void ShowHelpForContext(int, bool modal) {
     if (modal) v->ExecModal();
 }
 
-void HelpQuit() { delete g_viewer.data(); }
+void HelpQuit() {
+    delete g_viewer.data();
+}
 
 } // namespace lv

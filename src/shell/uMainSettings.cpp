@@ -60,7 +60,9 @@ std::optional<std::array<int, 4>> fourInts(const QString& text) {
     return out;
 }
 
-QString fourText(int a, int b, int c, int d) { return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d); }
+QString fourText(int a, int b, int c, int d) {
+    return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d);
+}
 
 } // namespace
 
@@ -87,17 +89,25 @@ void WriteBoolValue(QSettings& settings, const QString& name, bool value) {
 
 // ---- main window values ------------------------------------------------------------------------------
 
-int FittingGraphHeight(int clientHeight) { return std::max(50, clientHeight - 150); }
+int FittingGraphHeight(int clientHeight) {
+    return std::max(50, clientHeight - 150);
+}
 
 int ClampGraphHeight(int stored, int clientHeight) {
     return stored >= clientHeight ? FittingGraphHeight(clientHeight) : stored;
 }
 
-int ClampFibCount(int count) { return std::clamp(count, 1, 300); }
+int ClampFibCount(int count) {
+    return std::clamp(count, 1, 300);
+}
 
-int ClampMarkingType(int index) { return index >= 0 && index <= 7 ? index : 2; }
+int ClampMarkingType(int index) {
+    return index >= 0 && index <= 7 ? index : 2;
+}
 
-int ClampDistance(int metres) { return metres <= 0 ? 1000 : metres; }
+int ClampDistance(int metres) {
+    return metres <= 0 ? 1000 : metres;
+}
 
 TMainSettings ReadMainSettings(QSettings& s, int clientHeight, const QString& section) {
     TMainSettings v;
@@ -195,8 +205,9 @@ TWindowPlacement CaptureWindowPlacement(const QWidget& widget, int formVersion) 
     p.PixelsPerInch = PlacementPixelsPerInch(widget);
     // normalGeometry is empty until a top-level window was shown.
     const QRect normal = widget.normalGeometry();
-    p.NormalGeometry = normal.isValid() && (state & (Qt::WindowMinimized | Qt::WindowMaximized)) ? normal
-                                                                                               : widget.geometry();
+    p.NormalGeometry = normal.isValid() && (state & (Qt::WindowMinimized | Qt::WindowMaximized))
+                           ? normal
+                           : widget.geometry();
     p.Visible = widget.isVisible();
     return p;
 }
@@ -206,7 +217,8 @@ void WriteWindowPlacement(QSettings& s, const TWindowPlacement& p, const QSize& 
     WriteIntValue(s, QStringLiteral("Flags"), p.Flags);
     WriteIntValue(s, QStringLiteral("ShowCmd"), p.ShowCmd);
     WriteIntValue(s, QStringLiteral("PixelsPerInch"), p.PixelsPerInch);
-    const QString minMax = fourText(p.MinPosition.x(), p.MinPosition.y(), p.MaxPosition.x(), p.MaxPosition.y());
+    const QString minMax =
+        fourText(p.MinPosition.x(), p.MinPosition.y(), p.MaxPosition.x(), p.MaxPosition.y());
     const QRect& g = p.NormalGeometry;
     const QString norm = fourText(g.x(), g.y(), g.x() + g.width(), g.y() + g.height());
     s.setValue(QStringLiteral("MinMaxPos"), minMax);
@@ -256,11 +268,15 @@ bool ApplyWindowPlacement(QWidget& widget, const TWindowPlacement& p, int formVe
         if (!onScreen)
             if (QScreen* primary = QGuiApplication::primaryScreen())
                 g.moveTopLeft(primary->availableGeometry().topLeft());
-        if (fixedSize) widget.move(g.topLeft());
-        else widget.setGeometry(g);
+        if (fixedSize)
+            widget.move(g.topLeft());
+        else
+            widget.setGeometry(g);
     }
-    if (p.Minimized()) widget.setWindowState(widget.windowState() | Qt::WindowMinimized);
-    else if (p.Maximized()) widget.setWindowState((widget.windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    if (p.Minimized())
+        widget.setWindowState(widget.windowState() | Qt::WindowMinimized);
+    else if (p.Maximized())
+        widget.setWindowState((widget.windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     return true;
 }
 
@@ -282,11 +298,13 @@ bool RestoreWindowPlacement(QSettings& s, const QString& section, QWidget& widge
 namespace {
 void putInt32(QByteArray& out, int offset, int32_t v) {
     const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        out[offset + i] = static_cast<char>((u >> (8 * i)) & 0xFF);
 }
 int32_t getInt32(const QByteArray& in, int offset) {
     uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(static_cast<uint8_t>(in[offset + i])) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        u |= static_cast<uint32_t>(static_cast<uint8_t>(in[offset + i])) << (8 * i);
     return static_cast<int32_t>(u);
 }
 } // namespace
@@ -336,7 +354,8 @@ TCoolBarLayout CaptureToolBarLayout(const QMainWindow& window, const std::array<
     return layout;
 }
 
-void ApplyToolBarLayout(QMainWindow& window, const std::array<QToolBar*, 4>& toolBars, const TCoolBarLayout& layout) {
+void ApplyToolBarLayout(QMainWindow& window, const std::array<QToolBar*, 4>& toolBars,
+                        const TCoolBarLayout& layout) {
     std::array<int, 4> order{};
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
@@ -381,7 +400,8 @@ TMainSettings RestoreMainForm(QSettings& s, const TMainFormParts& parts) {
                 ApplyToolBarLayout(*parts.Window, parts.ToolBars, *layout);
     }
     if (parts.MainGraph)
-        LoadMainGraphData(*parts.MainGraph, parts.GraphDataPath.isEmpty() ? MainGraphDataPath() : parts.GraphDataPath);
+        LoadMainGraphData(*parts.MainGraph,
+                          parts.GraphDataPath.isEmpty() ? MainGraphDataPath() : parts.GraphDataPath);
     return values;
 }
 

@@ -39,28 +39,28 @@ std::unique_ptr<QSettings> OpenSettings();
 // Every value the main window keeps, with its default for a first start. The other windows read
 // and write these fields on the main window; Restore/Save move them to and from the store.
 struct TMainSettings {
-    int OldGraphPosY = 0;          // graph-area height, pixels (default: client height − 150)
-    bool FullScreen = false;       // full-graph layout at start
-    bool DoSaveAs = true;          // the toolbar save button runs "save as"
-    QString DataDir;               // data folder, ends with "/" when chosen
-    bool ShowSetNum = false;       // print the batch number
-    QString SetNum;                // batch number
-    bool ShowWorkerNum = true;     // print the operator (always stored as 1)
+    int OldGraphPosY = 0;                       // graph-area height, pixels (default: client height − 150)
+    bool FullScreen = false;                    // full-graph layout at start
+    bool DoSaveAs = true;                       // the toolbar save button runs "save as"
+    QString DataDir;                            // data folder, ends with "/" when chosen
+    bool ShowSetNum = false;                    // print the batch number
+    QString SetNum;                             // batch number
+    bool ShowWorkerNum = true;                  // print the operator (always stored as 1)
     QString WorkerNum = QStringLiteral("0000"); // operator's personnel number or name
-    bool ShowFileCaption = false;  // print the trace title
-    bool ShowFileName = false;     // print the file name
-    bool ParamsBorder = false;     // frame around the printed parameter block
-    bool GraphBorder = false;      // frame around the printed graph
-    int MarkingType = 2;           // print-queue page layout 0..7 (1..8 frames per page)
-    bool SaveBeforePrint = true;   // save all traces into the data folder before printing
-    int DistM12 = 1000;            // construction documentation "Расстояние 1-2", metres
-    int DistMY3 = 1000;            // "Расстояние Y-3", metres
-    int DistM2Y = 1000;            // "Расстояние 2-Y"
-    int FibCount = 16;             // "Число волокон", 1..300
-    bool AutoFib = true;           // "Автоматически"
-    bool CutFib = false;           // "Обрезать"
-    QString FlowTmpFile;           // construction-documentation report template
-    QString FlowDir;               // data folder of the processing windows
+    bool ShowFileCaption = false;               // print the trace title
+    bool ShowFileName = false;                  // print the file name
+    bool ParamsBorder = false;                  // frame around the printed parameter block
+    bool GraphBorder = false;                   // frame around the printed graph
+    int MarkingType = 2;                        // print-queue page layout 0..7 (1..8 frames per page)
+    bool SaveBeforePrint = true;                // save all traces into the data folder before printing
+    int DistM12 = 1000;  // construction documentation "Расстояние 1-2", metres
+    int DistMY3 = 1000;  // "Расстояние Y-3", metres
+    int DistM2Y = 1000;  // "Расстояние 2-Y"
+    int FibCount = 16;   // "Число волокон", 1..300
+    bool AutoFib = true; // "Автоматически"
+    bool CutFib = false; // "Обрезать"
+    QString FlowTmpFile; // construction-documentation report template
+    QString FlowDir;     // data folder of the processing windows
 };
 
 // The graph-area height for a first start and the replacement of a stored height that does not
@@ -68,15 +68,17 @@ struct TMainSettings {
 int FittingGraphHeight(int clientHeight);
 // A stored height not smaller than the client height is replaced by FittingGraphHeight.
 int ClampGraphHeight(int stored, int clientHeight);
-int ClampFibCount(int count);       // 1 … 300
-int ClampMarkingType(int index);    // outside 0 … 7 → 2
-int ClampDistance(int metres);      // 0 or less → 1000
+int ClampFibCount(int count);    // 1 … 300
+int ClampMarkingType(int index); // outside 0 … 7 → 2
+int ClampDistance(int metres);   // 0 or less → 1000
 
 // Reads the values of `section`. The clamps above are applied on reading too, so that a value
 // edited by hand cannot reach the windows out of range.
-TMainSettings ReadMainSettings(QSettings& settings, int clientHeight, const QString& section = kMainFormSection);
+TMainSettings ReadMainSettings(QSettings& settings, int clientHeight,
+                               const QString& section = kMainFormSection);
 // Writes every value in the table order, clamped as stored.
-void WriteMainSettings(QSettings& settings, const TMainSettings& values, const QString& section = kMainFormSection);
+void WriteMainSettings(QSettings& settings, const TMainSettings& values,
+                       const QString& section = kMainFormSection);
 
 // Text-valued reads of the current group, shared with the other windows' settings.
 int ReadIntValue(const QSettings& settings, const QString& name, int defaultValue);
@@ -90,12 +92,12 @@ void WriteBoolValue(QSettings& settings, const QString& name, bool value);
 // The placement record every window that keeps its geometry stores in its own group.
 struct TWindowPlacement {
     int FormVersion = 0;
-    int Flags = 0;             // 2: restores to maximized (a minimized maximized window)
-    int ShowCmd = 1;           // 1, 5, 9 normal; 2, 6, 7 minimized; 3 maximized
-    int PixelsPerInch = 96;    // screen resolution when saved
+    int Flags = 0;          // 2: restores to maximized (a minimized maximized window)
+    int ShowCmd = 1;        // 1, 5, 9 normal; 2, 6, 7 minimized; 3 maximized
+    int PixelsPerInch = 96; // screen resolution when saved
     QPoint MinPosition{-1, -1};
     QPoint MaxPosition{-1, -1};
-    QRect NormalGeometry;      // stored as "left,top,right,bottom" with right and bottom exclusive
+    QRect NormalGeometry; // stored as "left,top,right,bottom" with right and bottom exclusive
     bool Visible = false;
     bool Minimized() const { return ShowCmd == 2 || ShowCmd == 6 || ShowCmd == 7; }
     bool Maximized() const { return ShowCmd == 3; }
@@ -118,8 +120,10 @@ std::optional<TWindowPlacement> ReadWindowPlacement(const QSettings& settings, c
 // state. A position off every screen is moved onto the primary one. False when nothing applied.
 bool ApplyWindowPlacement(QWidget& widget, const TWindowPlacement& placement, int formVersion = 0);
 
-void SaveWindowPlacement(QSettings& settings, const QString& section, const QWidget& widget, int formVersion = 0);
-bool RestoreWindowPlacement(QSettings& settings, const QString& section, QWidget& widget, int formVersion = 0);
+void SaveWindowPlacement(QSettings& settings, const QString& section, const QWidget& widget,
+                         int formVersion = 0);
+bool RestoreWindowPlacement(QSettings& settings, const QString& section, QWidget& widget,
+                            int formVersion = 0);
 
 // ---- toolbar layout ("MainCoolBar") -------------------------------------------------------------
 
@@ -144,7 +148,8 @@ std::optional<TCoolBarLayout> DecodeCoolBar(const QByteArray& bytes);
 TCoolBarLayout CaptureToolBarLayout(const QMainWindow& window, const std::array<QToolBar*, 4>& toolBars);
 // Re-inserts the toolbars into the top area in the stored order with line breaks where stored.
 // Qt's toolbar area sizes the toolbars itself: stored widths are not imposed.
-void ApplyToolBarLayout(QMainWindow& window, const std::array<QToolBar*, 4>& toolBars, const TCoolBarLayout& layout);
+void ApplyToolBarLayout(QMainWindow& window, const std::array<QToolBar*, 4>& toolBars,
+                        const TCoolBarLayout& layout);
 
 // ---- the main window as a whole -----------------------------------------------------------------
 

@@ -31,7 +31,9 @@ bool TOneInstance::Claim() {
     return false;
 }
 
-void TOneInstance::Release() { m_lock.unlock(); }
+void TOneInstance::Release() {
+    m_lock.unlock();
+}
 
 bool ClaimSingleInstance(TOneInstance& instance) {
     if (instance.Claim()) return true;

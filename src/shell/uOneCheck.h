@@ -8,8 +8,8 @@
 
 namespace lv {
 
-extern const char* const kInstanceName;           // "Lumvaris v20"
-extern const char* const kMsgAlreadyRunning;      // "Программа \"Lumvaris\" уже запущена."
+extern const char* const kInstanceName;      // "Lumvaris v20"
+extern const char* const kMsgAlreadyRunning; // "Программа \"Lumvaris\" уже запущена."
 
 class TOneInstance {
 public:

@@ -14,7 +14,7 @@ namespace {
 
 const char* const kResultProperty = "modalResult";
 
-struct TButtonSpec {
+struct TButtonDef {
     TMsgDlgBtn Button;
     const char* Text;
     QMessageBox::ButtonRole Role;
@@ -22,7 +22,7 @@ struct TButtonSpec {
 };
 
 // In the order the buttons are declared; QMessageBox then places them by role as the platform does.
-const TButtonSpec kButtons[] = {
+const TButtonDef kButtons[] = {
     {mbYes, "Да", QMessageBox::YesRole, mrYes},
     {mbNo, "Нет", QMessageBox::NoRole, mrNo},
     {mbOK, "OK", QMessageBox::AcceptRole, mrOk},
@@ -38,11 +38,16 @@ const TButtonSpec kButtons[] = {
 
 QString boxTitle(TMsgDlgType type) {
     switch (type) {
-    case TMsgDlgType::mtWarning: return QStringLiteral("Предупреждение");
-    case TMsgDlgType::mtError: return QStringLiteral("Ошибка");
-    case TMsgDlgType::mtInformation: return QStringLiteral("Информация");
-    case TMsgDlgType::mtConfirmation: return QStringLiteral("Подтверждение");
-    case TMsgDlgType::mtCustom: break;
+    case TMsgDlgType::mtWarning:
+        return QStringLiteral("Предупреждение");
+    case TMsgDlgType::mtError:
+        return QStringLiteral("Ошибка");
+    case TMsgDlgType::mtInformation:
+        return QStringLiteral("Информация");
+    case TMsgDlgType::mtConfirmation:
+        return QStringLiteral("Подтверждение");
+    case TMsgDlgType::mtCustom:
+        break;
     }
     const QString name = QGuiApplication::applicationDisplayName();
     return name.isEmpty() ? QStringLiteral("Lumvaris") : name;
@@ -50,11 +55,16 @@ QString boxTitle(TMsgDlgType type) {
 
 QMessageBox::Icon boxIcon(TMsgDlgType type) {
     switch (type) {
-    case TMsgDlgType::mtWarning: return QMessageBox::Warning;
-    case TMsgDlgType::mtError: return QMessageBox::Critical;
-    case TMsgDlgType::mtInformation: return QMessageBox::Information;
-    case TMsgDlgType::mtConfirmation: return QMessageBox::Question;
-    case TMsgDlgType::mtCustom: break;
+    case TMsgDlgType::mtWarning:
+        return QMessageBox::Warning;
+    case TMsgDlgType::mtError:
+        return QMessageBox::Critical;
+    case TMsgDlgType::mtInformation:
+        return QMessageBox::Information;
+    case TMsgDlgType::mtConfirmation:
+        return QMessageBox::Question;
+    case TMsgDlgType::mtCustom:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -70,8 +80,8 @@ QString stripParenthesis(QString desc) {
 
 } // namespace
 
-std::unique_ptr<QMessageBox> CreateMessageBox(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
-                                              QWidget* parent) {
+std::unique_ptr<QMessageBox> CreateMessageBox(const std::string& text, TMsgDlgType type,
+                                              TMsgDlgButtons buttons, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setWindowTitle(boxTitle(type));
     box->setIcon(boxIcon(type));
@@ -86,17 +96,17 @@ std::unique_ptr<QMessageBox> CreateMessageBox(const std::string& text, TMsgDlgTy
     QPushButton* retry = nullptr;
     QPushButton* cancel = nullptr;
     QPushButton* no = nullptr;
-    for (const TButtonSpec& spec : kButtons) {
-        if (!(buttons & spec.Button)) continue;
-        QPushButton* b = box->addButton(QString::fromUtf8(spec.Text), spec.Role);
-        b->setProperty(kResultProperty, spec.Result);
-        if (spec.Button == mbOK) ok = b;
-        if (spec.Button == mbYes) yes = b;
-        if (spec.Button == mbRetry) retry = b;
-        if (spec.Button == mbCancel) cancel = b;
-        if (spec.Button == mbNo) no = b;
+    for (const TButtonDef& def : kButtons) {
+        if (!(buttons & def.Button)) continue;
+        QPushButton* b = box->addButton(QString::fromUtf8(def.Text), def.Role);
+        b->setProperty(kResultProperty, def.Result);
+        if (def.Button == mbOK) ok = b;
+        if (def.Button == mbYes) yes = b;
+        if (def.Button == mbRetry) retry = b;
+        if (def.Button == mbCancel) cancel = b;
+        if (def.Button == mbNo) no = b;
     }
-    // Default and escape buttons as the system's message boxes choose them.
+    // Default: OK, else Yes, else Retry. Escape: Cancel, else No, else OK.
     if (QPushButton* def = ok ? ok : yes ? yes : retry) box->setDefaultButton(def);
     if (QPushButton* esc = cancel ? cancel : no ? no : ok) box->setEscapeButton(esc);
     return box;
@@ -163,7 +173,8 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
             dialog.selectNameFilter(filters[index - 1]);
         }
         QString ext = QString::fromStdString(r.DefaultExt);
-        while (ext.startsWith(u'.')) ext.remove(0, 1);
+        while (ext.startsWith(u'.'))
+            ext.remove(0, 1);
         dialog.setDefaultSuffix(ext);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.OverwritePrompt);
     }
@@ -176,7 +187,8 @@ bool TQtPromptService::FileDialog(const TFileDialogRequest& request, std::vector
     QFileDialog dialog(DialogParent());
     ConfigureFileDialog(dialog, request);
     if (dialog.exec() != QDialog::Accepted) return false;
-    for (const QString& f : dialog.selectedFiles()) files.push_back(f.toStdString());
+    for (const QString& f : dialog.selectedFiles())
+        files.push_back(f.toStdString());
     return !files.empty();
 }
 

@@ -19,14 +19,15 @@ namespace lv {
 
 class TQtPromptService : public IPromptService {
 public:
-    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) override;
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                   int helpContext) override;
     bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override;
 };
 
 // The box MessageDlg shows, not yet run. Each button carries its TModalResult in the dynamic
 // property "modalResult"; the help button carries mrNone. "\r\n" in the text becomes a line break.
-std::unique_ptr<QMessageBox> CreateMessageBox(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
-                                              QWidget* parent = nullptr);
+std::unique_ptr<QMessageBox> CreateMessageBox(const std::string& text, TMsgDlgType type,
+                                              TMsgDlgButtons buttons, QWidget* parent = nullptr);
 
 // Qt's name filters for a filter in the "Description|*.a;*.b|..." form: "Description (*.a *.b)".
 // "*.*" becomes "*" (on Linux "*.*" would hide names without a dot); entries without a pattern

@@ -9,7 +9,9 @@
 #include "shell/uQtPrompts.h"
 
 // The resources of a static library are registered only when something refers to them.
-static void initShellResources() { Q_INIT_RESOURCE(shell); }
+static void initShellResources() {
+    Q_INIT_RESOURCE(shell);
+}
 
 namespace lv {
 
@@ -41,7 +43,9 @@ TQtPromptService& InstallQtPromptService() {
     return service;
 }
 
-void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+void IgnoreFileSizeSignal() {
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 void EnsureShellResources() {
     static const bool done = (initShellResources(), true);

@@ -28,10 +28,14 @@ inline TRealRect NormalizeRealRect(const TRealRect& r) {
 }
 
 // Neither side has zero length (the sides may run backwards).
-inline bool RealRectNonEmpty(const TRealRect& r) { return r.XMin != r.XMax && r.YMin != r.YMax; }
+inline bool RealRectNonEmpty(const TRealRect& r) {
+    return r.XMin != r.XMax && r.YMin != r.YMax;
+}
 
 // Both sides run forwards and have a length: a view window that can be zoomed to.
-inline bool RealRectValid(const TRealRect& r) { return r.XMin < r.XMax && r.YMin < r.YMax; }
+inline bool RealRectValid(const TRealRect& r) {
+    return r.XMin < r.XMax && r.YMin < r.YMax;
+}
 
 inline bool RealRectsDiffer(const TRealRect& a, const TRealRect& b) {
     return a.XMin != b.XMin || a.YMin != b.YMin || a.XMax != b.XMax || a.YMax != b.YMax;

@@ -24,7 +24,9 @@ int CountChar(std::string_view text, char c);
 std::string RemoveChar(std::string_view text, char c);
 
 // Neither empty nor null.
-inline bool VarHasValue(const TVariant& v) { return v.IsSet(); }
+inline bool VarHasValue(const TVariant& v) {
+    return v.IsSet();
+}
 
 // Releases every open lock of an array variant, then empties it.
 void VarRelease(TVariant& v);

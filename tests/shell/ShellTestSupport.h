@@ -27,8 +27,10 @@ inline void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = n
         timer->stop();
         timer->deleteLater();
         delete clock;
-        if (ready) action(w);
-        else if (QWidget* any = QApplication::activeModalWidget()) any->close();
+        if (ready)
+            action(w);
+        else if (QWidget* any = QApplication::activeModalWidget())
+            any->close();
     });
     timer->start(10);
 }

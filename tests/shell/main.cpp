@@ -34,7 +34,8 @@ int holdLock(const char* path) {
     const char answer = held ? '1' : '0';
     if (::write(STDOUT_FILENO, &answer, 1) != 1) return 3;
     if (!held) return 2;
-    for (;;) ::pause();
+    for (;;)
+        ::pause();
 }
 
 } // namespace

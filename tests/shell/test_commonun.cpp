@@ -26,13 +26,14 @@ using lvtest::TempDir;
 
 TEST(ColorName, TableSystemColoursAndHexFallback) {
     const std::pair<uint32_t, const char*> rows[] = {
-        {0x8000, "Зеленый"},           {0x123456, "$00123456"},       {0x000000, "Черный"},
-        {0x0000FF, "Красный"},         {0x00FFFF, "Желтый"},          {0x1FFFFFFF, "Бесцветный"},
-        {0x456BBA, "Коричневый"},      {0x80000000, "clScrollBar"},   {0x8000000F, "clBtnFace"},
-        {0x80000018, "clInfoBk"},      {0x80000019, "$80000019"},     {0xFFFFFFFF, "$ffffffff"},
+        {0x8000, "Зеленый"},       {0x123456, "$00123456"},     {0x000000, "Черный"},
+        {0x0000FF, "Красный"},     {0x00FFFF, "Желтый"},        {0x1FFFFFFF, "Бесцветный"},
+        {0x456BBA, "Коричневый"},  {0x80000000, "clScrollBar"}, {0x8000000F, "clBtnFace"},
+        {0x80000018, "clInfoBk"},  {0x80000019, "$80000019"},   {0xFFFFFFFF, "$ffffffff"},
         {0x00ABCDEF, "$00abcdef"},
     };
-    for (const auto& [value, name] : rows) EXPECT_EQ(ColorName(value), QString::fromUtf8(name)) << std::hex << value;
+    for (const auto& [value, name] : rows)
+        EXPECT_EQ(ColorName(value), QString::fromUtf8(name)) << std::hex << value;
 }
 
 TEST(WeekdayName, DayNumberModSeven) {
@@ -40,7 +41,8 @@ TEST(WeekdayName, DayNumberModSeven) {
         {7, "Суббота"}, {1, "Воскресенье"}, {2, "Понедельник"}, {6, "Пятница"},
         {0, "Суббота"}, {8, "Воскресенье"}, {-7, "Суббота"},    {-1, ""},
     };
-    for (const auto& [day, name] : rows) EXPECT_EQ(WeekdayName(day), QString::fromUtf8(name)) << day;
+    for (const auto& [day, name] : rows)
+        EXPECT_EQ(WeekdayName(day), QString::fromUtf8(name)) << day;
 }
 
 TEST(CheckSavedFile, MissingShortAndZeroFilesAreReported) {
@@ -68,10 +70,11 @@ TEST(CheckSavedFile, MissingShortAndZeroFilesAreReported) {
     ASSERT_EQ(prompts.Messages.size(), 3u);
     EXPECT_EQ(prompts.Messages[0].Text, "Файл " + missing.toStdString() + " не существует.");
     EXPECT_EQ(prompts.Messages[1].Text, "Файл " + shortFile.toStdString() + " имеет длину менее 1К.");
-    EXPECT_EQ(prompts.Messages[2].Text, "В файл " + zeros.toStdString() +
-                                            " были записаны нулевые данные.\r\n"
-                                            "Это говорит о серьезной ошибке в системе.\r\n"
-                                            "Необходимо перезагрузить программу и повторить последние измерения!");
+    EXPECT_EQ(prompts.Messages[2].Text,
+              "В файл " + zeros.toStdString() +
+                  " были записаны нулевые данные.\r\n"
+                  "Это говорит о серьезной ошибке в системе.\r\n"
+                  "Необходимо перезагрузить программу и повторить последние измерения!");
     for (const auto& m : prompts.Messages) {
         EXPECT_EQ(m.Type, TMsgDlgType::mtError);
         EXPECT_EQ(m.Buttons, static_cast<TMsgDlgButtons>(mbOK));
@@ -194,7 +197,8 @@ TEST(RunIndicated, CancelButtonCallsTheHandlerAndFailuresComeBack) {
             EXPECT_EQ(form->CancelButton()->text(), QStringLiteral("&Отмена"));
             form->CancelButton()->click();
             // A long operation lets events through and looks at its flag.
-            for (int i = 0; i < 100 && !stop; ++i) QCoreApplication::processEvents();
+            for (int i = 0; i < 100 && !stop; ++i)
+                QCoreApplication::processEvents();
         });
     EXPECT_EQ(cancelled, 1);
     EXPECT_TRUE(stop);

@@ -103,7 +103,8 @@ struct LockHolder {
         if (pid == 0) {
             ::dup2(fds[1], STDOUT_FILENO);
             ::close(fds[0]);
-            ::execl("/proc/self/exe", "test_shell", "--hold-lock", p.constData(), static_cast<char*>(nullptr));
+            ::execl("/proc/self/exe", "test_shell", "--hold-lock", p.constData(),
+                    static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -162,8 +163,8 @@ TEST(SingleInstance, AnotherProcessHoldsItAndItsStaleLockDoesNotBlock) {
 
 TEST(HelpViewer, ContentsIndexAndF1) {
     THelpViewer* v = HelpViewer();
-    const QStringList pages{"index.html",     "main_window.html", "open_traces.html", "graph.html",
-                            "measurements.html", "printing.html", "inspection.html", "settings.html"};
+    const QStringList pages{"index.html",        "main_window.html", "open_traces.html", "graph.html",
+                            "measurements.html", "printing.html",    "inspection.html",  "settings.html"};
     QStringList listed;
     for (const THelpTopic& t : v->Contents()) {
         listed << t.Page;
@@ -177,18 +178,21 @@ TEST(HelpViewer, ContentsIndexAndF1) {
     }
 
     QStringList keywordPages;
-    for (const THelpTopic& k : v->Keywords()) keywordPages << k.Page;
-    for (const QString& page : pages) EXPECT_TRUE(keywordPages.contains(page)) << page.toStdString();
+    for (const THelpTopic& k : v->Keywords())
+        keywordPages << k.Page;
+    for (const QString& page : pages)
+        EXPECT_TRUE(keywordPages.contains(page)) << page.toStdString();
 
     v->ShowContents();
     EXPECT_FALSE(v->IndexTabShown());
     EXPECT_EQ(v->CurrentPage(), QStringLiteral("index.html"));
 
-    HelpIndex(QStringLiteral("маркер"));
+    HelpIndex(QStringLiteral("маркеры"));
     EXPECT_TRUE(v->IndexTabShown());
     const QStringList visible = v->VisibleKeywords();
     ASSERT_FALSE(visible.isEmpty());
-    for (const QString& k : visible) EXPECT_TRUE(k.contains(QStringLiteral("маркер"), Qt::CaseInsensitive));
+    for (const QString& k : visible)
+        EXPECT_TRUE(k.contains(QStringLiteral("маркеры"), Qt::CaseInsensitive));
     EXPECT_EQ(v->CurrentPage(), QStringLiteral("graph.html")); // the exact keyword opens its page
 
     v->IndexFilter()->setText(QStringLiteral("очередь"));

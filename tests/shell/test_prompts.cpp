@@ -16,11 +16,14 @@ using namespace lv;
 namespace {
 QStringList buttonTexts(QMessageBox& box) {
     QStringList t;
-    for (QAbstractButton* b : box.buttons()) t << b->text();
+    for (QAbstractButton* b : box.buttons())
+        t << b->text();
     t.sort();
     return t;
 }
-int resultOf(QAbstractButton* b) { return b->property("modalResult").toInt(); }
+int resultOf(QAbstractButton* b) {
+    return b->property("modalResult").toInt();
+}
 } // namespace
 
 TEST(QtPrompts, BoxesCarryRussianButtonsTitlesAndLineBreaks) {
@@ -67,15 +70,17 @@ TEST(QtPrompts, MessageDlgAnswersTheClickedButtonAndHelpKeepsTheQuestion) {
     lvtest::WhenModal([&](QWidget* box) {
         lvtest::WhenModal(
             [&](QWidget* help) {
-                helpShown = help == HelpViewer() && HelpViewer()->CurrentPage() == QStringLiteral("index.html");
-                lvtest::WhenModal([](QWidget* again) { lvtest::ButtonText(again, QStringLiteral("Да"))->click(); },
-                                  help);
+                helpShown =
+                    help == HelpViewer() && HelpViewer()->CurrentPage() == QStringLiteral("index.html");
+                lvtest::WhenModal(
+                    [](QWidget* again) { lvtest::ButtonText(again, QStringLiteral("Да"))->click(); }, help);
                 help->close();
             },
             box);
         lvtest::ButtonText(box, QStringLiteral("Справка"))->click();
     });
-    EXPECT_EQ(service.MessageDlg("Продолжить?", TMsgDlgType::mtConfirmation, mbYes | mbNo | mbHelp, 0), mrYes);
+    EXPECT_EQ(service.MessageDlg("Продолжить?", TMsgDlgType::mtConfirmation, mbYes | mbNo | mbHelp, 0),
+              mrYes);
     EXPECT_TRUE(helpShown);
     EXPECT_EQ(HelpViewer()->windowModality(), Qt::NonModal);
     HelpQuit();

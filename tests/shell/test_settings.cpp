@@ -158,9 +158,15 @@ TEST(CoolBar, RecordsAreTwelveBytesLittleEndian) {
     const TCoolBarLayout layout{{{2, false, 300}, {0, true, -1}, {1, false, 0x01020304}, {3, true, 90}}};
     const QByteArray bytes = EncodeCoolBar(layout);
     ASSERT_EQ(bytes.size(), 48);
-    EXPECT_EQ(bytes.mid(0, 12), QByteArray::fromHex("02000000" "00000000" "2c010000"));
-    EXPECT_EQ(bytes.mid(12, 12), QByteArray::fromHex("00000000" "01000000" "ffffffff"));
-    EXPECT_EQ(bytes.mid(24, 12), QByteArray::fromHex("01000000" "00000000" "04030201"));
+    EXPECT_EQ(bytes.mid(0, 12), QByteArray::fromHex("02000000"
+                                                    "00000000"
+                                                    "2c010000"));
+    EXPECT_EQ(bytes.mid(12, 12), QByteArray::fromHex("00000000"
+                                                     "01000000"
+                                                     "ffffffff"));
+    EXPECT_EQ(bytes.mid(24, 12), QByteArray::fromHex("01000000"
+                                                     "00000000"
+                                                     "04030201"));
     EXPECT_EQ(DecodeCoolBar(bytes), layout);
 
     QByteArray padded = bytes;
@@ -259,7 +265,8 @@ TEST_F(SettingsTest, PlacementPrefersTheScreenQualifiedNameAndFallsBackToThePlai
     const QSize screen = PlacementScreenSize(window);
     const int ppi = PlacementPixelsPerInch(window);
     ASSERT_TRUE(screen.isValid());
-    EXPECT_EQ(ScreenQualifiedName(QStringLiteral("NormPos"), QSize(1024, 768)), QStringLiteral("NormPos(1024x768)"));
+    EXPECT_EQ(ScreenQualifiedName(QStringLiteral("NormPos"), QSize(1024, 768)),
+              QStringLiteral("NormPos(1024x768)"));
 
     auto s = OpenSettings();
     s->beginGroup(QStringLiteral("TMainForm"));
@@ -284,8 +291,9 @@ TEST_F(SettingsTest, PlacementRoundTripAndItsConditions) {
     SaveWindowPlacement(*s, QStringLiteral("TDisplayParamsFrm"), window);
     s->beginGroup(QStringLiteral("TDisplayParamsFrm"));
     EXPECT_EQ(s->value(QStringLiteral("NormPos")).toString(), QStringLiteral("40,50,360,290"));
-    EXPECT_EQ(s->value(ScreenQualifiedName(QStringLiteral("NormPos"), PlacementScreenSize(window))).toString(),
-              QStringLiteral("40,50,360,290"));
+    EXPECT_EQ(
+        s->value(ScreenQualifiedName(QStringLiteral("NormPos"), PlacementScreenSize(window))).toString(),
+        QStringLiteral("40,50,360,290"));
     EXPECT_EQ(s->value(QStringLiteral("ShowCmd")).toString(), QStringLiteral("1"));
     EXPECT_EQ(s->value(QStringLiteral("FormVersion")).toString(), QStringLiteral("0"));
     EXPECT_TRUE(s->contains(QStringLiteral("MinMaxPos")));
@@ -304,7 +312,8 @@ TEST_F(SettingsTest, PlacementRoundTripAndItsConditions) {
     EXPECT_EQ(fixed.geometry(), QRect(40, 50, 150, 80)); // takes the position only
 
     // Another resolution: positions stay as they are; a stored maximized state still applies.
-    s->setValue(QStringLiteral("TDisplayParamsFrm/PixelsPerInch"), QString::number(PlacementPixelsPerInch(other) + 24));
+    s->setValue(QStringLiteral("TDisplayParamsFrm/PixelsPerInch"),
+                QString::number(PlacementPixelsPerInch(other) + 24));
     s->setValue(QStringLiteral("TDisplayParamsFrm/ShowCmd"), QStringLiteral("3"));
     QWidget third;
     third.setGeometry(1, 2, 100, 100);
@@ -378,9 +387,9 @@ TEST(GraphData, BadEntriesAreSkippedAndForeignFilesIgnored) {
     EXPECT_EQ(v.keys(), (QStringList{"CursorType", "XLabel"}));
     EXPECT_EQ(v["XLabel"].toString(), QString());
 
-    EXPECT_TRUE(DecodeGraphData("CursorType=int:1\n").isEmpty());                        // no version line
-    EXPECT_TRUE(DecodeGraphData("LumvarisGraphData=2\nCursorType=int:1\n").isEmpty());   // another version
-    EXPECT_TRUE(DecodeGraphData(QByteArray("TPF0\x0aTMainGraph", 15)).isEmpty());        // not ours
+    EXPECT_TRUE(DecodeGraphData("CursorType=int:1\n").isEmpty());                      // no version line
+    EXPECT_TRUE(DecodeGraphData("LumvarisGraphData=2\nCursorType=int:1\n").isEmpty()); // another version
+    EXPECT_TRUE(DecodeGraphData(QByteArray("TPF0\x0aTMainGraph", 15)).isEmpty());      // not ours
     EXPECT_TRUE(DecodeGraphData("").isEmpty());
 }
 
@@ -407,7 +416,8 @@ TEST_F(SettingsTest, GraphDataFileLivesInTheConfigFolderAndMissingGivesDefaults)
     EXPECT_TRUE(prompts.Messages.empty());
 
     // Entries the graph refuses (unknown name, wrong kind) are skipped.
-    WriteGraphDataFile(MainGraphDataPath(), {{"CursorType", QStringLiteral("крест")}, {"Gone", 1}, {"PrintScale", 2.5}});
+    WriteGraphDataFile(MainGraphDataPath(),
+                       {{"CursorType", QStringLiteral("крест")}, {"Gone", 1}, {"PrintScale", 2.5}});
     FakeGraph partly;
     EXPECT_EQ(LoadMainGraphData(partly), 1);
     EXPECT_EQ(partly.Values["PrintScale"], QVariant(2.5));
@@ -453,8 +463,9 @@ TEST_F(SettingsTest, AFailedSaveShowsTheMessage) {
     QSettings s(blocked, QSettings::IniFormat);
     EXPECT_FALSE(SaveMainForm(s, {}, TMainSettings{}));
     ASSERT_EQ(prompts.Messages.size(), 1u);
-    EXPECT_EQ(prompts.Messages[0].Text, "Ошибка при записи настроек интерфейса.\r\n"
-                                        "Если ошибка будет повторяться в дальнейшем, обратитесь к разработчику.");
+    EXPECT_EQ(prompts.Messages[0].Text,
+              "Ошибка при записи настроек интерфейса.\r\n"
+              "Если ошибка будет повторяться в дальнейшем, обратитесь к разработчику.");
     EXPECT_EQ(prompts.Messages[0].Type, TMsgDlgType::mtError);
     EXPECT_EQ(prompts.Messages[0].Buttons, static_cast<TMsgDlgButtons>(mbOK));
 
