@@ -32,7 +32,7 @@ TRect takeRight(TRect& r, int size) {
     return t;
 }
 
-void takeX(TRect& r, const TStripSpec& s, std::array<TRect, 2>& sides) {
+void takeX(TRect& r, const TStripPlace& s, std::array<TRect, 2>& sides) {
     if (!s.Visible) return;
     if (s.Pos == xlpTop)
         sides[0] = takeTop(r, s.Size);
@@ -44,7 +44,7 @@ void takeX(TRect& r, const TStripSpec& s, std::array<TRect, 2>& sides) {
     }
 }
 
-void takeY(TRect& r, const TStripSpec& s, std::array<TRect, 2>& sides) {
+void takeY(TRect& r, const TStripPlace& s, std::array<TRect, 2>& sides) {
     if (!s.Visible) return;
     if (s.Pos == ylpLeft)
         sides[0] = takeLeft(r, s.Size);
@@ -65,37 +65,37 @@ std::optional<std::pair<TWhatObject, int>> TAreaLayout::AreaAt(int x, int y) con
     return std::nullopt;
 }
 
-TAreaLayout LayoutAreas(const TRect& client, const TLayoutSpec& spec) {
+TAreaLayout LayoutAreas(const TRect& client, const TLayoutInput& input) {
     TAreaLayout l;
     TRect r = client;
     r.Right = std::max(r.Right, r.Left);
     r.Bottom = std::max(r.Bottom, r.Top);
-    if (spec.HeaderVisible) {
+    if (input.HeaderVisible) {
         TRect& h = l.Areas[woHeader][0];
-        switch (spec.HeaderPos) {
+        switch (input.HeaderPos) {
         case hpTop:
-            h = takeTop(r, spec.HeaderSize);
+            h = takeTop(r, input.HeaderSize);
             break;
         case hpBottom:
-            h = takeBottom(r, spec.HeaderSize);
+            h = takeBottom(r, input.HeaderSize);
             break;
         case hpLeft:
-            h = takeLeft(r, spec.HeaderSize);
+            h = takeLeft(r, input.HeaderSize);
             break;
         case hpRight:
-            h = takeRight(r, spec.HeaderSize);
+            h = takeRight(r, input.HeaderSize);
             break;
         }
     }
     const TRect outer = r;
-    takeX(r, spec.XLabel, l.Areas[woXLabel]);
-    takeY(r, spec.YLabel, l.Areas[woYLabel]);
-    takeX(r, spec.XScale, l.Areas[woXScale]);
-    takeY(r, spec.YScale, l.Areas[woYScale]);
-    takeX(r, spec.XValues, l.Areas[woXValues]);
-    takeY(r, spec.YValues, l.Areas[woYValues]);
-    takeX(r, spec.XRuls, l.Areas[woXRuls]);
-    takeY(r, spec.YRuls, l.Areas[woYRuls]);
+    takeX(r, input.XLabel, l.Areas[woXLabel]);
+    takeY(r, input.YLabel, l.Areas[woYLabel]);
+    takeX(r, input.XScale, l.Areas[woXScale]);
+    takeY(r, input.YScale, l.Areas[woYScale]);
+    takeX(r, input.XValues, l.Areas[woXValues]);
+    takeY(r, input.YValues, l.Areas[woYValues]);
+    takeX(r, input.XRuls, l.Areas[woXRuls]);
+    takeY(r, input.YRuls, l.Areas[woYRuls]);
     const TRect c = r;
     l.Areas[woContent][0] = c;
 

@@ -34,17 +34,17 @@ enum class TAxis { X, Y };
 
 // One strip of an axis: shown or not, its thickness and where it goes (for X strips
 // xlpTop/xlpBottom/xlpBoth, for Y strips ylpLeft/ylpRight/ylpBoth; the same ordinals).
-struct TStripSpec {
+struct TStripPlace {
     bool Visible = true;
     int Size = 0;
     int Pos = 1;
 };
 
-struct TLayoutSpec {
+struct TLayoutInput {
     bool HeaderVisible = true;
     int HeaderSize = 0;
     THeaderPos HeaderPos = hpTop;
-    TStripSpec XLabel, YLabel, XScale, YScale, XValues, YValues, XRuls, YRuls;
+    TStripPlace XLabel, YLabel, XScale, YScale, XValues, YValues, XRuls, YRuls;
 };
 
 // Rectangles of every area, two sides each (side 1 only for "both" positions); area 0 side 0 is
@@ -62,6 +62,6 @@ struct TAreaLayout {
 // Cuts `client` in the order header, labels, scale strips, values strips, ruler strips (X before Y
 // at each step). A strip never takes more than what is left, so a tiny client gives empty areas
 // rather than inverted ones.
-TAreaLayout LayoutAreas(const TRect& client, const TLayoutSpec& spec);
+TAreaLayout LayoutAreas(const TRect& client, const TLayoutInput& input);
 
 } // namespace lv

@@ -467,20 +467,20 @@ bool TGraphView::ScaleStripShown(TAxis axis) const {
 }
 
 void TGraphView::LayoutAreas() {
-    TLayoutSpec spec;
-    spec.HeaderVisible = m_headerVisible;
-    spec.HeaderSize = m_headerSize;
-    spec.HeaderPos = m_headerPos;
-    spec.XLabel = {m_x.LabelVisible, m_x.LabelSize, m_x.LabelPos};
-    spec.YLabel = {m_y.LabelVisible, m_y.LabelSize, m_y.LabelPos};
-    spec.XScale = {ScaleStripShown(TAxis::X), m_x.SPSize, m_x.SPPos};
-    spec.YScale = {ScaleStripShown(TAxis::Y), m_y.SPSize, m_y.SPPos};
-    spec.XValues = {m_x.ValuesVisible, m_x.ValuesSize, m_x.RulsPos};
-    spec.YValues = {m_y.ValuesVisible, m_y.ValuesSize, m_y.RulsPos};
-    spec.XRuls = {m_x.RulsVisible, m_x.RulsSize, m_x.RulsPos};
-    spec.YRuls = {m_y.RulsVisible, m_y.RulsSize, m_y.RulsPos};
+    TLayoutInput input;
+    input.HeaderVisible = m_headerVisible;
+    input.HeaderSize = m_headerSize;
+    input.HeaderPos = m_headerPos;
+    input.XLabel = {m_x.LabelVisible, m_x.LabelSize, m_x.LabelPos};
+    input.YLabel = {m_y.LabelVisible, m_y.LabelSize, m_y.LabelPos};
+    input.XScale = {ScaleStripShown(TAxis::X), m_x.SPSize, m_x.SPPos};
+    input.YScale = {ScaleStripShown(TAxis::Y), m_y.SPSize, m_y.SPPos};
+    input.XValues = {m_x.ValuesVisible, m_x.ValuesSize, m_x.RulsPos};
+    input.YValues = {m_y.ValuesVisible, m_y.ValuesSize, m_y.RulsPos};
+    input.XRuls = {m_x.RulsVisible, m_x.RulsSize, m_x.RulsPos};
+    input.YRuls = {m_y.RulsVisible, m_y.RulsSize, m_y.RulsPos};
     const QRect client = ClientRect();
-    m_layout = lv::LayoutAreas(TRect::FromQRect(client), spec);
+    m_layout = lv::LayoutAreas(TRect::FromQRect(client), input);
     m_layoutClient = client.size();
 }
 

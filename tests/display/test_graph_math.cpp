@@ -206,8 +206,8 @@ TEST(GraphMath, ScrollArithmetic) {
 
 namespace {
 
-TLayoutSpec defaultSpec() {
-    TLayoutSpec s;
+TLayoutInput defaultInput() {
+    TLayoutInput s;
     s.HeaderSize = 18;
     s.XLabel = s.XScale = s.XValues = {true, 13, xlpBottom};
     s.YLabel = s.YScale = s.YValues = {true, 13, ylpLeft};
@@ -219,7 +219,7 @@ TLayoutSpec defaultSpec() {
 } // namespace
 
 TEST(GraphLayout, StripsAroundTheContent) {
-    const TAreaLayout l = LayoutAreas({0, 0, 600, 400}, defaultSpec());
+    const TAreaLayout l = LayoutAreas({0, 0, 600, 400}, defaultInput());
     const TRect c{45, 18, 600, 355};
     EXPECT_EQ(l.Content(), c);
     EXPECT_EQ(l.Area(woHeader, 0), (TRect{0, 0, 600, 18}));
@@ -241,7 +241,7 @@ TEST(GraphLayout, StripsAroundTheContent) {
 }
 
 TEST(GraphLayout, BothSidesAndHiddenStrips) {
-    TLayoutSpec s = defaultSpec();
+    TLayoutInput s = defaultInput();
     s.XLabel.Pos = xlpBoth;
     s.YRuls = {true, 6, ylpRight};
     s.YValues.Visible = false;
@@ -257,7 +257,7 @@ TEST(GraphLayout, BothSidesAndHiddenStrips) {
 }
 
 TEST(GraphLayout, ATinyClientGivesEmptyAreasNotInvertedOnes) {
-    const TAreaLayout l = LayoutAreas({0, 0, 30, 20}, defaultSpec());
+    const TAreaLayout l = LayoutAreas({0, 0, 30, 20}, defaultInput());
     for (const auto& sides : l.Areas)
         for (const TRect& r : sides) {
             EXPECT_GE(r.Width(), 0);
