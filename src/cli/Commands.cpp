@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/Json.h"
+#include "formats/uBellcoreConvs.h"
 #include "formats/uFileFormats.h"
 #include "trace/DateTime.h"
 #include "trace/Errors.h"
@@ -159,6 +160,28 @@ std::string formatDateTime(TDateTime t) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", p.Year, p.Month, p.Day, p.Hour, p.Minute);
     return buf;
+}
+
+// The Map of a ".sor" file as the instrument wrote it, and whether the file is foreign.
+void writeSorInfo(JsonWriter& j, const std::string& path, TRDataStorage& s) {
+    if (!s.LoadedAsSor()) return;
+    TTheManager reader;
+    PDataStruct params, samples;
+    if (!reader.LoadTraceFrom(params, samples, path)) return;
+    const TMapBlock& map = reader.Map();
+    j.key("sor").beginObject();
+    j.key("revision").value(static_cast<int>(map.Revision));
+    j.key("blocks").beginArray();
+    for (const TSorMapEntry& e : map.Entries) {
+        j.beginObject();
+        j.key("name").value(e.Name);
+        j.key("revision").value(static_cast<int>(e.Revision));
+        j.key("size").value(static_cast<int>(e.Size));
+        j.endObject();
+    }
+    j.endArray();
+    j.key("foreign").value(s.SorForeign());
+    j.endObject();
 }
 
 std::string infoJson(const std::string& path, TRDataStorage& s) {
