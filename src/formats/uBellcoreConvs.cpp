@@ -32,7 +32,8 @@ const char* const kMsgSorMap = "Файл SOR поврежден: неверна�
 const char* const kMsgSorBlockFields = "Файл SOR поврежден: поля блока \"%s\" выходят за его границы.";
 const char* const kMsgSorBlockOutside = "Файл SOR поврежден: блок \"%s\" выходит за конец файла.";
 const char* const kMsgSorMissingBlock = "В файле SOR нет блока \"%s\".";
-const char* const kMsgSorNoPulse = "Файл SOR поврежден: в блоке FxdParams нет ни одной длительности импульса.";
+const char* const kMsgSorNoPulse =
+    "Файл SOR поврежден: в блоке FxdParams нет ни одной длительности импульса.";
 const char* const kMsgSorNoPoints = "Файл SOR поврежден: в блоке DataPts нет ни одной точки.";
 const char* const kMsgSorTooManyPoints = "Файл SOR содержит слишком много точек рефлектограммы.";
 const char* const kMsgSorSetupImage = "Файл SOR поврежден: не удается прочитать параметры из блока TRA.";
@@ -46,9 +47,12 @@ const char* const kSaveTitle = "Сохранить файл SOR";
 const char* const kFilter = "Файлы SOR (*.sor)|*.sor|Все файлы|*.*";
 
 // Blocks a file of the system consists of; any other block makes a file foreign.
-const char* const kOwnBlocks[] = {kSorGenParams, kSorSupParams, kSorFxdParams, kSorDataPts, kSorTRA, kSorCksum};
+const char* const kOwnBlocks[] = {kSorGenParams, kSorSupParams, kSorFxdParams,
+                                  kSorDataPts,   kSorTRA,       kSorCksum};
 
-std::string readText(TLEReader& r) { return r.ZString(kSorMaxText); }
+std::string readText(TLEReader& r) {
+    return r.ZString(kSorMaxText);
+}
 
 void writeText(TLEWriter& w, const std::string& s) {
     std::string t = s;
@@ -63,7 +67,9 @@ void writeFixed(TLEWriter& w, const std::string& s, size_t n) {
     w.Bytes(t);
 }
 
-int32_t textBytes(const std::string& s) { return static_cast<int32_t>(s.size()) + 1; }
+int32_t textBytes(const std::string& s) {
+    return static_cast<int32_t>(s.size()) + 1;
+}
 
 // A parameter's text, or an empty one when it is not set or cannot be read as a text.
 std::string textOf(const TVariant& v) {
@@ -123,7 +129,10 @@ std::string SorEvenLengthText(std::string text) {
 // Map
 
 TMapBlock::TMapBlock(TTheManager* owner) : TBlockData(owner) {
-    Entries = {{kSorGenParams, 100, 0}, {kSorSupParams, 100, 0}, {kSorFxdParams, 100, 0}, {kSorDataPts, 100, 0},
+    Entries = {{kSorGenParams, 100, 0},
+               {kSorSupParams, 100, 0},
+               {kSorFxdParams, 100, 0},
+               {kSorDataPts, 100, 0},
                {kSorCksum, 100, 2}};
 }
 
@@ -161,7 +170,8 @@ void TMapBlock::Write(TLEWriter& w) const {
 
 int32_t TMapBlock::DataSize() const {
     int32_t size = 8;
-    for (const TSorMapEntry& e : Entries) size += static_cast<int32_t>(e.Name.size()) + 7;
+    for (const TSorMapEntry& e : Entries)
+        size += static_cast<int32_t>(e.Name.size()) + 7;
     return size;
 }
 
@@ -212,7 +222,8 @@ int32_t TGenParams::DataSize() const {
 void TGenParams::ToParams(TParamBlock& p) const {
     TVariant texts = TVariant::VariantArray(0, 4);
     const std::string* src[5] = {&CableId, &FiberId, &OriginatingLocation, &TerminatingLocation, &Operator};
-    for (int i = 0; i < 5; ++i) texts.SetElement(i, TVariant(Cp1251ToUtf8(*src[i])));
+    for (int i = 0; i < 5; ++i)
+        texts.SetElement(i, TVariant(Cp1251ToUtf8(*src[i])));
     p[prmPRN] = texts;
     p[prmLAM] = TVariant(int32_t(WaveLength));
     p[prmL] = TVariant(Cp1251ToUtf8(Comment));
@@ -222,7 +233,8 @@ void TGenParams::FromParams(const TParamBlock& p) {
     const TVariant& texts = p[prmPRN];
     if (isTextArray(texts, 4)) {
         std::string* dst[5] = {&CableId, &FiberId, &OriginatingLocation, &TerminatingLocation, &Operator};
-        for (int i = 0; i < 5; ++i) *dst[i] = SorEvenLengthText(Utf8ToCp1251(textOf(texts.Element(i))));
+        for (int i = 0; i < 5; ++i)
+            *dst[i] = SorEvenLengthText(Utf8ToCp1251(textOf(texts.Element(i))));
     }
     WaveLength = fieldFrom<int16_t>(numberOf(p[prmLAM]), kSorGenParams);
     Comment = cutText(Utf8ToCp1251(textOf(p[prmL])));
@@ -235,29 +247,34 @@ void TGenParams::FromParams(const TParamBlock& p) {
 TSupParams::TSupParams(TTheManager* owner) : TBlockData(owner) {}
 
 void TSupParams::Read(TLEReader& r, bool) {
-    for (std::string& t : Texts) t = readText(r);
+    for (std::string& t : Texts)
+        t = readText(r);
 }
 
 void TSupParams::Write(TLEWriter& w) const {
-    for (const std::string& t : Texts) writeText(w, t);
+    for (const std::string& t : Texts)
+        writeText(w, t);
 }
 
 int32_t TSupParams::DataSize() const {
     int32_t size = 0;
-    for (const std::string& t : Texts) size += textBytes(t);
+    for (const std::string& t : Texts)
+        size += textBytes(t);
     return size;
 }
 
 void TSupParams::ToParams(TParamBlock& p) const {
     TVariant texts = TVariant::VariantArray(0, 6);
-    for (int i = 0; i < 7; ++i) texts.SetElement(i, TVariant(Cp1251ToUtf8(Texts[i])));
+    for (int i = 0; i < 7; ++i)
+        texts.SetElement(i, TVariant(Cp1251ToUtf8(Texts[i])));
     p[prmXYA] = texts;
 }
 
 void TSupParams::FromParams(const TParamBlock& p) {
     const TVariant& texts = p[prmXYA];
     if (!isTextArray(texts, 6)) return;
-    for (int i = 0; i < 7; ++i) Texts[i] = SorEvenLengthText(Utf8ToCp1251(textOf(texts.Element(i))));
+    for (int i = 0; i < 7; ++i)
+        Texts[i] = SorEvenLengthText(Utf8ToCp1251(textOf(texts.Element(i))));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -327,9 +344,12 @@ void TFixParams::Read(TLEReader& r, bool revision2) {
     PulseWidths.resize(static_cast<size_t>(n));
     DataSpacing.resize(static_cast<size_t>(n));
     PointsPerPulse.resize(static_cast<size_t>(n));
-    for (auto& v : PulseWidths) v = r.I16();
-    for (auto& v : DataSpacing) v = r.I32();
-    for (auto& v : PointsPerPulse) v = r.I32();
+    for (auto& v : PulseWidths)
+        v = r.I16();
+    for (auto& v : DataSpacing)
+        v = r.I32();
+    for (auto& v : PointsPerPulse)
+        v = r.I32();
     GroupIndex = r.I32();
     BackscatterCoefficient = r.I16();
     Averages = r.I32();
@@ -352,9 +372,12 @@ void TFixParams::Write(TLEWriter& w) const {
     w.I16(ActualWaveLength);
     w.I32(AcquisitionOffset);
     w.I16(static_cast<int16_t>(PulseWidths.size()));
-    for (auto v : PulseWidths) w.I16(v);
-    for (auto v : DataSpacing) w.I32(v);
-    for (auto v : PointsPerPulse) w.I32(v);
+    for (auto v : PulseWidths)
+        w.I16(v);
+    for (auto v : DataSpacing)
+        w.I32(v);
+    for (auto v : PointsPerPulse)
+        w.I32(v);
     w.I32(GroupIndex);
     w.I16(BackscatterCoefficient);
     w.I32(Averages);
@@ -368,7 +391,9 @@ void TFixParams::Write(TLEWriter& w) const {
     w.U16(EndOfFiberThreshold);
 }
 
-int32_t TFixParams::DataSize() const { return 44 + 10 * static_cast<int32_t>(PulseWidths.size()); }
+int32_t TFixParams::DataSize() const {
+    return 44 + 10 * static_cast<int32_t>(PulseWidths.size());
+}
 
 void TFixParams::ToParams(TParamBlock& p) const {
     SorStampToParams(DateTimeStamp, p);
@@ -463,7 +488,9 @@ void TLinkParams::Read(TLEReader& r, bool) {
 // ---------------------------------------------------------------------------------------------
 // DataPts
 
-TDataPoints::TDataPoints(TTheManager* owner) : TBlockData(owner) { Groups.push_back({1, 1000, {0}}); }
+TDataPoints::TDataPoints(TTheManager* owner) : TBlockData(owner) {
+    Groups.push_back({1, 1000, {0}});
+}
 
 void TDataPoints::Read(TLEReader& r, bool) {
     TotalPoints = r.I32();
@@ -486,7 +513,8 @@ void TDataPoints::Read(TLEReader& r, bool) {
         }
         r.Skip(2 * count);
         // The highest level becomes the largest value, as levels are shown.
-        for (uint16_t& v : s.Values) v = static_cast<uint16_t>(top - v);
+        for (uint16_t& v : s.Values)
+            v = static_cast<uint16_t>(top - v);
         groups.push_back(std::move(s));
     }
     Groups = std::move(groups);
@@ -498,13 +526,15 @@ void TDataPoints::Write(TLEWriter& w) const {
     for (const TDataPointsStruct& g : Groups) {
         w.I32(g.Count);
         w.I16(g.ScaleFactor);
-        for (uint16_t v : g.Values) w.U16(v);
+        for (uint16_t v : g.Values)
+            w.U16(v);
     }
 }
 
 int64_t TDataPoints::DataSize() const {
     int64_t size = 6;
-    for (const TDataPointsStruct& g : Groups) size += 6 + 2 * static_cast<int64_t>(g.Values.size());
+    for (const TDataPointsStruct& g : Groups)
+        size += 6 + 2 * static_cast<int64_t>(g.Values.size());
     return size;
 }
 
@@ -526,7 +556,8 @@ void TDataPoints::FromSamples(const double* samples, int32_t count) {
     g.Count = count;
     g.ScaleFactor = 1000;
     g.Values.resize(static_cast<size_t>(count));
-    for (size_t k = 0; k < v.size(); ++k) g.Values[k] = static_cast<uint16_t>(hi - v[k]);
+    for (size_t k = 0; k < v.size(); ++k)
+        g.Values[k] = static_cast<uint16_t>(hi - v[k]);
     Groups.clear();
     Groups.push_back(std::move(g));
     TotalPoints = count;
@@ -542,7 +573,9 @@ double TDataPoints::ValueAt(size_t group, size_t index) const {
 
 TCheckSum::TCheckSum(TTheManager* owner) : TBlockData(owner) {}
 
-void TCheckSum::Read(TLEReader& r, bool) { Value = r.U16(); }
+void TCheckSum::Read(TLEReader& r, bool) {
+    Value = r.U16();
+}
 
 void TCheckSum::Write(TLEWriter& w, const uint8_t* start, size_t length) {
     Value = CRC16(start, length);
@@ -569,8 +602,8 @@ void TTRABlock::Write(TLEWriter& w) const {
 // The converter
 
 TTheManager::TTheManager()
-    : m_map(this), m_genParams(this), m_supParams(this), m_fixParams(this), m_keyEvents(this), m_linkParams(this),
-      m_dataPoints(this), m_checkSum(this), m_traBlock(this) {
+    : m_map(this), m_genParams(this), m_supParams(this), m_fixParams(this), m_keyEvents(this),
+      m_linkParams(this), m_dataPoints(this), m_checkSum(this), m_traBlock(this) {
     m_fixParams.ActualWaveLength = static_cast<int16_t>(m_genParams.WaveLength * 10);
 }
 
@@ -652,7 +685,8 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
         throw EInvalidDataFormat(kMsgSorTooManyPoints);
     PDataStruct outSamples = MakeSampleBlock(first.Count);
     double* s = outSamples->MutableSamples();
-    for (int32_t k = 0; k < first.Count; ++k) s[k] = m_dataPoints.ValueAt(0, static_cast<size_t>(k));
+    for (size_t k = 0; k < first.Values.size(); ++k)
+        s[k] = static_cast<double>(first.Values[k]) * first.ScaleFactor / 1000000.0;
 
     const bool hasTRA = m_map.HasEntry(kSorTRA);
     PDataStruct outParams;
@@ -680,9 +714,11 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
             m_fixParams.ToParams(p);
     }
 
-    const bool onlyOwnBlocks = std::all_of(m_map.Entries.begin(), m_map.Entries.end(), [](const TSorMapEntry& e) {
-        return std::any_of(std::begin(kOwnBlocks), std::end(kOwnBlocks), [&](const char* n) { return e.Name == n; });
-    });
+    const bool onlyOwnBlocks =
+        std::all_of(m_map.Entries.begin(), m_map.Entries.end(), [](const TSorMapEntry& e) {
+            return std::any_of(std::begin(kOwnBlocks), std::end(kOwnBlocks),
+                               [&](const char* n) { return e.Name == n; });
+        });
     m_foreign = !(hasTRA && onlyOwnBlocks && m_map.Revision < 200);
 
     params = std::move(outParams);
@@ -697,7 +733,8 @@ std::vector<uint8_t> TTheManager::WriteImage(const TDataStruct* params, const TD
         std::unique_ptr<IFileFormat> tra = GetFileFormat("TRA");
         int32_t length = 0;
         std::vector<uint8_t> image;
-        if (!tra->SetupToBuffer(params, length, image) || length < 0 || static_cast<size_t>(length) > image.size())
+        if (!tra->SetupToBuffer(params, length, image) || length < 0 ||
+            static_cast<size_t>(length) > image.size())
             throw EConvertError(kMsgSorSetupEncode);
         image.resize(static_cast<size_t>(length));
         m_traBlock.Buffer = std::move(image);
@@ -723,7 +760,8 @@ std::vector<uint8_t> TTheManager::WriteImage(const TDataStruct* params, const TD
     m_map.MapSize = m_map.DataSize();
 
     int64_t total = m_map.MapSize;
-    for (const TSorMapEntry& e : m_map.Entries) total += e.Size;
+    for (const TSorMapEntry& e : m_map.Entries)
+        total += e.Size;
     std::vector<uint8_t> out;
     out.reserve(static_cast<size_t>(total));
     TLEWriter w(out);
@@ -802,7 +840,8 @@ bool TTheManager::SaveTrace(const TDataStruct* params, const TDataStruct* sample
     return false;
 }
 
-bool TTheManager::SaveTraceAs(const TDataStruct* params, const TDataStruct* samples, const std::string& fileName) {
+bool TTheManager::SaveTraceAs(const TDataStruct* params, const TDataStruct* samples,
+                              const std::string& fileName) {
     const std::string previous = m_fileName;
     m_fileName = fileName;
     const bool ok = SaveTrace(params, samples);
@@ -810,6 +849,8 @@ bool TTheManager::SaveTraceAs(const TDataStruct* params, const TDataStruct* samp
     return ok;
 }
 
-void RegisterBellcoreFormat() { RegisterFileFormat("Bellcore", FileFormatClassOf<TTheManager>()); }
+void RegisterBellcoreFormat() {
+    RegisterFileFormat("Bellcore", FileFormatClassOf<TTheManager>());
+}
 
 } // namespace lv

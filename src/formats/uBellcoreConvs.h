@@ -66,7 +66,7 @@ public:
     explicit TMapBlock(TTheManager* owner);
 
     uint16_t Revision = 100;
-    int32_t MapSize = 0;   // bytes from the start of the file to the first block
+    int32_t MapSize = 0;    // bytes from the start of the file to the first block
     int16_t BlockCount = 6; // the Map itself included
     std::vector<TSorMapEntry> Entries;
 
@@ -127,8 +127,8 @@ public:
     int16_t ActualWaveLength = 13100; // 0.1 nm
     int32_t AcquisitionOffset = 0;
     // One entry per pulse width; never empty.
-    std::vector<int16_t> PulseWidths{0};     // ns
-    std::vector<int32_t> DataSpacing{0};     // time of 10000 points, 100 ps
+    std::vector<int16_t> PulseWidths{0}; // ns
+    std::vector<int32_t> DataSpacing{0}; // time of 10000 points, 100 ps
     std::vector<int32_t> PointsPerPulse{0};
     int32_t GroupIndex = 146800; // × 100000
     int16_t BackscatterCoefficient = 800;
@@ -162,8 +162,8 @@ struct TKeyEvent {
     int16_t AttenuationCoefficient = 0;
     int16_t EventLoss = 0;
     int32_t Reflectance = 0;
-    std::string EventCode;        // 6 bytes
-    std::string LossMeasurement;  // 2 bytes
+    std::string EventCode;       // 6 bytes
+    std::string LossMeasurement; // 2 bytes
     std::string Comment;
 };
 
@@ -266,8 +266,11 @@ public:
     ~TTheManager() override;
 
     bool SaveTrace(const TDataStruct* params, const TDataStruct* samples) override;
-    bool SaveTraceAs(const TDataStruct* params, const TDataStruct* samples, const std::string& fileName) override;
-    bool TraceToBuffer(const TDataStruct*, const TDataStruct*, int32_t&, std::vector<uint8_t>&) override { return false; }
+    bool SaveTraceAs(const TDataStruct* params, const TDataStruct* samples,
+                     const std::string& fileName) override;
+    bool TraceToBuffer(const TDataStruct*, const TDataStruct*, int32_t&, std::vector<uint8_t>&) override {
+        return false;
+    }
     bool LoadTrace(PDataStruct& params, PDataStruct& samples) override;
     bool LoadTraceFrom(PDataStruct& params, PDataStruct& samples, const std::string& fileName) override;
     bool TraceFromBuffer(const uint8_t*, size_t, PDataStruct&, PDataStruct&) override { return false; }

@@ -33,9 +33,12 @@ const char* const kGenTexts[][2] = {{"CID", "cable_id"},
                                     {"OL", "originating_location"},
                                     {"TL", "terminating_location"},
                                     {"OP", "operator"}};
-const char* const kSupTexts[][2] = {{"SN", "supplier_name"},       {"MFID", "otdr_mainframe_id"},
-                                    {"OTDR", "otdr_mainframe_sn"},  {"OMID", "optical_module_id"},
-                                    {"OMSN", "optical_module_sn"},  {"SR", "software_revision"},
+const char* const kSupTexts[][2] = {{"SN", "supplier_name"},
+                                    {"MFID", "otdr_mainframe_id"},
+                                    {"OTDR", "otdr_mainframe_sn"},
+                                    {"OMID", "optical_module_id"},
+                                    {"OMSN", "optical_module_sn"},
+                                    {"SR", "software_revision"},
                                     {"OT", "other"}};
 
 struct StoreDeleter {
@@ -49,7 +52,9 @@ Store newStore() {
     return s;
 }
 
-std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string fileName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
 
 struct SorCorpus : ::testing::Test {
     lvtest::SorFormats formats;
@@ -59,7 +64,8 @@ struct SorCorpus : ::testing::Test {
 
     void SetUp() override {
         files = lvtest::sorCorpusFiles();
-        ASSERT_FALSE(files.empty()) << "The SOR corpus is missing: expected real files in " << lvtest::sorCorpusDir()
+        ASSERT_FALSE(files.empty()) << "The SOR corpus is missing: expected real files in "
+                                    << lvtest::sorCorpusDir()
                                     << "/sor (the shared folder beside the checkout).";
     }
 
@@ -72,7 +78,9 @@ struct SorCorpus : ::testing::Test {
 };
 
 // The level of a raw point by the format's rule: (largest raw value − value) × scale / 10⁶.
-double levelOf(double raw, double largest, double scale) { return (largest - raw) * scale / 1e6; }
+double levelOf(double raw, double largest, double scale) {
+    return (largest - raw) * scale / 1e6;
+}
 
 void expectAgreesWithReference(TRDataStorage& store, const Json& ref) {
     const Json& gen = ref["GenParams"];
@@ -108,19 +116,24 @@ void expectAgreesWithReference(TRDataStorage& store, const Json& ref) {
         EXPECT_NEAR(p[i], levelOf(group["first5"][i].number(), largest, scale), 1e-9) << "first " << i;
     const size_t lastCount = group["last5"].size();
     for (size_t i = 0; i < lastCount; ++i)
-        EXPECT_NEAR(p[points - lastCount + i], levelOf(group["last5"][i].number(), largest, scale), 1e-9) << "last " << i;
+        EXPECT_NEAR(p[points - lastCount + i], levelOf(group["last5"][i].number(), largest, scale), 1e-9)
+            << "last " << i;
     EXPECT_NEAR(store.GetBound(1), levelOf(largest, largest, scale), 1e-9);
     EXPECT_NEAR(store.GetBound(3), levelOf(group["min"].number(), largest, scale), 1e-9);
 
-    for (const auto& t : kGenTexts) EXPECT_EQ(store.TextField(t[0]), gen[t[1]]["text"].str()) << t[0];
+    for (const auto& t : kGenTexts)
+        EXPECT_EQ(store.TextField(t[0]), gen[t[1]]["text"].str()) << t[0];
     EXPECT_EQ(store.GetComment(), gen["comment"]["text"].str());
-    for (const auto& t : kSupTexts) EXPECT_EQ(store.TextField(t[0]), ref["SupParams"][t[1]]["text"].str()) << t[0];
+    for (const auto& t : kSupTexts)
+        EXPECT_EQ(store.TextField(t[0]), ref["SupParams"][t[1]]["text"].str()) << t[0];
 
     // The instrument's wall clock, to the minute: the reference's reading where it has one, else
     // the C library's reading of the raw stamp as a clock without time zone.
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     if (ref.has("derived")) {
-        ASSERT_EQ(std::sscanf(ref["derived"]["date_time_utc"].str().c_str(), "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &s), 6);
+        ASSERT_EQ(std::sscanf(ref["derived"]["date_time_utc"].str().c_str(), "%d-%d-%dT%d:%d:%d", &y, &mo, &d,
+                              &h, &mi, &s),
+                  6);
     } else {
         const std::time_t t = static_cast<std::time_t>(fxd["date_time_stamp_raw"].integer());
         std::tm u{};
@@ -198,13 +211,16 @@ TEST_F(SorCorpus, SavedFilesReadBackAndBecomeTheSystemsOwn) {
         EXPECT_NEAR(back->GetStep(), store->GetStep(), store->GetStep() * 1e-6);
         EXPECT_NEAR(back->MeasuredAt, store->MeasuredAt, 1e-6);
         EXPECT_EQ(back->GetComment(), store->GetComment());
-        for (const auto& t : kGenTexts) EXPECT_EQ(back->TextField(t[0]), writtenText(store->TextField(t[0]))) << t[0];
-        for (const auto& t : kSupTexts) EXPECT_EQ(back->TextField(t[0]), writtenText(store->TextField(t[0]))) << t[0];
+        for (const auto& t : kGenTexts)
+            EXPECT_EQ(back->TextField(t[0]), writtenText(store->TextField(t[0]))) << t[0];
+        for (const auto& t : kSupTexts)
+            EXPECT_EQ(back->TextField(t[0]), writtenText(store->TextField(t[0]))) << t[0];
         const TVariant& a = store->Param(prmDBIR);
         const TVariant& b = back->Param(prmDBIR);
         ASSERT_EQ(b.Count(), a.Count());
         // Levels are kept at 0.001 dB; files with another scale factor round to it.
-        for (int i = 0; i < a.Count(); ++i) ASSERT_NEAR(b.DoubleData()[i], a.DoubleData()[i], 0.0005 + 1e-9) << i;
+        for (int i = 0; i < a.Count(); ++i)
+            ASSERT_NEAR(b.DoubleData()[i], a.DoubleData()[i], 0.0005 + 1e-9) << i;
 
         // Saving the trace again in place keeps it the system's own.
         ASSERT_TRUE(back->SaveToFile("", true));
@@ -218,7 +234,8 @@ TEST_F(SorCorpus, TheReferenceReaderReadsTheSystemsFiles) {
         GTEST_SKIP() << "python3 is not available: the reference reader cannot run (the layout facts are "
                         "checked in C++ by SavedFilesReadBackAndBecomeTheSystemsOwn)";
     // Revision 1, revision 2 with scale factor 1470 and makers' blocks, Cyrillic texts.
-    const char* picks[] = {"Paustovskiy__otdr_ml__100601_12015.sor", "fabry44__otdr-parser__F1_TT07_FO_004_1310_OE.sor",
+    const char* picks[] = {"Paustovskiy__otdr_ml__100601_12015.sor",
+                           "fabry44__otdr-parser__F1_TT07_FO_004_1310_OE.sor",
                            "Ravskij__otdr-parser__RFG1550НМ_1.sor"};
     for (const char* name : picks) {
         SCOPED_TRACE(name);
@@ -240,8 +257,10 @@ TEST_F(SorCorpus, TheReferenceReaderReadsTheSystemsFiles) {
             EXPECT_EQ(r[block]["bytes_consumed"].integer(), r[block]["block_size"].integer()) << block;
         }
         EXPECT_EQ(r["vendor_blocks"].size(), 1u); // "TRA"
-        EXPECT_EQ(r["Cksum"]["stored"].integer(), r["Cksum"]["computed_ccitt_false"]["A_bytes_0_to_value"].integer());
-        EXPECT_EQ(r["FxdParams"]["n_data_points_per_pulse_width"][0].integer(), r["DataPts"]["groups"][0]["points"].integer());
+        EXPECT_EQ(r["Cksum"]["stored"].integer(),
+                  r["Cksum"]["computed_ccitt_false"]["A_bytes_0_to_value"].integer());
+        EXPECT_EQ(r["FxdParams"]["n_data_points_per_pulse_width"][0].integer(),
+                  r["DataPts"]["groups"][0]["points"].integer());
 
         // The reference reading of the saved file agrees with the trace it came from.
         Store back = newStore();
@@ -254,35 +273,43 @@ TEST_F(SorCorpus, TheReferenceReaderReadsTheSystemsFiles) {
 // the store can work with. Each copy is a buffer of its own exact size, so that AddressSanitizer
 // sees any read past its end.
 TEST_F(SorCorpus, CutAndDamagedCopiesFailCleanly) {
+    // Revision 1; revision 2; makers' blocks; padded blocks with bytes after the last one.
     const char* picks[] = {"Paustovskiy__otdr_ml__100601_12015.sor", "Ravskij__otdr-parser__RFG1310НМ_1_.sor",
-                           "Ravskij__otdr-parser__Modified_OTDR.sor", "fabry44__otdr-parser__output.sor",
-                           "mjuenema__otdrparser__otdr1.sor"};
+                           "Ravskij__otdr-parser__Modified_OTDR.sor", "mjuenema__otdrparser__otdr1.sor"};
     int loaded = 0, failed = 0;
     for (const char* name : picks) {
         SCOPED_TRACE(name);
         const std::string path = corpusFile(name);
         const std::vector<uint8_t> bytes = lvtest::readBytes(path);
         const Json ref = Json::parseFile(lvtest::sorReferenceOf(path));
-        const size_t declaredEnd = bytes.size() - static_cast<size_t>(ref["bytes_after_last_block"].integer());
+        const size_t declaredEnd =
+            bytes.size() - static_cast<size_t>(ref["bytes_after_last_block"].integer());
 
-        // Positions worth trying: the whole of small files; in larger ones everything before the
-        // samples, a band around each block start, and a sparse sample of the rest.
+        // Positions worth trying: everything before the samples (up to 1 KiB), a band around each
+        // block start, the end of the file, and a sparse sample of the rest. Small files are cut at
+        // every length.
         std::vector<size_t> starts;
-        size_t dataStart = 0;
+        size_t dataStart = 0, fxdStart = 0, fxdEnd = 0;
         for (const Json& b : ref["blocks"].items()) {
             starts.push_back(static_cast<size_t>(b["offset"].integer()));
             if (b["name"].str() == "DataPts") dataStart = starts.back();
+            if (b["name"].str() == "FxdParams") {
+                fxdStart = starts.back();
+                fxdEnd = fxdStart + static_cast<size_t>(b["size"].integer());
+            }
         }
-        std::vector<size_t> positions;
+        std::vector<size_t> positions, cuts;
         for (size_t i = 0; i < bytes.size(); ++i) {
             bool near = false;
-            for (size_t s : starts) near = near || (i + 16 >= s && i < s + 64);
-            if (bytes.size() <= 16384 || i < std::min<size_t>(dataStart, 4096) || near || i % 499 == 0 ||
-                i + 8 >= bytes.size())
-                positions.push_back(i);
+            for (size_t s : starts)
+                near = near || (i + 8 >= s && i < s + 48);
+            const bool worth =
+                i < std::min<size_t>(dataStart, 1024) || near || i % 499 == 0 || i + 8 >= bytes.size();
+            if (worth) positions.push_back(i);
+            if (worth || bytes.size() <= 5000) cuts.push_back(i);
         }
 
-        for (size_t len : positions) {
+        for (size_t len : cuts) {
             if (len >= declaredEnd) continue;
             std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(len));
             TTheManager m;
@@ -293,10 +320,12 @@ TEST_F(SorCorpus, CutAndDamagedCopiesFailCleanly) {
             std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(len));
             TTheManager m;
             PDataStruct p, s;
-            EXPECT_NO_THROW(m.ReadImage(cut.data(), cut.size(), p, s)) << "only bytes after the last block cut: " << len;
+            EXPECT_NO_THROW(m.ReadImage(cut.data(), cut.size(), p, s))
+                << "only bytes after the last block cut: " << len;
         }
 
         for (size_t pos : positions) {
+            // Bits that flip signs, sizes and terminators.
             for (uint8_t change : {uint8_t(0xFF), uint8_t(0x80), uint8_t(0x01)}) {
                 std::vector<uint8_t> damaged = bytes;
                 damaged[pos] ^= change;
@@ -311,10 +340,12 @@ TEST_F(SorCorpus, CutAndDamagedCopiesFailCleanly) {
                 ++loaded;
                 ASSERT_TRUE(p && s) << pos;
                 ASSERT_GT(s->SampleCount(), 0) << pos;
-                for (int i = 0; i < s->SampleCount(); ++i) ASSERT_TRUE(std::isfinite(s->Samples()[i])) << pos;
+                for (int i = 0; i < s->SampleCount(); ++i)
+                    ASSERT_TRUE(std::isfinite(s->Samples()[i])) << pos;
                 ASSERT_EQ(p->Params()->size(), static_cast<size_t>(kParamCount));
-                if (pos >= dataStart + 32) continue; // only the levels changed
-                // The store takes whatever the file says and computes without failing.
+                // The store takes whatever acquisition parameters the file gives and computes
+                // without failing.
+                if (pos < fxdStart || pos >= fxdEnd) continue;
                 Store store = newStore();
                 store->SetupArrived(p.get());
                 store->DataArrived(s.get());
@@ -322,7 +353,8 @@ TEST_F(SorCorpus, CutAndDamagedCopiesFailCleanly) {
                 store->SetMarker(1, store->GetBound(2) / 2);
                 store->SetMarker(2, store->GetBound(2));
                 EXPECT_TRUE(store->DataPresent() && store->SetupPresent());
-                for (double r : {store->GetStep(), store->Length12, store->Slope12, store->Slope23, store->JointLoss})
+                for (double r :
+                     {store->GetStep(), store->Length12, store->Slope12, store->Slope23, store->JointLoss})
                     EXPECT_TRUE(std::isfinite(r)) << pos;
             }
         }

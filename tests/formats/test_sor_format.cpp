@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -51,10 +51,12 @@ struct SorTest : ::testing::Test {
         p[prmL] = TVariant("Трасса 7");
         TVariant gen = TVariant::VariantArray(0, 4);
         const char* g[5] = {"", "AB", "Кабель", "x", "Иванов"};
-        for (int i = 0; i < 5; ++i) gen.SetElement(i, TVariant(g[i]));
+        for (int i = 0; i < 5; ++i)
+            gen.SetElement(i, TVariant(g[i]));
         p[prmPRN] = gen;
         TVariant sup = TVariant::VariantArray(0, 6);
-        for (int i = 0; i < 7; ++i) sup.SetElement(i, TVariant("s" + std::to_string(i)));
+        for (int i = 0; i < 7; ++i)
+            sup.SetElement(i, TVariant("s" + std::to_string(i)));
         p[prmXYA] = sup;
         return d;
     }
@@ -142,7 +144,8 @@ TEST(SorText, EvenLengthFixUp) {
         {std::string(300, 'x'), std::string(255, 'x')},
         {std::string(254, 'x'), std::string(254, 'x') + " "},
     };
-    for (const Case& c : cases) EXPECT_EQ(SorEvenLengthText(c.in), c.out) << c.in.size();
+    for (const Case& c : cases)
+        EXPECT_EQ(SorEvenLengthText(c.in), c.out) << c.in.size();
 }
 
 TEST_F(SorTest, SaveWithParametersHasTheLayoutOfTheFormat) {
@@ -163,7 +166,7 @@ TEST_F(SorTest, SaveWithParametersHasTheLayoutOfTheFormat) {
     const auto& gen = f.at("GenParams");
     TLEReader g(b.data() + gen.Offset, static_cast<size_t>(gen.Size));
     EXPECT_EQ(g.Bytes(2), "EN");
-    EXPECT_EQ(g.ZString(), "");   // an empty text is a single zero byte
+    EXPECT_EQ(g.ZString(), "");    // an empty text is a single zero byte
     EXPECT_EQ(g.ZString(), "AB "); // even length gets a space
     EXPECT_EQ(g.I16(), 1550);
     EXPECT_EQ(g.ZString(), "\xCA\xE0\xE1\xE5\xEB\xFC "); // "Кабель" in Windows-1251, plus a space
@@ -192,7 +195,8 @@ TEST_F(SorTest, SaveWithParametersHasTheLayoutOfTheFormat) {
     EXPECT_EQ(x.I32(), 1600000);
     x.Skip(4);
     const uint16_t tail[] = {51415, 1000, 0, 200, 40000, 3000};
-    for (uint16_t t : tail) EXPECT_EQ(x.U16(), t);
+    for (uint16_t t : tail)
+        EXPECT_EQ(x.U16(), t);
 
     // Samples 1.000, 0.500, 1.250 dB: the highest stored as 0.
     const auto& dp = f.at("DataPts");
@@ -224,7 +228,8 @@ TEST_F(SorTest, OwnFileReadsBackItsParametersAndShiftedLevels) {
     // Levels come back so that the lowest is 0 dB.
     const std::vector<double> expected{0.5, 0.0, 0.75};
     ASSERT_EQ(s->SampleCount(), 3);
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(s->Samples()[i], expected[i], 1e-12);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(s->Samples()[i], expected[i], 1e-12);
 
     // Everything the standard blocks cannot hold comes from the "TRA" block ...
     const TParamBlock& out = *p->Params();
@@ -258,7 +263,8 @@ TEST_F(SorTest, SaveWithoutParametersWritesFiveBlocksWithDefaults) {
 
 TEST_F(SorTest, TextsAreTakenOnlyFromArraysOfTheRightBounds) {
     TVariant shifted = TVariant::VariantArray(1, 5);
-    for (int i = 1; i <= 5; ++i) shifted.SetElement(i, TVariant("t"));
+    for (int i = 1; i <= 5; ++i)
+        shifted.SetElement(i, TVariant("t"));
     for (const TVariant& texts : {shifted, TVariant("plain")}) {
         PDataStruct in = traceParams();
         (*in->Params())[prmPRN] = texts;
@@ -282,7 +288,7 @@ TEST_F(SorTest, ForeignFieldsFollowTheReadingRules) {
         {1000, 1600000, 100, 30}, // 3.2 rounds to 3, times 10
         {0, 200000, 10, 5},       // no pulse width: 10; 0.4 rounds to 0: 5
         {-5, 0, 10, 5},
-        {25, 2750000, 2.5, 60},   // 5.5 rounds half to even
+        {25, 2750000, 2.5, 60}, // 5.5 rounds half to even
     };
     for (const Case& c : cases) {
         SorBuilder sb = SorBuilder::standard(false, {5, 1, 3});
@@ -301,7 +307,8 @@ TEST_F(SorTest, ForeignFieldsFollowTheReadingRules) {
         EXPECT_EQ(out[prmHOU].AsInteger(), 0);
         // Only the parameters a foreign file defines are set.
         int set = 0;
-        for (const TVariant& v : out) set += v.IsSet();
+        for (const TVariant& v : out)
+            set += v.IsSet();
         EXPECT_EQ(set, 15);
     }
 }
@@ -354,12 +361,12 @@ TEST_F(SorTest, LevelsAreRefusedOnlyWhenTheirSpanDoesNotFit) {
         std::vector<double> levels;
         bool ok;
     } cases[] = {
-        {{-20.0, 45.535}, true},     // span 65.535 dB: fits, whatever the levels
+        {{-20.0, 45.535}, true},      // span 65.535 dB: fits, whatever the levels
         {{70.0, 100.0, 120.0}, true}, // high levels alone are no problem
         {{0.0, 65.536}, false},
         {{1.0, std::nan("")}, false},
         {{1.0, std::numeric_limits<double>::infinity()}, false},
-        {{3e9, 3e9}, false},          // 1000 × level beyond 32 bits
+        {{3e9, 3e9}, false}, // 1000 × level beyond 32 bits
     };
     const std::string path = dir.file("keep.sor");
     lvtest::writeBytes(path, {1, 2, 3});
@@ -375,18 +382,22 @@ TEST_F(SorTest, LevelsAreRefusedOnlyWhenTheirSpanDoesNotFit) {
         PDataStruct p, s;
         ASSERT_TRUE(r.LoadTraceFrom(p, s, path)) << r.LastError();
         const double lowest = *std::min_element(c.levels.begin(), c.levels.end());
-        for (size_t i = 0; i < c.levels.size(); ++i) EXPECT_NEAR(s->Samples()[i], c.levels[i] - lowest, 1e-9);
+        for (size_t i = 0; i < c.levels.size(); ++i)
+            EXPECT_NEAR(s->Samples()[i], c.levels[i] - lowest, 1e-9);
         lvtest::writeBytes(path, {1, 2, 3});
     }
-    EXPECT_EQ(lvtest::readBytes(path), (std::vector<uint8_t>{1, 2, 3})) << "a refused save leaves the old file";
+    EXPECT_EQ(lvtest::readBytes(path), (std::vector<uint8_t>{1, 2, 3}))
+        << "a refused save leaves the old file";
 }
 
 TEST_F(SorTest, BothRevisionsReadAsInstrumentsWriteThem) {
     for (bool rev2 : {false, true}) {
         SorBuilder sb = SorBuilder::standard(rev2, {100, 40, 0, 7000});
-        sb.Blocks[2].Padding = 48;                                           // a padded FxdParams
+        sb.Blocks[2].Padding = 48;                                                    // a padded FxdParams
         sb.Blocks.insert(sb.Blocks.begin() + 3, SorBlock{"Vendor", {1, 2, 3, 4, 5}}); // a maker's block
-        sb.Blocks.insert(sb.Blocks.begin() + 3, SorBlock{"KeyEvents", Bytes().u16(0).u32(1).u32(2).u32(3).u16(4).u32(5).u32(6).b, 100, 30});
+        sb.Blocks.insert(
+            sb.Blocks.begin() + 3,
+            SorBlock{"KeyEvents", Bytes().u16(0).u32(1).u32(2).u32(3).u16(4).u32(5).u32(6).b, 100, 30});
         sb.Trailing = {9, 9, 9};
         sb.CountAdjust = 3; // a count beyond the entries never reads past the Map's size
         TTheManager m;
@@ -447,25 +458,51 @@ TEST_F(SorTest, MalformedFilesFailCleanly) {
     };
     const Case cases[] = {
         {"comment without terminator", [](SorBuilder& b) { b.Blocks[0].Body.pop_back(); }, {}},
-        {"no pulse width", [](SorBuilder& b) { b.Blocks[2].Body = SorBuilder::fxdParams(false, 0, 10, 1, 1, 1, 1, 0); }, {}},
+        {"no pulse width",
+         [](SorBuilder& b) { b.Blocks[2].Body = SorBuilder::fxdParams(false, 0, 10, 1, 1, 1, 1, 0); },
+         {}},
         {"pulse widths beyond the block",
-         [](SorBuilder& b) { b.Blocks[2].Body = SorBuilder::fxdParams(false, 0, 10, 1, 1, 1, 1, 40); b.Blocks[2].Body.resize(60); }, {}},
+         [](SorBuilder& b) {
+             b.Blocks[2].Body = SorBuilder::fxdParams(false, 0, 10, 1, 1, 1, 1, 40);
+             b.Blocks[2].Body.resize(60);
+         },
+         {}},
         {"no group", [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(0).u16(0).b; }, {}},
-        {"first group without points", [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(0).u16(1).u32(0).u16(1000).b; }, {}},
-        {"points beyond the block", [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(9).u16(1).u32(9).u16(1000).u16(1).b; }, {}},
-        {"negative point count", [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(9).u16(1).u32(0xFFFFFFFF).u16(1000).b; }, {}},
+        {"first group without points",
+         [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(0).u16(1).u32(0).u16(1000).b; },
+         {}},
+        {"points beyond the block",
+         [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(9).u16(1).u32(9).u16(1000).u16(1).b; },
+         {}},
+        {"negative point count",
+         [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(9).u16(1).u32(0xFFFFFFFF).u16(1000).b; },
+         {}},
         {"no DataPts", [](SorBuilder& b) { b.Blocks.erase(b.Blocks.begin() + 3); }, {}},
         {"no FxdParams", [](SorBuilder& b) { b.Blocks.erase(b.Blocks.begin() + 2); }, {}},
         {"count too small", [](SorBuilder& b) { b.CountAdjust = -3; }, {}},
-        {"TRA longer than its block", [](SorBuilder& b) { b.Blocks.insert(b.Blocks.begin() + 4, SorBlock{"TRA", Bytes().u32(100).u32(0).b}); }, {}},
-        {"TRA image that does not decode", [](SorBuilder& b) { b.Blocks.insert(b.Blocks.begin() + 4, SorBlock{"TRA", Bytes().u32(4).raw("junk").b}); }, {}},
+        {"TRA longer than its block",
+         [](SorBuilder& b) {
+             b.Blocks.insert(b.Blocks.begin() + 4, SorBlock{"TRA", Bytes().u32(100).u32(0).b});
+         },
+         {}},
+        {"TRA image that does not decode",
+         [](SorBuilder& b) {
+             b.Blocks.insert(b.Blocks.begin() + 4, SorBlock{"TRA", Bytes().u32(4).raw("junk").b});
+         },
+         {}},
         {"Map size beyond the file", {}, [](std::vector<uint8_t>& f) { f[2] = 0xFF, f[3] = 0xFF; }},
-        {"Map size inside the header", {}, [](std::vector<uint8_t>& f) { f[2] = 4, f[3] = 0, f[4] = 0, f[5] = 0; }},
+        {"Map size inside the header",
+         {},
+         [](std::vector<uint8_t>& f) { f[2] = 4, f[3] = 0, f[4] = 0, f[5] = 0; }},
         {"block size beyond the file", {}, [](std::vector<uint8_t>& f) { f[8 + 10 + 2 + 3] = 0x7F; }},
         {"negative block size", {}, [](std::vector<uint8_t>& f) { std::memset(&f[8 + 10 + 2], 0xFF, 4); }},
         {"cut inside the checksum", {}, [](std::vector<uint8_t>& f) { f.pop_back(); }},
         {"empty file", {}, [](std::vector<uint8_t>& f) { f.clear(); }},
-        {"only the revision-2 mark", {}, [](std::vector<uint8_t>& f) { f.assign({'M', 'a', 'p', 0}); }},
+        {"only the revision-2 mark",
+         {},
+         [](std::vector<uint8_t>& f) {
+             f.assign({'M', 'a', 'p', 0});
+         }},
     };
     for (const Case& c : cases) {
         SorBuilder sb = SorBuilder::standard(false, {1, 2, 3});

@@ -23,7 +23,8 @@ private:
         throw std::runtime_error("JSON: " + what + " at " + std::to_string(m_pos));
     }
     void space() {
-        while (m_pos < m_s.size() && (m_s[m_pos] == ' ' || m_s[m_pos] == '\n' || m_s[m_pos] == '\r' || m_s[m_pos] == '\t'))
+        while (m_pos < m_s.size() &&
+               (m_s[m_pos] == ' ' || m_s[m_pos] == '\n' || m_s[m_pos] == '\r' || m_s[m_pos] == '\t'))
             ++m_pos;
     }
     char peek() {
@@ -154,14 +155,30 @@ private:
             if (m_pos >= m_s.size()) fail("unterminated escape");
             const char e = m_s[m_pos++];
             switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 unsigned cp = hex4();
                 if (cp >= 0xD800 && cp < 0xDC00 && m_s.compare(m_pos, 2, "\\u") == 0) {
@@ -172,7 +189,8 @@ private:
                 utf8(out, cp);
                 break;
             }
-            default: fail("bad escape");
+            default:
+                fail("bad escape");
             }
         }
     }
@@ -181,7 +199,9 @@ private:
     size_t m_pos = 0;
 };
 
-Json Json::parse(const std::string& text) { return JsonParser(text).document(); }
+Json Json::parse(const std::string& text) {
+    return JsonParser(text).document();
+}
 
 Json Json::parseFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
@@ -214,7 +234,9 @@ double Json::number() const {
     return m_number;
 }
 
-long long Json::integer() const { return static_cast<long long>(number()); }
+long long Json::integer() const {
+    return static_cast<long long>(number());
+}
 
 bool Json::boolean() const {
     if (m_type != Type::Bool) throw std::runtime_error("JSON: not a boolean");

@@ -9,7 +9,9 @@
 
 namespace lvtest {
 
-std::string sorCorpusDir() { return std::string(LUMVARIS_SHARED_DIR) + "/corpus"; }
+std::string sorCorpusDir() {
+    return std::string(LUMVARIS_SHARED_DIR) + "/corpus";
+}
 
 std::vector<std::string> sorCorpusFiles() {
     std::vector<std::string> files;
@@ -42,7 +44,8 @@ std::vector<uint8_t> SorBuilder::build() const {
     Bytes map;
     if (Revision2) map.raw(std::string("Map\0", 4));
     uint32_t mapSize = (Revision2 ? 4 : 0) + 8;
-    for (const SorBlock& b : Blocks) mapSize += static_cast<uint32_t>(b.Name.size()) + 7;
+    for (const SorBlock& b : Blocks)
+        mapSize += static_cast<uint32_t>(b.Name.size()) + 7;
     map.u16(Revision).u32(mapSize).u16(static_cast<uint16_t>(Blocks.size() + 1 + CountAdjust));
     Bytes body;
     for (const SorBlock& b : Blocks) {
@@ -71,19 +74,24 @@ std::vector<uint8_t> SorBuilder::genParams(bool rev2, const std::vector<std::str
 
 std::vector<uint8_t> SorBuilder::supParams(const std::vector<std::string>& t) {
     Bytes s;
-    for (const std::string& x : t) s.str(x);
+    for (const std::string& x : t)
+        s.str(x);
     return s.b;
 }
 
-std::vector<uint8_t> SorBuilder::fxdParams(bool rev2, uint32_t stamp, int16_t pulseNs, int32_t spacing, int32_t groupIndex,
-                                           int32_t averages, int32_t range, int16_t pulses) {
+std::vector<uint8_t> SorBuilder::fxdParams(bool rev2, uint32_t stamp, int16_t pulseNs, int32_t spacing,
+                                           int32_t groupIndex, int32_t averages, int32_t range,
+                                           int16_t pulses) {
     Bytes f;
     f.u32(stamp).raw("km").u16(13100).u32(0);
     if (rev2) f.u32(0x7FFF7FFF); // acquisition offset distance
     f.u16(static_cast<uint16_t>(pulses));
-    for (int i = 0; i < pulses; ++i) f.u16(static_cast<uint16_t>(pulseNs + i));
-    for (int i = 0; i < pulses; ++i) f.u32(static_cast<uint32_t>(spacing + i));
-    for (int i = 0; i < pulses; ++i) f.u32(5);
+    for (int i = 0; i < pulses; ++i)
+        f.u16(static_cast<uint16_t>(pulseNs + i));
+    for (int i = 0; i < pulses; ++i)
+        f.u32(static_cast<uint32_t>(spacing + i));
+    for (int i = 0; i < pulses; ++i)
+        f.u32(5);
     f.u32(static_cast<uint32_t>(groupIndex)).u16(800).u32(static_cast<uint32_t>(averages));
     if (rev2) f.u16(0x1234); // averaging time
     f.u32(static_cast<uint32_t>(range));
@@ -95,8 +103,12 @@ std::vector<uint8_t> SorBuilder::fxdParams(bool rev2, uint32_t stamp, int16_t pu
 
 std::vector<uint8_t> SorBuilder::dataPts(const std::vector<uint16_t>& values, int16_t scale) {
     Bytes d;
-    d.u32(static_cast<uint32_t>(values.size())).u16(1).u32(static_cast<uint32_t>(values.size())).u16(static_cast<uint16_t>(scale));
-    for (uint16_t v : values) d.u16(v);
+    d.u32(static_cast<uint32_t>(values.size()))
+        .u16(1)
+        .u32(static_cast<uint32_t>(values.size()))
+        .u16(static_cast<uint16_t>(scale));
+    for (uint16_t v : values)
+        d.u16(v);
     return d.b;
 }
 

@@ -35,9 +35,9 @@ struct Bytes {
 
 struct SorBlock {
     std::string Name;
-    std::vector<uint8_t> Body;  // without the name a revision-2 block starts with
+    std::vector<uint8_t> Body; // without the name a revision-2 block starts with
     uint16_t Revision = 100;
-    uint32_t Padding = 0;       // zero bytes after the body, counted in the block's size
+    uint32_t Padding = 0; // zero bytes after the body, counted in the block's size
 };
 
 // Writes a Map with the right sizes and a block count that includes the Map (plus
@@ -52,10 +52,12 @@ struct SorBuilder {
     std::vector<uint8_t> build() const;
 
     // Block bodies in the layout of the given revision.
-    static std::vector<uint8_t> genParams(bool rev2, const std::vector<std::string>& texts7, int16_t waveLength);
+    static std::vector<uint8_t> genParams(bool rev2, const std::vector<std::string>& texts7,
+                                          int16_t waveLength);
     static std::vector<uint8_t> supParams(const std::vector<std::string>& texts7);
     static std::vector<uint8_t> fxdParams(bool rev2, uint32_t stamp, int16_t pulseNs, int32_t spacing,
-                                          int32_t groupIndex, int32_t averages, int32_t range, int16_t pulses = 1);
+                                          int32_t groupIndex, int32_t averages, int32_t range,
+                                          int16_t pulses = 1);
     static std::vector<uint8_t> dataPts(const std::vector<uint16_t>& values, int16_t scale = 1000);
     // A standard revision-1 or revision-2 file: GenParams, SupParams, FxdParams, DataPts, Cksum.
     static SorBuilder standard(bool rev2, const std::vector<uint16_t>& values);
