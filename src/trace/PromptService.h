@@ -54,6 +54,9 @@ struct TFileDialogRequest {
     bool HideReadOnly = true;
     bool AllowMultiSelect = false;
     bool FileMustExist = false;
+    // Choose a folder instead of a file: the answer is the folder's path. Files matching the
+    // filter may be shown for orientation; a filter without patterns shows folders only.
+    bool SelectFolder = false;
 };
 
 class IPromptService {

@@ -1,0 +1,250 @@
+#include "shell/Commonun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "shell/fAboutForm.h"
+#include "shell/fIndicateOperation.h"
+#include "shell/uQtPrompts.h"
+
+namespace lv {
+
+namespace {
+
+struct TColorEntry {
+    uint32_t Value;
+    const char* Name;
+};
+
+const TColorEntry kColors[] = {
+    {0x000000, "Черный"},       {0x000080, "Бордовый"},   {0x008000, "Зеленый"},     {0x008080, "Защитный"},
+    {0x800000, "Синий(тмн)"},   {0x800080, "Фиолетовый"}, {0x808000, "Глб-зел"},     {0x808080, "Серый"},
+    {0xC0C0C0, "Серебряный"},   {0x0000FF, "Красный"},    {0x00FF00, "Известковый"}, {0x00FFFF, "Желтый"},
+    {0xFF0000, "Синий"},        {0xFF00FF, "Розовый"},    {0xFFFF00, "Голубой"},     {0xFFFFFF, "Белый"},
+    {0x1FFFFFFF, "Бесцветный"}, {0x4080FF, "Оранжевый"},  {0x456BBA, "Коричневый"},
+};
+
+// The platform's system colours 0x80000000 + index.
+const char* const kSystemColors[] = {
+    "clScrollBar",    "clBackground",     "clActiveCaption", "clInactiveCaption", "clMenu",
+    "clWindow",       "clWindowFrame",    "clMenuText",      "clWindowText",      "clCaptionText",
+    "clActiveBorder", "clInactiveBorder", "clAppWorkSpace",  "clHighlight",       "clHighlightText",
+    "clBtnFace",      "clBtnShadow",      "clGrayText",      "clBtnText",         "clInactiveCaptionText",
+    "clBtnHighlight", "cl3DDkShadow",     "cl3DLight",       "clInfoText",        "clInfoBk",
+};
+
+const char* const kWeekdays[] = {"Суббота", "Воскресенье", "Понедельник", "Вторник",
+                                 "Среда",   "Четверг",     "Пятница"};
+
+struct TPaperEntry {
+    int Code;
+    double WidthMm, HeightMm;
+};
+
+// The print queue's paper table (portrait).
+const TPaperEntry kPapers[] = {
+    {1, 215.9, 279.4},  {2, 215.9, 279.4},  {3, 279.4, 431.8}, {4, 431.8, 279.4},  {5, 215.9, 355.6},
+    {6, 139.7, 215.9},  {7, 190.5, 254},    {8, 297, 420},     {9, 210, 297},      {10, 210, 297},
+    {11, 148, 210},     {12, 250, 354},     {13, 182, 257},    {14, 215.9, 330.2}, {15, 215, 275},
+    {16, 254, 355.6},   {17, 279.4, 431.8}, {18, 215.9, 279},  {19, 98.43, 225.4}, {20, 104.8, 241.3},
+    {21, 114.3, 263.5}, {22, 101.6, 279.4}, {23, 127, 292.1},  {24, 100, 100},     {25, 100, 100},
+    {26, 100, 100},
+};
+
+constexpr int kUserPaperCode = 256;
+constexpr int kA4Code = 9;
+
+bool sameSizeMm(const QSizeF& a, double w, double h) {
+    // Page sizes come back from the printer rounded to points: allow a millimetre.
+    return std::fabs(a.width() - w) < 1.0 && std::fabs(a.height() - h) < 1.0;
+}
+
+QString shownName(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
+
+} // namespace
+
+QString ColorName(uint32_t color) {
+    for (const TColorEntry& e : kColors)
+        if (e.Value == color) return QString::fromUtf8(e.Name);
+    if (color >= 0x80000000u && color - 0x80000000u < std::size(kSystemColors))
+        return QString::fromLatin1(kSystemColors[color - 0x80000000u]);
+    return QStringLiteral("$") + QStringLiteral("%1").arg(color, 8, 16, QLatin1Char('0'));
+}
+
+QString WeekdayName(int day) {
+    const int r = day % 7; // truncating: a negative day gives a negative remainder
+    if (r < 0) return {};
+    return QString::fromUtf8(kWeekdays[r]);
+}
+
+bool CheckSavedFile(const QString& fileName) {
+    if (fileName.isEmpty()) return true;
+    QString message;
+    QFile f(fileName);
+    if (!f.exists()) {
+        message = QStringLiteral("Файл ") + shownName(fileName) + QStringLiteral(" не существует.");
+    } else if (f.size() < 1024) {
+        message = QStringLiteral("Файл ") + shownName(fileName) + QStringLiteral(" имеет длину менее 1К.");
+    } else {
+        bool allZero = true;
+        if (f.open(QIODevice::ReadOnly)) {
+            // Read in blocks: a trace file may be large and only its first non-zero byte matters.
+            char block[65536];
+            for (qint64 n; allZero && (n = f.read(block, sizeof block)) > 0;)
+                for (qint64 i = 0; i < n; ++i)
+                    if (block[i] != 0) {
+                        allZero = false;
+                        break;
+                    }
+        } else {
+            allZero = false; // unreadable is not "zero data"; the save itself reported success
+        }
+        if (allZero)
+            message = QStringLiteral("В файл ") + shownName(fileName) +
+                      QStringLiteral(" были записаны нулевые данные.\r\n"
+                                     "Это говорит о серьезной ошибке в системе.\r\n"
+                                     "Необходимо перезагрузить программу и повторить последние измерения!");
+    }
+    if (message.isEmpty()) return true;
+    MessageDlg(message.toStdString(), TMsgDlgType::mtError, mbOK, 0);
+    return false;
+}
+
+QString MendProposedFileName(const QString& proposed, const QString& initialDir) {
+    QString folder;
+    QString name = proposed;
+    QString dir = initialDir;
+    if (!dir.isEmpty() && !dir.endsWith(u'/')) dir += u'/';
+    if (!dir.isEmpty() && name.startsWith(dir)) {
+        folder = dir;
+        name = name.mid(dir.size());
+    } else if (name.startsWith(u'/')) {
+        const qsizetype slash = name.lastIndexOf(u'/');
+        folder = name.left(slash + 1);
+        name = name.mid(slash + 1);
+    }
+    name.remove(u'/');
+    return folder + name.trimmed();
+}
+
+bool RunFileDialog(const TFileDialogRequest& request, bool raiseErrors, QString& fileName,
+                   QStringList* files) {
+    TFileDialogRequest r = request;
+    r.FileName = MendProposedFileName(QString::fromStdString(request.FileName),
+                                      QString::fromStdString(request.InitialDir))
+                     .toStdString();
+    std::vector<std::string> chosen;
+    bool ok = false;
+    try {
+        ok = Prompts().FileDialog(r, chosen);
+    } catch (...) {
+        if (raiseErrors) throw;
+        ok = false;
+    }
+    fileName.clear();
+    if (files) files->clear();
+    if (!ok || chosen.empty()) return false;
+    fileName = QString::fromStdString(chosen.front());
+    if (files)
+        for (const std::string& f : chosen)
+            files->append(QString::fromStdString(f));
+    return true;
+}
+
+bool ChooseFolder(const QString& title, int helpContext, QString& folder, const QString& filter) {
+    TFileDialogRequest r;
+    r.SelectFolder = true;
+    r.Title = (title.isEmpty() ? QStringLiteral("Выбор папки") : title).toStdString();
+    r.Filter = (filter.isEmpty() ? QStringLiteral("Папки| ") : filter).toStdString();
+    r.InitialDir = folder.toStdString();
+    r.HelpButton = helpContext != 0;
+    std::vector<std::string> chosen;
+    if (!Prompts().FileDialog(r, chosen) || chosen.empty() || chosen.front().empty()) return false;
+    QString f = QString::fromStdString(chosen.front());
+    if (!f.endsWith(u'/')) f += u'/';
+    folder = f;
+    return true;
+}
+
+void RunIndicated(const QString& caption, const QString& message, const std::function<void()>& cancelHandler,
+                  const std::function<void()>& operation) {
+    TIndicateOperationForm form(caption, message, cancelHandler, operation, DialogParent());
+    form.exec();
+    if (form.Failure()) std::rethrow_exception(form.Failure());
+}
+
+bool PaperCodeSize(int code, QSizeF& sizeMm) {
+    for (const TPaperEntry& p : kPapers)
+        if (p.Code == code) {
+            sizeMm = QSizeF(p.WidthMm, p.HeightMm);
+            return true;
+        }
+    return false;
+}
+
+QPageSize PaperCodePageSize(int code) {
+    QSizeF mm;
+    if (!PaperCodeSize(code, mm)) return QPageSize();
+    const QPageSize::PageSizeId id = QPageSize::id(code);
+    if (id != QPageSize::Custom) {
+        const QPageSize known(id);
+        if (sameSizeMm(known.size(QPageSize::Millimeter), mm.width(), mm.height())) return known;
+    }
+    return QPageSize(mm, QPageSize::Millimeter, QStringLiteral("%1 x %2 мм").arg(mm.width()).arg(mm.height()),
+                     QPageSize::ExactMatch);
+}
+
+int PaperCodeOf(const QPageSize& size) {
+    if (!size.isValid()) return kA4Code;
+    const QSizeF mm = size.size(QPageSize::Millimeter);
+    const int own = size.windowsId();
+    QSizeF ownMm;
+    if (PaperCodeSize(own, ownMm) && sameSizeMm(mm, ownMm.width(), ownMm.height())) return own;
+    for (const TPaperEntry& p : kPapers)
+        if (sameSizeMm(mm, p.WidthMm, p.HeightMm)) return p.Code;
+    return kUserPaperCode;
+}
+
+int GetPrinterPaperSize(const QPrinter& printer) {
+    if (!printer.isValid()) return kA4Code;
+    return PaperCodeOf(printer.pageLayout().pageSize());
+}
+
+bool SetPrinterPaperSize(QPrinter& printer, int code) {
+    const QPageSize size = PaperCodePageSize(code);
+    if (!size.isValid() || !printer.isValid()) return false;
+    return printer.setPageSize(size);
+}
+
+bool SameFont(const QFont* a, const QFont* b) {
+    if (!a || !b) return !a && !b;
+    return a->family() == b->family() && a->pointSizeF() == b->pointSizeF() &&
+           a->pixelSize() == b->pixelSize() && a->weight() == b->weight() && a->italic() == b->italic() &&
+           a->underline() == b->underline() && a->strikeOut() == b->strikeOut() &&
+           a->stretch() == b->stretch();
+}
+
+QRect NormalizeRect(const QRect& r) {
+    const int l = std::min(r.left(), r.right());
+    const int rt = std::max(r.left(), r.right());
+    const int t = std::min(r.top(), r.bottom());
+    const int b = std::max(r.top(), r.bottom());
+    return QRect(QPoint(l, t), QPoint(rt, b));
+}
+
+void ShowAboutBox(QWidget* parent) {
+    TAboutForm form(parent ? parent : DialogParent());
+    form.exec();
+}
+
+} // namespace lv

@@ -1,0 +1,98 @@
+#pragma once
+// Small shared services of the shell: colour and weekday names, the check of a just-saved file,
+// the file and folder dialogs, the modal progress window, the printer's paper size, and value
+// helpers on Qt types. The helpers that need no Qt (real rectangles, mantissa split, character
+// counts, variant checks) live in the core and are included here for convenience.
+
+#include <QPoint>
+#include <QRect>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+#include "trace/PromptService.h"
+#include "trace/RealRect.h"
+#include "trace/ValueHelpers.h"
+
+class QFont;
+class QPageSize;
+class QPrinter;
+class QWidget;
+
+namespace lv {
+
+// The name of a colour ($00BBGGRR, or $80000000 plus a system colour index) from the colour-name
+// table; "$" and 8 lower-case hex digits for any other value.
+QString ColorName(uint32_t color);
+
+// The weekday for `day` mod 7: 1 Sunday … 6 Friday, 0 Saturday; empty for a negative remainder.
+QString WeekdayName(int day);
+
+// Checks a file just written: it exists, has at least 1024 bytes and not only zero bytes.
+// Otherwise shows the matching error (OK button) and answers false. An empty name passes.
+bool CheckSavedFile(const QString& fileName);
+
+// The proposed name of a file dialog with "/" removed from the file name only: a leading
+// `initialDir` (or, for an absolute path, everything up to its last "/") is kept as the folder.
+// The name is trimmed of blanks.
+QString MendProposedFileName(const QString& proposed, const QString& initialDir);
+
+// Runs an open or save dialog through the prompt service. The request's FileName is the proposed
+// name (mended as above). On confirmation answers true with `fileName` (and, when given, `files`:
+// every chosen name). A failing dialog is a cancel unless `raiseErrors` is set.
+bool RunFileDialog(const TFileDialogRequest& request, bool raiseErrors, QString& fileName,
+                   QStringList* files = nullptr);
+
+// A folder chooser. `folder` is the start folder on entry and the chosen one, ending with "/",
+// on a true answer. The title defaults to "Выбор папки"; `filter` ("Папки|*.tra;*.sor") shows
+// files for orientation, without one only folders are shown.
+bool ChooseFolder(const QString& title, int helpContext, QString& folder, const QString& filter = {});
+
+class TDirChooser {
+public:
+    QString Title;
+    int HelpContext = 0;
+    QString Filter;
+    QString Folder; // start folder; after Execute the chosen one, ending with "/"
+    bool Execute() { return ChooseFolder(Title, HelpContext, Folder, Filter); }
+};
+
+// Shows the modal progress window with `caption` and `message`, runs `operation` on the GUI
+// thread once the window is on screen, and closes the window when it returns. Without a
+// `cancelHandler` there is no Cancel button; with one, Cancel (and Escape) call it, and the
+// operation is expected to let events through (QCoreApplication::processEvents) to see them.
+// An exception of the operation closes the window and is raised again here.
+void RunIndicated(const QString& caption, const QString& message, const std::function<void()>& cancelHandler,
+                  const std::function<void()>& operation);
+
+// Paper codes are the platform's DMPAPER values (1 Letter, 8 A3, 9 A4, 11 A5, …). The size of a
+// code in millimetres, portrait, from the print queue's paper table (codes 1 to 26).
+bool PaperCodeSize(int code, QSizeF& sizeMm);
+// A page size for a paper code; invalid for an unknown code.
+QPageSize PaperCodePageSize(int code);
+// The paper code of a page size: its own code when the table knows it, else the first code of the
+// same size, else 256 (the platform's "user-defined" code).
+int PaperCodeOf(const QPageSize& size);
+// The printer's paper code; 9 (A4) when the printer cannot be read.
+int GetPrinterPaperSize(const QPrinter& printer);
+// Sets the printer's paper; false for an unknown code or a printer that refuses it.
+bool SetPrinterPaperSize(QPrinter& printer, int code);
+
+// Both absent, or the same family, size, weight and style. (Qt fonts carry no colour; the
+// graph keeps font colours beside its fonts.)
+bool SameFont(const QFont* a, const QFont* b);
+
+inline bool PointsDiffer(const QPoint& p, const QPoint& q) {
+    return p != q;
+}
+
+// The rectangle with its corner coordinates swapped where needed so left <= right and top <= bottom.
+QRect NormalizeRect(const QRect& r);
+
+// The about box "О программе".
+void ShowAboutBox(QWidget* parent = nullptr);
+
+} // namespace lv

@@ -1,0 +1,200 @@
+#include "shell/uQtPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "shell/uHelpViewer.h"
+
+namespace lv {
+
+namespace {
+
+const char* const kResultProperty = "modalResult";
+
+struct TButtonDef {
+    TMsgDlgBtn Button;
+    const char* Text;
+    QMessageBox::ButtonRole Role;
+    int Result;
+};
+
+// In the order the buttons are declared; QMessageBox then places them by role as the platform does.
+const TButtonDef kButtons[] = {
+    {mbYes, "Да", QMessageBox::YesRole, mrYes},
+    {mbNo, "Нет", QMessageBox::NoRole, mrNo},
+    {mbOK, "OK", QMessageBox::AcceptRole, mrOk},
+    {mbCancel, "Отмена", QMessageBox::RejectRole, mrCancel},
+    {mbAbort, "Прервать", QMessageBox::RejectRole, mrAbort},
+    {mbRetry, "Повторить", QMessageBox::AcceptRole, mrRetry},
+    {mbIgnore, "Пропустить", QMessageBox::AcceptRole, mrIgnore},
+    {mbAll, "Все", QMessageBox::YesRole, mrAll},
+    {mbNoToAll, "Нет для всех", QMessageBox::NoRole, mrNoToAll},
+    {mbYesToAll, "Да для всех", QMessageBox::YesRole, mrYesToAll},
+    {mbHelp, "Справка", QMessageBox::HelpRole, mrNone},
+};
+
+QString boxTitle(TMsgDlgType type) {
+    switch (type) {
+    case TMsgDlgType::mtWarning:
+        return QStringLiteral("Предупреждение");
+    case TMsgDlgType::mtError:
+        return QStringLiteral("Ошибка");
+    case TMsgDlgType::mtInformation:
+        return QStringLiteral("Информация");
+    case TMsgDlgType::mtConfirmation:
+        return QStringLiteral("Подтверждение");
+    case TMsgDlgType::mtCustom:
+        break;
+    }
+    const QString name = QGuiApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("Lumvaris") : name;
+}
+
+QMessageBox::Icon boxIcon(TMsgDlgType type) {
+    switch (type) {
+    case TMsgDlgType::mtWarning:
+        return QMessageBox::Warning;
+    case TMsgDlgType::mtError:
+        return QMessageBox::Critical;
+    case TMsgDlgType::mtInformation:
+        return QMessageBox::Information;
+    case TMsgDlgType::mtConfirmation:
+        return QMessageBox::Question;
+    case TMsgDlgType::mtCustom:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString stripParenthesis(QString desc) {
+    desc = desc.trimmed();
+    if (desc.endsWith(u')')) {
+        const qsizetype open = desc.lastIndexOf(u'(');
+        if (open > 0) desc = desc.left(open).trimmed();
+    }
+    return desc;
+}
+
+} // namespace
+
+std::unique_ptr<QMessageBox> CreateMessageBox(const std::string& text, TMsgDlgType type,
+                                              TMsgDlgButtons buttons, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(boxTitle(type));
+    box->setIcon(boxIcon(type));
+    box->setTextFormat(Qt::PlainText); // file names may hold "<" and "&"
+    QString shown = QString::fromStdString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box->setText(shown);
+
+    if ((buttons & ~static_cast<TMsgDlgButtons>(mbHelp)) == 0) buttons |= mbOK;
+    QPushButton* ok = nullptr;
+    QPushButton* yes = nullptr;
+    QPushButton* retry = nullptr;
+    QPushButton* cancel = nullptr;
+    QPushButton* no = nullptr;
+    for (const TButtonDef& def : kButtons) {
+        if (!(buttons & def.Button)) continue;
+        QPushButton* b = box->addButton(QString::fromUtf8(def.Text), def.Role);
+        b->setProperty(kResultProperty, def.Result);
+        if (def.Button == mbOK) ok = b;
+        if (def.Button == mbYes) yes = b;
+        if (def.Button == mbRetry) retry = b;
+        if (def.Button == mbCancel) cancel = b;
+        if (def.Button == mbNo) no = b;
+    }
+    // Default: OK, else Yes, else Retry. Escape: Cancel, else No, else OK.
+    if (QPushButton* def = ok ? ok : yes ? yes : retry) box->setDefaultButton(def);
+    if (QPushButton* esc = cancel ? cancel : no ? no : ok) box->setEscapeButton(esc);
+    return box;
+}
+
+int TQtPromptService::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                                 int helpContext) {
+    auto box = CreateMessageBox(text, type, buttons, DialogParent());
+    for (;;) {
+        box->exec();
+        QAbstractButton* clicked = box->clickedButton();
+        if (!clicked) return mrCancel;
+        const int result = clicked->property(kResultProperty).toInt();
+        if (result != mrNone) return result;
+        // Help: the box must keep its question open, so the help is shown modally over it
+        // and the box comes back when the help window is closed.
+        ShowHelpForContext(helpContext, true);
+    }
+}
+
+QStringList QtNameFilters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+            const QString t = p.trimmed();
+            if (t.isEmpty()) continue;
+            patterns << (t == QStringLiteral("*.*") ? QStringLiteral("*") : t);
+        }
+        if (patterns.isEmpty()) continue;
+        // A description that already names its patterns in parentheses gets the real ones.
+        out << stripParenthesis(parts[i]) + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return out;
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
+    dialog.setWindowTitle(QString::fromStdString(r.Title));
+    const QStringList filters = QtNameFilters(r.Filter);
+    if (r.SelectFolder) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::Directory);
+        if (filters.isEmpty()) {
+            dialog.setOption(QFileDialog::ShowDirsOnly, true);
+        } else {
+            // Trace files are shown for orientation only; the platform's own folder pickers
+            // cannot show them.
+            dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+            dialog.setOption(QFileDialog::ShowDirsOnly, false);
+            dialog.setNameFilters(filters);
+        }
+    } else {
+        dialog.setAcceptMode(r.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        if (r.Save)
+            dialog.setFileMode(QFileDialog::AnyFile);
+        else if (r.AllowMultiSelect)
+            dialog.setFileMode(QFileDialog::ExistingFiles);
+        else
+            dialog.setFileMode(r.FileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        if (!filters.isEmpty()) {
+            dialog.setNameFilters(filters);
+            const int index = r.FilterIndex >= 1 && r.FilterIndex <= filters.size() ? r.FilterIndex : 1;
+            dialog.selectNameFilter(filters[index - 1]);
+        }
+        QString ext = QString::fromStdString(r.DefaultExt);
+        while (ext.startsWith(u'.'))
+            ext.remove(0, 1);
+        dialog.setDefaultSuffix(ext);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.OverwritePrompt);
+    }
+    if (!r.InitialDir.empty()) dialog.setDirectory(QString::fromStdString(r.InitialDir));
+    if (!r.FileName.empty() && !r.SelectFolder) dialog.selectFile(QString::fromStdString(r.FileName));
+}
+
+bool TQtPromptService::FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) {
+    files.clear();
+    QFileDialog dialog(DialogParent());
+    ConfigureFileDialog(dialog, request);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    for (const QString& f : dialog.selectedFiles())
+        files.push_back(f.toStdString());
+    return !files.empty();
+}
+
+QWidget* DialogParent() {
+    if (QWidget* w = QApplication::activeModalWidget()) return w;
+    return QApplication::activeWindow();
+}
+
+} // namespace lv

@@ -1,0 +1,35 @@
+#pragma once
+// What the program does before its first window: the application's names, Qt's own dialogs in
+// Russian, the prompt service, the icon.
+
+#include <QIcon>
+#include <QString>
+
+class QCoreApplication;
+
+namespace lv {
+
+class TQtPromptService;
+
+// Organisation "Lumvaris" and application "V2.0" name the settings store ("Lumvaris", "V2.0"),
+// so the per-user configuration folder (QStandardPaths::AppConfigLocation) lies beside the
+// settings file; the title shown is "Lumvaris".
+void SetApplicationIdentity();
+
+// Loads Qt's Russian translations (qtbase_ru.qm) so Qt's own dialogs speak Russian. Looks in
+// Qt's translations folder, then in `extraFolder` when given. False when none was found.
+bool InstallQtTranslations(QCoreApplication& app, const QString& extraFolder = {});
+
+// Installs the windowed prompt service for the life of the program and answers it.
+TQtPromptService& InstallQtPromptService();
+
+// A file-size limit must make a write fail with EFBIG, not kill the program.
+void IgnoreFileSizeSignal();
+
+// Registers the help pages and icons compiled into the shell (done by the users of them).
+void EnsureShellResources();
+
+// The program's icon (also the about box's picture).
+QIcon ProgramIcon();
+
+} // namespace lv

@@ -1,0 +1,45 @@
+#pragma once
+// Helpers for driving modal windows from a test: the action runs as soon as a modal window is on
+// screen (the test's code after exec() would otherwise never get the chance).
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace lvtest {
+
+// Runs `action` on the first modal window other than `notThis` that appears (polling every 10 ms,
+// giving up after 10 s so that a test that waits for nothing fails instead of hanging).
+inline void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    QPointer<QWidget> skip(notThis);
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, action, skip, notThis] {
+        QWidget* w = QApplication::activeModalWidget();
+        const bool ready = w && w->isVisible() && !(notThis && w == skip.data());
+        if (!ready && clock->elapsed() < 10000) return;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (ready)
+            action(w);
+        else if (QWidget* any = QApplication::activeModalWidget())
+            any->close();
+    });
+    timer->start(10);
+}
+
+// The button of `w` whose text is `text`.
+inline QPushButton* ButtonText(QWidget* w, const QString& text) {
+    for (QPushButton* b : w->findChildren<QPushButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+} // namespace lvtest

@@ -1,0 +1,158 @@
+// The windowed prompt service: message boxes and file dialogs as the core's requests ask.
+
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "ShellTestSupport.h"
+#include "shell/uHelpViewer.h"
+#include "shell/uQtPrompts.h"
+#include "shell/uStartup.h"
+
+using namespace lv;
+
+namespace {
+QStringList buttonTexts(QMessageBox& box) {
+    QStringList t;
+    for (QAbstractButton* b : box.buttons())
+        t << b->text();
+    t.sort();
+    return t;
+}
+int resultOf(QAbstractButton* b) {
+    return b->property("modalResult").toInt();
+}
+} // namespace
+
+TEST(QtPrompts, BoxesCarryRussianButtonsTitlesAndLineBreaks) {
+    auto box = CreateMessageBox("Перезаписать файл /a/b.tra?\r\nВторая строка", TMsgDlgType::mtConfirmation,
+                                mbYes | mbNo);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Подтверждение"));
+    EXPECT_EQ(box->icon(), QMessageBox::Question);
+    EXPECT_EQ(box->text(), QStringLiteral("Перезаписать файл /a/b.tra?\nВторая строка"));
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_EQ(buttonTexts(*box), (QStringList{"Да", "Нет"}));
+    EXPECT_EQ(resultOf(box->defaultButton()), mrYes);
+    EXPECT_EQ(resultOf(box->escapeButton()), mrNo);
+
+    box = CreateMessageBox("Ошибка <b>&", TMsgDlgType::mtError, mbOK | mbHelp);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(buttonTexts(*box), (QStringList{"OK", "Справка"}));
+    EXPECT_EQ(resultOf(box->defaultButton()), mrOk);
+    EXPECT_EQ(resultOf(box->escapeButton()), mrOk);
+
+    box = CreateMessageBox("x", TMsgDlgType::mtWarning, mbOK | mbCancel);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Предупреждение"));
+    EXPECT_EQ(buttonTexts(*box), (QStringList{"OK", "Отмена"}));
+    EXPECT_EQ(resultOf(box->escapeButton()), mrCancel);
+
+    box = CreateMessageBox("x", TMsgDlgType::mtInformation, 0); // no button asked: OK
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Информация"));
+    EXPECT_EQ(buttonTexts(*box), QStringList{"OK"});
+
+    box = CreateMessageBox("x", TMsgDlgType::mtConfirmation,
+                           mbAbort | mbRetry | mbIgnore | mbAll | mbNoToAll | mbYesToAll);
+    EXPECT_EQ(buttonTexts(*box),
+              (QStringList{"Все", "Да для всех", "Нет для всех", "Повторить", "Прервать", "Пропустить"}));
+    EXPECT_EQ(resultOf(box->defaultButton()), mrRetry);
+}
+
+TEST(QtPrompts, MessageDlgAnswersTheClickedButtonAndHelpKeepsTheQuestion) {
+    TQtPromptService service;
+    lvtest::WhenModal([](QWidget* w) { lvtest::ButtonText(w, QStringLiteral("Нет"))->click(); });
+    EXPECT_EQ(service.MessageDlg("Перезаписать?", TMsgDlgType::mtConfirmation, mbYes | mbNo, 0), mrNo);
+
+    // Help opens the help window over the box; closing it brings the same question back.
+    bool helpShown = false;
+    lvtest::WhenModal([&](QWidget* box) {
+        lvtest::WhenModal(
+            [&](QWidget* help) {
+                helpShown =
+                    help == HelpViewer() && HelpViewer()->CurrentPage() == QStringLiteral("index.html");
+                lvtest::WhenModal(
+                    [](QWidget* again) { lvtest::ButtonText(again, QStringLiteral("Да"))->click(); }, help);
+                help->close();
+            },
+            box);
+        lvtest::ButtonText(box, QStringLiteral("Справка"))->click();
+    });
+    EXPECT_EQ(service.MessageDlg("Продолжить?", TMsgDlgType::mtConfirmation, mbYes | mbNo | mbHelp, 0),
+              mrYes);
+    EXPECT_TRUE(helpShown);
+    EXPECT_EQ(HelpViewer()->windowModality(), Qt::NonModal);
+    HelpQuit();
+}
+
+TEST(QtPrompts, FiltersBecomeQtNameFilters) {
+    EXPECT_EQ(QtNameFilters("Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"),
+              (QStringList{"Файлы TRA (*.tra)", "Файлы Bellcore (*.sor)", "Все файлы (*)"}));
+    EXPECT_EQ(QtNameFilters("Растровые изображения (*.bmp)|*.bmp|Метафайлы (*.emf;*wmf)|*.emf;*.wmf"),
+              (QStringList{"Растровые изображения (*.bmp)", "Метафайлы (*.emf *.wmf)"}));
+    EXPECT_EQ(QtNameFilters("Папки|*.tra;*.sor;*.mif"), QStringList{"Папки (*.tra *.sor *.mif)"});
+    EXPECT_TRUE(QtNameFilters("Папки| ").isEmpty());
+    EXPECT_TRUE(QtNameFilters("").isEmpty());
+    EXPECT_TRUE(QtNameFilters("Описание без шаблона").isEmpty());
+}
+
+TEST(QtPrompts, FileDialogFollowsTheRequest) {
+    TFileDialogRequest save;
+    save.Save = true;
+    save.Title = "Сохранить файл";
+    save.Filter = "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*";
+    save.FilterIndex = 2;
+    save.DefaultExt = ".tra";
+    save.InitialDir = "/tmp";
+    save.FileName = "/tmp/Барабан 12(155)";
+    save.OverwritePrompt = true;
+    {
+        QFileDialog d;
+        ConfigureFileDialog(d, save);
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Сохранить файл"));
+        EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(d.fileMode(), QFileDialog::AnyFile);
+        EXPECT_EQ(d.defaultSuffix(), QStringLiteral("tra"));
+        EXPECT_EQ(d.nameFilters().size(), 3);
+        EXPECT_EQ(d.selectedNameFilter(), QStringLiteral("Файлы Bellcore (*.sor)"));
+        EXPECT_FALSE(d.testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(d.directory().absolutePath(), QStringLiteral("/tmp"));
+    }
+    TFileDialogRequest open = save;
+    open.Save = false;
+    open.Title = "Открыть файл";
+    open.AllowMultiSelect = true;
+    open.FilterIndex = 9; // out of range: the first entry
+    open.OverwritePrompt = false;
+    {
+        QFileDialog d;
+        ConfigureFileDialog(d, open);
+        EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(d.fileMode(), QFileDialog::ExistingFiles);
+        EXPECT_EQ(d.selectedNameFilter(), QStringLiteral("Файлы TRA (*.tra)"));
+        EXPECT_TRUE(d.testOption(QFileDialog::DontConfirmOverwrite));
+    }
+    TFileDialogRequest folder;
+    folder.SelectFolder = true;
+    folder.Filter = "Папки| ";
+    {
+        QFileDialog d;
+        ConfigureFileDialog(d, folder);
+        EXPECT_EQ(d.fileMode(), QFileDialog::Directory);
+        EXPECT_TRUE(d.testOption(QFileDialog::ShowDirsOnly));
+    }
+    folder.Filter = "Папки|*.tra;*.sor";
+    {
+        QFileDialog d;
+        ConfigureFileDialog(d, folder);
+        EXPECT_EQ(d.fileMode(), QFileDialog::Directory);
+        EXPECT_FALSE(d.testOption(QFileDialog::ShowDirsOnly)); // trace files shown for orientation
+        EXPECT_EQ(d.nameFilters(), QStringList{"Папки (*.tra *.sor)"});
+    }
+}
+
+TEST(QtPrompts, QtsOwnDialogsSpeakRussianOnceTranslationsAreLoaded) {
+    ASSERT_TRUE(InstallQtTranslations(*QCoreApplication::instance()));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+}

@@ -1,0 +1,90 @@
+// Value operations shared by the graph and the shell: real rectangles, mantissa split, character
+// counts, variant checks.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "trace/RealRect.h"
+#include "trace/ValueHelpers.h"
+
+using namespace lv;
+
+TEST(RealRect, NormaliseAndTests) {
+    const TRealRect backwards{5, 4, 1, 2};
+    const TRealRect n = NormalizeRealRect(backwards);
+    EXPECT_EQ(n.XMin, 1);
+    EXPECT_EQ(n.YMin, 2);
+    EXPECT_EQ(n.XMax, 5);
+    EXPECT_EQ(n.YMax, 4);
+    EXPECT_TRUE(RealRectNonEmpty(backwards));
+    EXPECT_FALSE(RealRectValid(backwards));
+    EXPECT_TRUE(RealRectValid(n));
+
+    const TRealRect flat{0, 3, 10, 3};
+    EXPECT_FALSE(RealRectNonEmpty(flat));
+    EXPECT_FALSE(RealRectValid(flat));
+    EXPECT_FALSE(RealRectValid(TRealRect{})); // the never-saved view window
+
+    EXPECT_FALSE(RealRectsDiffer(n, NormalizeRealRect(n)));
+    for (int side = 0; side < 4; ++side) {
+        TRealRect m = n;
+        (side == 0 ? m.XMin : side == 1 ? m.YMin : side == 2 ? m.XMax : m.YMax) += 0.5;
+        EXPECT_TRUE(RealRectsDiffer(n, m)) << side;
+    }
+}
+
+TEST(SplitMantissa, MantissaStaysWithinOneAndTen) {
+    struct Row {
+        double x, mantissa;
+        int exponent;
+    };
+    const Row rows[] = {
+        {0.0, 0.0, 1},
+        {1000.0, 1.0, 3},
+        {0.001, 1.0, -3},
+        {-250.0, -2.5, 2},
+        {9.99, 9.99, 0},
+        {1e23, 1.0, 23},
+        {1e-300, 1.0, -300},
+        {5e-324, 4.9406564584124654, -324}, // the smallest subnormal: 10^-324 itself is 0
+        {1.7976931348623157e308, 1.7976931348623157, 308},
+    };
+    for (const Row& r : rows) {
+        const TMantissa m = SplitMantissa(r.x);
+        EXPECT_EQ(m.Exponent, r.exponent) << r.x;
+        EXPECT_NEAR(m.Mantissa, r.mantissa, 1e-12) << r.x;
+    }
+    const TMantissa inf = SplitMantissa(std::numeric_limits<double>::infinity());
+    EXPECT_EQ(inf.Exponent, 0);
+    EXPECT_TRUE(std::isnan(SplitMantissa(std::nan("")).Mantissa));
+}
+
+TEST(CharHelpers, CountStopsAtNulAndRemoveKeepsTheRest) {
+    EXPECT_EQ(CountChar("a/b/c", '/'), 2);
+    EXPECT_EQ(CountChar(std::string_view("a/b\0/c", 6), '/'), 1);
+    EXPECT_EQ(CountChar("", '/'), 0);
+    EXPECT_EQ(RemoveChar("Линия 1/2/", '/'), "Линия 12");
+    EXPECT_EQ(RemoveChar("abc", 'x'), "abc");
+}
+
+TEST(VariantHelpers, HasValueAndRelease) {
+    EXPECT_FALSE(VarHasValue(TVariant()));
+    EXPECT_FALSE(VarHasValue(TVariant::Null()));
+    EXPECT_TRUE(VarHasValue(TVariant(0)));
+    EXPECT_TRUE(VarHasValue(TVariant("")));
+
+    TVariant samples = TVariant::DoubleArray(0, 9, 1.5);
+    auto pin1 = samples.LockArray();
+    auto pin2 = samples.LockArray();
+    EXPECT_EQ(samples.LockCount(), 2);
+    VarRelease(samples);
+    EXPECT_TRUE(samples.IsEmpty());
+    EXPECT_EQ(pin1->Locks, 0); // every lock was given back before the value went
+    EXPECT_EQ(pin1->Doubles[9], 1.5);
+
+    TVariant text("x");
+    VarRelease(text);
+    EXPECT_TRUE(text.IsEmpty());
+}
