@@ -636,8 +636,8 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
     m_revision2 = m_map.Revision >= 200;
 
     // Blocks lie one after another from the end of the Map, each as large as the Map says; a
-    // block may be larger than its content, and bytes may follow the last one.
-    // A file cut short fails here, before any block is parsed.
+    // block may be larger than its content, and bytes may follow the last one. A file cut short
+    // fails here, before any block is parsed.
     std::vector<size_t> starts;
     size_t pos = static_cast<size_t>(m_map.MapSize);
     for (const TSorMapEntry& e : m_map.Entries) {
