@@ -1,17 +1,20 @@
 // libFuzzer target for the ".sor" reader. Any input must either load or fail with one of the
-// system's own errors, never read out of bounds; a trace that loads must save, and its save must
-// load again with the same number of points.
+// system's own errors, never read out of bounds; a trace that loads and can be saved must load
+// again from its save, as the system's own file, with the same number of points.
 //   fuzz/build.sh && fuzz/out/fuzz_sor -max_total_time=600 fuzz/corpus-sor
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "formats/uBellcoreConvs.h"
+#include "formats/uTRAConvs.h"
 #include "trace/Errors.h"
 
 namespace {
 bool registerFormats() {
+    lv::RegisterTRAFormat();
     lv::RegisterBellcoreFormat();
     return true;
 }
@@ -33,13 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lv::TTheManager writer;
     std::vector<uint8_t> image;
     try {
-        image = writer.WriteImage(nullptr, samples.get());
-    } catch (const lv::EConvertError&) {
-        return 0; // levels spanning more than the format holds
+        image = writer.WriteImage(params.get(), samples.get());
+    } catch (const lv::Exception&) {
+        return 0; // levels or values the format cannot hold: the save is refused
     }
     lv::TTheManager again;
     lv::PDataStruct p2, s2;
     again.ReadImage(image.data(), image.size(), p2, s2);
-    if (s2->SampleCount() != samples->SampleCount()) std::abort();
+    if (s2->SampleCount() != samples->SampleCount() || again.LoadedForeignFile()) std::abort();
     return 0;
 }

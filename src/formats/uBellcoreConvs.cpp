@@ -405,6 +405,11 @@ void TFixParams::ToParams(TParamBlock& p) const {
     p[prmR] = TVariant(int32_t(range > 0 ? range : 5));
 }
 
+void TFixParams::ExactValuesToParams(TParamBlock& p) const {
+    if (Averages > 0) p[prmNUM] = TVariant(Averages);
+    if (DataSpacing[0] > 0) p[prmRESR] = TVariant(DataSpacing[0] / 500000.0);
+}
+
 void TFixParams::FromParams(const TParamBlock& p) {
     DateTimeStamp = SorStampFromParams(p);
     UnitsOfDistance = "km";
@@ -712,6 +717,8 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
             m_supParams.ToParams(p);
         else if (e.Name == kSorFxdParams && !hasTRA)
             m_fixParams.ToParams(p);
+        else if (e.Name == kSorFxdParams)
+            m_fixParams.ExactValuesToParams(p); // else an instrument's trace saved here would change
     }
 
     const bool onlyOwnBlocks =

@@ -147,6 +147,10 @@ public:
     int32_t DataSize() const;
     // Parameters 3, 4, 5, 8, 22..26 and 122.
     void ToParams(TParamBlock& p) const;
+    // Parameters 8 and 122 alone, when the block holds them: the Setup image of the system's own
+    // files keeps the averages as a power of two and the spacing in whole picoseconds, this block
+    // keeps both exactly.
+    void ExactValuesToParams(TParamBlock& p) const;
     // Takes the owner's GenParams wavelength, so GenParams converts first.
     void FromParams(const TParamBlock& p);
 };

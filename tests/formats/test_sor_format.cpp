@@ -231,11 +231,16 @@ TEST_F(SorTest, OwnFileReadsBackItsParametersAndShiftedLevels) {
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(s->Samples()[i], expected[i], 1e-12);
 
-    // Everything the standard blocks cannot hold comes from the "TRA" block ...
+    // Everything the standard blocks cannot hold comes from the "TRA" block (markers are kept
+    // there as times of 10 ps) ...
     const TParamBlock& out = *p->Params();
-    EXPECT_DOUBLE_EQ(out[prmM].Element(2).AsDouble(), 1250.0);
+    EXPECT_NEAR(out[prmM].Element(2).AsDouble(), 1250.0, 0.01);
     EXPECT_EQ(out[prmR].AsInteger(), 32);
     EXPECT_EQ(out[prmMIN].AsInteger(), 1);
+    // ... except what FxdParams keeps more exactly: averages that are no power of two, and the
+    // spacing to less than a picosecond.
+    EXPECT_EQ(out[prmNUM].AsInteger(), 20480);
+    EXPECT_DOUBLE_EQ(out[prmRESR].AsDouble(), 1041666 / 500000.0);
     // ... and the texts of GenParams and SupParams are laid over it.
     EXPECT_EQ(out[prmPRN].Element(1).AsText(), "AB ");
     EXPECT_EQ(out[prmPRN].Element(2).AsText(), "Кабель ");

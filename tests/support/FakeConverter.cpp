@@ -80,35 +80,6 @@ bool FakeConverter::NewParams(PDataStruct& params) {
     return true;
 }
 
-namespace {
-std::vector<TParamBlock>& setupTable() {
-    static std::vector<TParamBlock> table;
-    return table;
-}
-const char kSetupMagic[4] = {'S', 'E', 'T', 'K'};
-} // namespace
-
-bool FakeSetupConverter::SetupToBuffer(const TDataStruct* params, int32_t& size, std::vector<uint8_t>& buffer) {
-    if (FailAll || !params || !params->Params()) return false;
-    setupTable().push_back(*params->Params());
-    const uint32_t key = static_cast<uint32_t>(setupTable().size() - 1);
-    buffer.assign(kSetupMagic, kSetupMagic + 4);
-    for (int i = 0; i < 4; ++i) buffer.push_back(static_cast<uint8_t>(key >> (8 * i)));
-    size = static_cast<int32_t>(buffer.size());
-    return true;
-}
-
-bool FakeSetupConverter::SetupFromBuffer(const uint8_t* buffer, size_t length, PDataStruct& params) {
-    // Like the real one, a malformed image raises whatever the switch says.
-    if (!buffer || length != 8 || std::memcmp(buffer, kSetupMagic, 4) != 0) throw EInvalidDataFormat("bad setup image");
-    uint32_t key = 0;
-    for (int i = 0; i < 4; ++i) key |= static_cast<uint32_t>(buffer[4 + i]) << (8 * i);
-    if (key >= setupTable().size()) throw EInvalidDataFormat("bad setup image");
-    params = MakeParamBlock();
-    *params->Params() = setupTable()[key];
-    return true;
-}
-
 FakeFormats::FakeFormats() {
     UnregisterFileFormats();
     RegisterFileFormat("TRA", FileFormatClassOf<FakeConverter>());

@@ -76,14 +76,6 @@ public:
     void SetRaiseErrors(bool) override {}
 };
 
-// A "TRA" converter whose Setup image is a key into an in-memory table of parameter blocks:
-// enough for a converter that only carries the image (the ".sor" writer) to be tested alone.
-class FakeSetupConverter : public FakeConverter {
-public:
-    bool SetupToBuffer(const lv::TDataStruct* params, int32_t& size, std::vector<uint8_t>& buffer) override;
-    bool SetupFromBuffer(const uint8_t* buffer, size_t length, lv::PDataStruct& params) override;
-};
-
 // Registers FakeConverter as "TRA" (and FakeSorConverter as "Bellcore") for the test's lifetime.
 class FakeFormats {
 public:

@@ -5,7 +5,7 @@
 
 #include "formats/uBellcoreConvs.h"
 #include "formats/uFileFormats.h"
-#include "support/FakeConverter.h"
+#include "formats/uTRAConvs.h"
 
 namespace lvtest {
 
@@ -30,14 +30,12 @@ std::string sorReferenceOf(const std::string& sorPath) {
 
 SorFormats::SorFormats() {
     lv::UnregisterFileFormats();
-    lv::RegisterFileFormat("TRA", lv::FileFormatClassOf<FakeSetupConverter>());
+    lv::RegisterTRAFormat();
     lv::RegisterBellcoreFormat();
-    FakeConverter::FailAll = false;
 }
 
 SorFormats::~SorFormats() {
     lv::UnregisterFileFormats();
-    FakeConverter::FailAll = false;
 }
 
 std::vector<uint8_t> SorBuilder::build() const {

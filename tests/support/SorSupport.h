@@ -16,7 +16,7 @@ std::vector<std::string> sorCorpusFiles();
 // The reference reading of a corpus file.
 std::string sorReferenceOf(const std::string& sorPath);
 
-// Registers the "TRA" converter and the "Bellcore" converter for the test's lifetime.
+// Registers the real "TRA" and "Bellcore" converters for the test's lifetime.
 class SorFormats {
 public:
     SorFormats();
