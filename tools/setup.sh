@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make ccache pkg-config
+  cmake g++ make ccache pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev libqt6svg6-dev qt6-translations-l10n

@@ -73,6 +73,15 @@ public:
     virtual std::string GetSetupExtension() const = 0;
 };
 
+// Optional beside IFileFormat: a converter that can tell whether the file it loaded last was
+// written by this system or by an instrument (or another program). The trace store keeps the
+// answer, so that later work never rewrites an instrument's original file by a harmless action.
+class IFileOrigin {
+public:
+    virtual ~IFileOrigin() = default;
+    virtual bool LoadedForeignFile() const = 0;
+};
+
 // A converter class for the registry: makes a new instance. An empty function is "no class".
 using TFileFormatClass = std::function<std::unique_ptr<TVirtInterfacedObject>()>;
 

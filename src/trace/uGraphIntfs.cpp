@@ -703,12 +703,18 @@ bool TRDataStorage::LoadFromFile(const std::string& fileName, bool useDialog) {
         PDataStruct params, samples;
         bool ok = false;
         bool fromSor = false;
+        bool foreign = false;
         if (useDialog) {
             ok = m_converter->LoadTrace(params, samples);
         } else if (!fileName.empty() && HasSorExtension(fileName)) {
             fromSor = true;
-            ok = MakeSorConverter()->LoadTraceFrom(params, samples, fileName);
+            std::unique_ptr<IFileFormat> sor = MakeSorConverter();
+            ok = sor->LoadTraceFrom(params, samples, fileName);
             if (!ok) MessageDlg(formatFileMessage(kMsgCannotReadFile, fileName), TMsgDlgType::mtError, mbOK);
+            // A converter that cannot tell where the file came from is taken as foreign: the
+            // file is then never rewritten behind the operator's back.
+            const auto* origin = dynamic_cast<const IFileOrigin*>(sor.get());
+            foreign = !origin || origin->LoadedForeignFile();
         } else {
             ok = m_converter->LoadTraceFrom(params, samples, fileName);
         }
@@ -719,6 +725,7 @@ bool TRDataStorage::LoadFromFile(const std::string& fileName, bool useDialog) {
         // Only a successful load re-points the trace to its new file.
         m_loadedAsSor = fromSor;
         m_sorFileName = fromSor ? fileName : std::string();
+        m_sorForeign = fromSor && foreign;
         SetupArrived(params.get());
         ++m_loadingCount;
         try {
@@ -753,19 +760,24 @@ bool TRDataStorage::SaveToFile(const std::string& fileName, bool toCurrent) {
         if (!ok) MessageDlg(formatFileMessage(kMsgCannotWriteFile, name), TMsgDlgType::mtError, mbOK);
         return ok;
     };
+    // A successful ".sor" save writes the system's own file in place of whatever was there.
     if (toCurrent) {
-        if (m_loadedAsSor) return saveSor(m_sorFileName);
-        return m_converter->SaveTrace(&params, samples.get());
+        if (!m_loadedAsSor) return m_converter->SaveTrace(&params, samples.get());
+        if (!saveSor(m_sorFileName)) return false;
+        m_sorForeign = false;
+        return true;
     }
     if (!fileName.empty() && HasSorExtension(fileName)) {
         // A failed save leaves the trace with its old file.
         if (!saveSor(fileName)) return false;
         m_sorFileName = fileName;
         m_loadedAsSor = true;
+        m_sorForeign = false;
         return true;
     }
     if (!m_converter->SaveTraceAs(&params, samples.get(), fileName)) return false;
     m_loadedAsSor = false;
+    m_sorForeign = false;
     return true;
 }
 

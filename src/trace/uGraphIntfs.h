@@ -103,6 +103,9 @@ public:
     int LoadingCount() const { return m_loadingCount; }
     bool LoadedAsSor() const { return m_loadedAsSor; }
     const std::string& SorFileName() const { return m_sorFileName; }
+    // The trace came from a ".sor" that an instrument or another program wrote (not this system):
+    // harmless actions must not rewrite such a file. Cleared when a save makes the file our own.
+    bool SorForeign() const { return m_sorForeign; }
 
 protected:
     // A fresh converter for a ".sor" file (the registry's "Bellcore"), raise-errors on.
@@ -131,6 +134,7 @@ private:
     bool m_calculating = false;
     bool m_loadedAsSor = false;
     std::string m_sorFileName;
+    bool m_sorForeign = false;
 
     // Lowest and highest sample, computed once per sample block.
     bool m_boundsValid = false;
