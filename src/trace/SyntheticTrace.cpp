@@ -103,7 +103,7 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& o) {
     // The pulse's length in the fibre, km; events are smeared over it.
     const double pulseKm = std::max(o.pulseNs * 1e-9 * kLightSpeed / (2.0 * gi) / 1000.0, 2 * t.stepKm);
     const double start = 32.0;                // backscatter level at the launch, dB
-    const double floorLin = std::pow(10.0, 0.35); // noise floor about 3.5 dB
+    const double floorLin = std::pow(10.0, 0.6); // noise floor about 6 dB
     Random rnd{o.seed * 0x2545F4914F6CDD1Dull + 1};
 
     auto peak = [&](double x, double at, double height) {
@@ -138,10 +138,11 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& o) {
         for (const TSynthEvent& e : events)
             if (e.positionKm < length) endLevel -= e.lossDb;
         signal += std::pow(10.0, endLevel / 10.0) * peak(x, length, 14.0);
-        const double noise = floorLin * std::exp(0.45 * rnd.gaussian());
+        const double noise = floorLin * std::exp(0.3 * rnd.gaussian());
         // Receiver noise is also visible on the backscatter itself, weakly.
         const double wobble = 1.0 + 0.004 * rnd.gaussian();
-        t.levels[static_cast<size_t>(i)] = 10.0 * std::log10(signal * std::max(wobble, 0.5) + noise);
+        // Levels stay within what every file format holds (0 dB and above).
+        t.levels[static_cast<size_t>(i)] = std::max(0.0, 10.0 * std::log10(signal * std::max(wobble, 0.5) + noise));
     }
     return t;
 }
