@@ -1,0 +1,414 @@
+#include "cli/Commands.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "cli/Json.h"
+#include "formats/uBellcoreConvs.h"
+#include "formats/uFileFormats.h"
+#include "trace/DateTime.h"
+#include "trace/Errors.h"
+#include "trace/PromptService.h"
+#include "trace/SyntheticTrace.h"
+#include "trace/uGraphIntfs.h"
+
+namespace lvcli {
+
+using namespace lv;
+
+namespace {
+
+const char* const kUsage =
+    "Использование:\n"
+    "  lumvaris-cli info ФАЙЛ... [--m1 КМ] [--m2 КМ] [--m3 КМ] [--y2 КМ] [--ref КМ] [--approx 0|1]\n"
+    "  lumvaris-cli convert ВХОД ВЫХОД\n"
+    "  lumvaris-cli samples ФАЙЛ\n"
+    "  lumvaris-cli synth ВЫХОД [--length-km L] [--wavelength НМ] [--pulse НС] [--samples N]\n"
+    "                           [--seed S] [--events splice@КМ:ДБ,connector@КМ:ДБ:ОТРАЖЕНИЕ]\n"
+    "Формат файла определяется расширением: .sor — Bellcore, .set — настройки, иначе TRA.\n";
+
+struct UsageError {
+    std::string text;
+};
+
+// Messages of the core go to standard error; nothing ever waits for an answer.
+class CliPrompts : public IPromptService {
+public:
+    explicit CliPrompts(std::ostream& err) : m_err(err) { m_previous = SetPromptService(this); }
+    ~CliPrompts() override { SetPromptService(m_previous); }
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int) override {
+        std::string t = text;
+        for (size_t p; (p = t.find("\r\n")) != std::string::npos;) t.replace(p, 2, "\n");
+        m_err << t << "\n";
+        if (type == TMsgDlgType::mtError) errorShown = true;
+        const TMsgDlgButtons answerable = buttons & ~static_cast<TMsgDlgButtons>(mbHelp);
+        if (answerable == mbOK || answerable == 0) return mrOk;
+        m_err << "(вопрос без ответа: отмена)\n";
+        return (buttons & mbCancel) ? mrCancel : mrNo;
+    }
+    bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override {
+        m_err << request.Title << ": выбор файла без окна невозможен, действие отменено\n";
+        files.clear();
+        return false;
+    }
+    bool errorShown = false;
+
+private:
+    std::ostream& m_err;
+    IPromptService* m_previous = nullptr;
+};
+
+std::string lastComponent(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string extensionOf(const std::string& path) {
+    std::string name = lastComponent(path);
+    size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return {};
+    std::string ext = name.substr(dot);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+double parseNumber(const std::string& option, const std::string& text) {
+    double v = 0;
+    if (!TryParseNumber(text, v)) throw UsageError{"не число для " + option + ": \"" + text + "\""};
+    return v;
+}
+
+long long parseInteger(const std::string& option, const std::string& text, long long lo, long long hi) {
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno == ERANGE || v < lo || v > hi)
+        throw UsageError{"недопустимое значение " + option + ": \"" + text + "\""};
+    return v;
+}
+
+// Options of the form --name VALUE after the positional arguments.
+struct Parsed {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;
+};
+
+Parsed parseArgs(const std::vector<std::string>& args, size_t from, const std::vector<std::string>& known) {
+    Parsed p;
+    for (size_t i = from; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            bool ok = false;
+            for (const auto& k : known) ok = ok || k == a;
+            if (!ok) throw UsageError{"неизвестный параметр " + a};
+            if (i + 1 >= args.size()) throw UsageError{"нет значения для " + a};
+            p.options[a] = args[++i];
+        } else {
+            p.positional.push_back(a);
+        }
+    }
+    return p;
+}
+
+// Failures the operator would see in a box: the message is already on standard error.
+struct FileFailure {};
+
+// Loads a trace (or a Setup file's parameters) into a new store.
+std::unique_ptr<TRDataStorage> loadStore(const std::string& path, CliPrompts& prompts, std::ostream& err) {
+    auto store = std::make_unique<TRDataStorage>();
+    store->SetAutoFree(false);
+    try {
+        bool ok;
+        if (extensionOf(path) == ".set") {
+            PDataStruct params;
+            ok = store->Converter()->LoadSetupFrom(params, path);
+            if (ok) store->SetupArrived(params.get());
+        } else {
+            ok = store->LoadFromFile(path, false);
+        }
+        if (!ok) {
+            if (!prompts.errorShown) err << "Не удается прочитать файл \"" << path << "\".\n";
+            throw FileFailure{};
+        }
+    } catch (const lv::Exception& e) {
+        err << e.Message() << "\n";
+        throw FileFailure{};
+    }
+    return store;
+}
+
+void writeVariant(JsonWriter& j, const TVariant& v) {
+    switch (v.Type()) {
+    case TVarType::Integer: j.value(v.AsInteger()); break;
+    case TVarType::Double:
+    case TVarType::Currency: j.value(v.AsDouble()); break;
+    case TVarType::Text: j.value(v.AsText()); break;
+    case TVarType::Array:
+        j.beginArray();
+        for (int i = v.LowBound(); i <= v.HighBound(); ++i) writeVariant(j, v.Element(i));
+        j.endArray();
+        break;
+    default: j.null(); break;
+    }
+}
+
+std::string formatDateTime(TDateTime t) {
+    TDateTimeParts p = DecodeDateTime(t);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", p.Year, p.Month, p.Day, p.Hour, p.Minute);
+    return buf;
+}
+
+// The Map of a ".sor" file as the instrument wrote it, and whether the file is foreign.
+void writeSorInfo(JsonWriter& j, const std::string& path, TRDataStorage& s) {
+    if (!s.LoadedAsSor()) return;
+    TTheManager reader;
+    PDataStruct params, samples;
+    if (!reader.LoadTraceFrom(params, samples, path)) return;
+    const TMapBlock& map = reader.Map();
+    j.key("sor").beginObject();
+    j.key("revision").value(static_cast<int>(map.Revision));
+    j.key("blocks").beginArray();
+    for (const TSorMapEntry& e : map.Entries) {
+        j.beginObject();
+        j.key("name").value(e.Name);
+        j.key("revision").value(static_cast<int>(e.Revision));
+        j.key("size").value(static_cast<int>(e.Size));
+        j.endObject();
+    }
+    j.endArray();
+    j.key("foreign").value(s.SorForeign());
+    j.endObject();
+}
+
+std::string infoJson(const std::string& path, TRDataStorage& s) {
+    JsonWriter j;
+    PDataStruct samples = s.LockData();
+    const int n = samples ? samples->SampleCount() : 0;
+    const double* p = samples ? samples->Samples() : nullptr;
+    j.beginObject();
+    j.key("file").value(path);
+    j.key("format").value(s.LoadedAsSor() ? "Bellcore" : "TRA");
+    j.key("samples").value(p ? n : 0);
+    j.key("origin_km").value(s.GetOrigin());
+    j.key("step_km").value(s.GetStep());
+    j.key("level_min_db").value(s.GetBound(1));
+    j.key("level_max_db").value(s.GetBound(3));
+    j.key("levels_head").beginArray();
+    for (int i = 0; p && i < std::min(n, 5); ++i) j.value(p[i]);
+    j.endArray();
+    j.key("levels_tail").beginArray();
+    for (int i = std::max(0, n - 5); p && i < n; ++i) j.value(p[i]);
+    j.endArray();
+    s.UnlockData();
+
+    j.key("wavelength_um").value(s.WaveLengthUm);
+    j.key("pulse_ns").value(static_cast<int>(s.PulseNs));
+    j.key("averages").value(static_cast<int>(s.AverageCount));
+    j.key("group_index").value(s.RefIndex);
+    j.key("range_km").value(s.RangeKm);
+    j.key("attenuator_db").value(s.AttenuatorDb);
+    j.key("averaging").value(s.AverageModeText);
+    j.key("approximation").value(s.GetApproximation());
+    j.key("measured_at").value(formatDateTime(s.MeasuredAt));
+    j.key("comment").value(s.GetComment());
+    j.key("texts").beginObject();
+    for (const char* name : kTextFieldNames) j.key(name).value(s.TextField(name));
+    j.endObject();
+    j.key("markers_km").beginObject();
+    const char* markerNames[6] = {"M1", "M2", "M3", "Y1", "Y2", "Y3"};
+    for (int i = 0; i < 6; ++i) j.key(markerNames[i]).value(s.GetMarker(i));
+    j.endObject();
+    j.key("cursor_km").value(s.GetCursor());
+    j.key("reference_km").value(s.GetReference());
+    j.key("results").beginObject();
+    j.key("length12_km").value(s.Length12);
+    j.key("loss12_db").value(s.SectionLoss12);
+    j.key("length23_km").value(s.Length23);
+    j.key("loss23_db").value(s.SectionLoss23);
+    j.key("splice_loss_db").value(s.JointLoss);
+    j.key("slope12").value(s.Slope12);
+    j.key("intercept12").value(s.Intercept12);
+    j.key("slope23").value(s.Slope23);
+    j.key("intercept23").value(s.Intercept23);
+    j.endObject();
+    j.key("params").beginObject();
+    for (int i = 0; i < kParamCount; ++i) {
+        const TVariant& v = s.Param(i);
+        if (i == prmDBIR || !v.IsSet()) continue;
+        j.key(std::to_string(i));
+        writeVariant(j, v);
+    }
+    j.endObject();
+    writeSorInfo(j, path, s);
+    j.endObject();
+    return j.text();
+}
+
+int cmdInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Parsed a = parseArgs(args, 1, {"--m1", "--m2", "--m3", "--y2", "--ref", "--approx"});
+    if (a.positional.empty()) throw UsageError{"не указан файл"};
+    std::optional<int> approx;
+    if (a.options.count("--approx")) approx = static_cast<int>(parseInteger("--approx", a.options["--approx"], 0, 1));
+    std::vector<std::pair<int, double>> markers;
+    const std::pair<const char*, int> markerOptions[] = {{"--m1", 0}, {"--m2", 1}, {"--m3", 2}, {"--y2", 4}};
+    for (auto [opt, index] : markerOptions)
+        if (a.options.count(opt)) markers.push_back({index, parseNumber(opt, a.options[opt])});
+    std::optional<double> ref;
+    if (a.options.count("--ref")) ref = parseNumber("--ref", a.options["--ref"]);
+
+    int rc = kExitOk;
+    for (const std::string& path : a.positional) {
+        CliPrompts prompts(err);
+        try {
+            auto store = loadStore(path, prompts, err);
+            if (approx) store->SetApproximation(*approx);
+            for (auto [index, km] : markers) store->SetMarker(index, km);
+            if (ref) store->SetReference(*ref);
+            out << infoJson(path, *store) << "\n";
+        } catch (const FileFailure&) {
+            rc = kExitFileError;
+        }
+    }
+    return rc;
+}
+
+// Saves the store under `out`, the extension choosing the format.
+void saveStore(TRDataStorage& s, const std::string& path, CliPrompts& prompts, std::ostream& err) {
+    try {
+        bool ok;
+        if (extensionOf(path) == ".set") {
+            PDataStruct params = s.LockSetup();
+            ok = params && s.Converter()->SaveSetupAs(params.get(), path);
+            s.UnlockSetup();
+        } else {
+            ok = s.SaveToFile(path, false);
+        }
+        if (!ok) {
+            if (!prompts.errorShown) err << "Не удается записать файл \"" << path << "\".\n";
+            throw FileFailure{};
+        }
+    } catch (const lv::Exception& e) {
+        err << e.Message() << "\n";
+        throw FileFailure{};
+    }
+}
+
+int cmdConvert(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+    Parsed a = parseArgs(args, 1, {});
+    if (a.positional.size() != 2) throw UsageError{"нужны два файла: ВХОД и ВЫХОД"};
+    CliPrompts prompts(err);
+    try {
+        auto store = loadStore(a.positional[0], prompts, err);
+        saveStore(*store, a.positional[1], prompts, err);
+    } catch (const FileFailure&) {
+        return kExitFileError;
+    }
+    return kExitOk;
+}
+
+int cmdSamples(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Parsed a = parseArgs(args, 1, {});
+    if (a.positional.size() != 1) throw UsageError{"нужен один файл"};
+    CliPrompts prompts(err);
+    try {
+        auto store = loadStore(a.positional[0], prompts, err);
+        const double x0 = store->GetOrigin(), dx = store->GetStep();
+        PDataStruct samples = store->LockData();
+        const double* p = samples ? samples->Samples() : nullptr;
+        std::string text;
+        for (int i = 0; p && i < samples->SampleCount(); ++i) {
+            text += FormatDouble(x0 + dx * i);
+            text += ',';
+            text += FormatDouble(p[i]);
+            text += '\n';
+            if (text.size() > (1 << 16)) out << text, text.clear();
+        }
+        out << text;
+        store->UnlockData();
+    } catch (const FileFailure&) {
+        return kExitFileError;
+    }
+    return kExitOk;
+}
+
+int cmdSynth(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+    Parsed a = parseArgs(args, 1,
+                         {"--length-km", "--wavelength", "--pulse", "--samples", "--seed", "--events"});
+    if (a.positional.size() != 1) throw UsageError{"нужен один выходной файл"};
+    TSynthOptions o;
+    if (a.options.count("--length-km")) {
+        o.lengthKm = parseNumber("--length-km", a.options["--length-km"]);
+        if (!(o.lengthKm > 0 && o.lengthKm <= 1000)) throw UsageError{"длина должна быть от 0 до 1000 км"};
+    }
+    if (a.options.count("--wavelength"))
+        o.wavelengthNm = static_cast<int>(parseInteger("--wavelength", a.options["--wavelength"], 600, 1700));
+    if (a.options.count("--pulse"))
+        o.pulseNs = static_cast<int>(parseInteger("--pulse", a.options["--pulse"], 1, 100000));
+    if (a.options.count("--samples"))
+        o.samples = static_cast<int>(parseInteger("--samples", a.options["--samples"], 2, 16000000));
+    if (a.options.count("--seed"))
+        o.seed = static_cast<uint64_t>(parseInteger("--seed", a.options["--seed"], 0, INT64_MAX));
+    if (a.options.count("--events")) {
+        std::string error;
+        if (!ParseSynthEvents(a.options["--events"], o.events, error)) throw UsageError{"--events: " + error};
+    }
+    TSynthTrace t = SynthesizeTrace(o);
+
+    CliPrompts prompts(err);
+    try {
+        auto store = std::make_unique<TRDataStorage>();
+        store->SetAutoFree(false);
+        PDataStruct params;
+        store->Converter()->NewParams(params);
+        TParamBlock& p = *params->Params();
+        p[prmLAM] = TVariant(int32_t(o.wavelengthNm));
+        p[prmPW] = o.pulseNs % 10 == 0 ? TVariant(int32_t(o.pulseNs / 10)) : TVariant(o.pulseNs / 10.0);
+        p[prmR] = TVariant(int32_t(std::ceil(o.lengthKm * 1.25)));
+        p[prmRESR] = TVariant(t.spacing10ns);
+        // A fixed date keeps the output identical for a seed.
+        p[prmYEA] = TVariant(2026);
+        p[prmMTH] = TVariant(3);
+        p[prmDAY] = TVariant(16);
+        p[prmHOU] = TVariant(10);
+        p[prmMIN] = TVariant(30);
+        p[prmL] = TVariant("Синтетическая трасса " + std::to_string(o.wavelengthNm) + " нм");
+        store->SetupArrived(params.get());
+        store->DataArrived(MakeSampleBlock(t.levels.data(), static_cast<int32_t>(t.levels.size())).get());
+        store->SetTextField("OTDR", "lumvaris-cli synth");
+        store->SetTextField("OT", "seed " + std::to_string(o.seed));
+        saveStore(*store, a.positional[0], prompts, err);
+    } catch (const FileFailure&) {
+        return kExitFileError;
+    } catch (const lv::Exception& e) {
+        err << e.Message() << "\n";
+        return kExitFileError;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        if (args.empty()) throw UsageError{"не указана команда"};
+        const std::string& cmd = args[0];
+        if (cmd == "info") return cmdInfo(args, out, err);
+        if (cmd == "convert") return cmdConvert(args, out, err);
+        if (cmd == "samples") return cmdSamples(args, out, err);
+        if (cmd == "synth") return cmdSynth(args, out, err);
+        if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+            out << kUsage;
+            return kExitOk;
+        }
+        throw UsageError{"неизвестная команда \"" + cmd + "\""};
+    } catch (const UsageError& e) {
+        err << "lumvaris-cli: " << e.text << "\n" << kUsage;
+        return kExitUsage;
+    }
+}
+
+} // namespace lvcli

@@ -1,0 +1,254 @@
+// lumvaris-cli as scripts use it: exit codes, messages, and what it writes.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "support/MiniJson.h"
+#include "support/TempDir.h"
+
+using lvtest::TempDir;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+CliRun cli(const std::vector<std::string>& args) {
+    TempDir tmp;
+    std::string cmd = quote(LUMVARIS_CLI);
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd += " >" + quote(tmp.file("out")) + " 2>" + quote(tmp.file("err")) + " </dev/null";
+    CliRun r;
+    int status = std::system(cmd.c_str());
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    auto slurp = [](const std::string& p) {
+        std::ifstream f(p);
+        std::stringstream ss;
+        ss << f.rdbuf();
+        return ss.str();
+    };
+    r.out = slurp(tmp.file("out"));
+    r.err = slurp(tmp.file("err"));
+    return r;
+}
+
+} // namespace
+
+TEST(Cli, UsageErrorsExitWithTwoAndAShortUsage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"info"},
+        {"info", "a.tra", "--m9", "1"},
+        {"info", "a.tra", "--m1"},
+        {"info", "a.tra", "--m1", "abc"},
+        {"info", "a.tra", "--approx", "2"},
+        {"convert", "a.tra"},
+        {"samples"},
+        {"synth"},
+        {"synth", "x.tra", "--samples", "1"},
+        {"synth", "x.tra", "--events", "weld@3"},
+    };
+    for (const auto& args : cases) {
+        CliRun r = cli(args);
+        std::string line;
+        for (const auto& a : args) line += a + " ";
+        EXPECT_EQ(r.code, 2) << line;
+        EXPECT_NE(r.err.find("Использование:"), std::string::npos) << line;
+        EXPECT_TRUE(r.out.empty()) << line;
+    }
+}
+
+TEST(Cli, UnreadableFilesExitWithOneAndTheMessage) {
+    TempDir dir;
+    CliRun r = cli({"info", dir.file("missing.tra")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Не удается открыть файл"), std::string::npos) << r.err;
+
+    lvtest::writeBytes(dir.file("junk.sor"), {1, 2, 3});
+    r = cli({"samples", dir.file("junk.sor")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Не удается прочитать файл"), std::string::npos) << r.err;
+}
+
+namespace {
+lvtest::Json parseLine(const std::string& out, size_t line = 0) {
+    std::stringstream ss(out);
+    std::string text;
+    for (size_t i = 0; i <= line; ++i) std::getline(ss, text);
+    return lvtest::Json::parse(text);
+}
+
+std::vector<std::pair<double, double>> parseSamples(const std::string& out) {
+    std::vector<std::pair<double, double>> v;
+    std::stringstream ss(out);
+    std::string line;
+    while (std::getline(ss, line)) {
+        size_t comma = line.find(',');
+        v.push_back({std::stod(line.substr(0, comma)), std::stod(line.substr(comma + 1))});
+    }
+    return v;
+}
+} // namespace
+
+TEST(Cli, SynthIsDeterministicAndLooksLikeAFibre) {
+    TempDir dir;
+    const std::vector<std::string> opts = {"--length-km", "10", "--wavelength", "1550", "--pulse", "50",
+                                           "--samples", "8000", "--events", "connector@4:0.6:15,splice@7:0.3"};
+    auto synth = [&](const std::string& name, const std::string& seed) {
+        std::vector<std::string> args = {"synth", dir.file(name), "--seed", seed};
+        args.insert(args.end(), opts.begin(), opts.end());
+        return cli(args).code;
+    };
+    ASSERT_EQ(synth("a.tra", "7"), 0);
+    ASSERT_EQ(synth("b.tra", "7"), 0);
+    ASSERT_EQ(synth("c.tra", "8"), 0);
+    EXPECT_EQ(lvtest::readBytes(dir.file("a.tra")), lvtest::readBytes(dir.file("b.tra")));
+    EXPECT_NE(lvtest::readBytes(dir.file("a.tra")), lvtest::readBytes(dir.file("c.tra")));
+
+    CliRun r = cli({"samples", dir.file("a.tra")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto s = parseSamples(r.out);
+    ASSERT_EQ(s.size(), 8000u);
+    auto levelNear = [&](double km) {
+        for (auto [x, y] : s)
+            if (x >= km) return y;
+        return s.back().second;
+    };
+    auto maxIn = [&](double from, double to) {
+        double m = -1e9;
+        for (auto [x, y] : s)
+            if (x >= from && x <= to) m = std::max(m, y);
+        return m;
+    };
+    // Falling backscatter at about 0.19 dB/km, the two events' losses, a reflective connector and
+    // fibre end, then noise well below.
+    EXPECT_NEAR(levelNear(1.0) - levelNear(3.0), 2 * 0.19, 0.1);
+    EXPECT_NEAR(levelNear(3.5) - levelNear(5.0), 1.5 * 0.19 + 0.6, 0.15);
+    EXPECT_NEAR(levelNear(6.5) - levelNear(8.0), 1.5 * 0.19 + 0.3, 0.15);
+    EXPECT_GT(maxIn(3.99, 4.05) - levelNear(3.9), 10.0);
+    EXPECT_GT(maxIn(9.99, 10.05) - levelNear(9.9), 8.0);
+    EXPECT_LT(levelNear(11.5), levelNear(9.5) - 10.0);
+}
+
+TEST(Cli, InfoReportsTheTraceAndTheResultsOfGivenMarkers) {
+    TempDir dir;
+    ASSERT_EQ(cli({"synth", dir.file("t.tra"), "--length-km", "20", "--events", "splice@9:0.4"}).code, 0);
+    CliRun plain = cli({"info", dir.file("t.tra"), dir.file("t.tra")});
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    lvtest::Json a = parseLine(plain.out, 0);
+    parseLine(plain.out, 1); // one object per file, one per line
+    for (const char* key : {"file", "format", "samples", "origin_km", "step_km", "level_min_db", "level_max_db",
+                            "levels_head", "levels_tail", "wavelength_um", "pulse_ns", "averages", "group_index",
+                            "range_km", "attenuator_db", "averaging", "approximation", "measured_at", "comment",
+                            "texts", "markers_km", "cursor_km", "reference_km", "results", "params"})
+        EXPECT_TRUE(a.has(key)) << key;
+    EXPECT_FALSE(a.has("sor"));
+    EXPECT_EQ(a["format"].str(), "TRA");
+    EXPECT_EQ(a["samples"].integer(), 16000);
+    EXPECT_EQ(a["levels_head"].size(), 5u);
+    EXPECT_EQ(a["measured_at"].str(), "2026-03-16 10:30");
+    EXPECT_EQ(a["markers_km"]["M2"].number(), -1);
+    EXPECT_EQ(a["results"]["length12_km"].number(), 0);
+    EXPECT_EQ(a["params"]["2"].number(), 1310);
+    EXPECT_FALSE(a["params"].has("119"));
+
+    CliRun m = cli({"info", dir.file("t.tra"), "--m1", "2", "--m2", "8.5", "--m3", "15", "--y2", "9.5"});
+    ASSERT_EQ(m.code, 0) << m.err;
+    lvtest::Json b = parseLine(m.out);
+    EXPECT_EQ(b["markers_km"]["M2"].number(), 8.5);
+    EXPECT_EQ(b["markers_km"]["Y2"].number(), 9.5);
+    EXPECT_NEAR(b["results"]["length12_km"].number(), 6.5, 1e-12);
+    EXPECT_NEAR(b["results"]["loss12_db"].number(), 6.5 * 0.33, 0.05);
+    EXPECT_NEAR(b["results"]["splice_loss_db"].number(), 0.4, 0.05); // Y2 starts the second fit past the splice
+    EXPECT_EQ(b["params"]["51"][1].number(), 8500);
+
+    CliRun tp = cli({"info", dir.file("t.tra"), "--m1", "2", "--m2", "8.5", "--approx", "0", "--ref", "1.5"});
+    lvtest::Json c = parseLine(tp.out);
+    EXPECT_EQ(c["approximation"].integer(), 0);
+    EXPECT_EQ(c["reference_km"].number(), 1.5);
+    EXPECT_NE(c["results"]["slope12"].number(), b["results"]["slope12"].number());
+}
+
+TEST(Cli, ConvertKeepsWhatBothFormatsHold) {
+    TempDir dir;
+    ASSERT_EQ(cli({"synth", dir.file("t.tra"), "--samples", "5000", "--wavelength", "1550"}).code, 0);
+    ASSERT_EQ(cli({"convert", dir.file("t.tra"), dir.file("t.sor")}).code, 0);
+    ASSERT_EQ(cli({"convert", dir.file("t.sor"), dir.file("back.tra")}).code, 0);
+    ASSERT_EQ(cli({"convert", dir.file("t.tra"), dir.file("t.set")}).code, 0);
+
+    lvtest::Json tra = parseLine(cli({"info", dir.file("t.tra")}).out);
+    lvtest::Json sor = parseLine(cli({"info", dir.file("t.sor")}).out);
+    lvtest::Json back = parseLine(cli({"info", dir.file("back.tra")}).out);
+    lvtest::Json set = parseLine(cli({"info", dir.file("t.set")}).out);
+    EXPECT_EQ(sor["format"].str(), "Bellcore");
+    EXPECT_FALSE(sor["sor"]["foreign"].boolean());
+    EXPECT_EQ(sor["sor"]["revision"].integer(), 100);
+    for (const lvtest::Json* j : {&sor, &back}) {
+        EXPECT_EQ((*j)["samples"].integer(), 5000);
+        EXPECT_DOUBLE_EQ((*j)["step_km"].number(), tra["step_km"].number());
+        EXPECT_DOUBLE_EQ((*j)["wavelength_um"].number(), 1.55);
+        EXPECT_EQ((*j)["comment"].str(), tra["comment"].str());
+        // SR-4731 keeps levels relative to the lowest one: the shape survives, the offset does not.
+        const double shift = tra["level_min_db"].number();
+        EXPECT_NEAR((*j)["level_min_db"].number(), 0.0, 1e-9);
+        for (size_t i = 0; i < 5; ++i) {
+            EXPECT_NEAR((*j)["levels_head"][i].number(), tra["levels_head"][i].number() - shift, 1e-9);
+            EXPECT_NEAR((*j)["levels_tail"][i].number(), tra["levels_tail"][i].number() - shift, 1e-9);
+        }
+    }
+    EXPECT_EQ(set["samples"].integer(), 0);
+    EXPECT_EQ(set["params"]["2"].number(), 1550);
+    EXPECT_DOUBLE_EQ(set["params"]["122"].number(), tra["params"]["122"].number());
+}
+
+TEST(Cli, ATraceTheTraLayoutCannotHoldIsRefused) {
+    TempDir dir;
+    ASSERT_EQ(cli({"synth", dir.file("big.sor"), "--samples", "100000"}).code, 0);
+    lvtest::writeBytes(dir.file("old.tra"), {1, 2, 3});
+    CliRun r = cli({"convert", dir.file("big.sor"), dir.file("old.tra")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("65535"), std::string::npos) << r.err;
+    EXPECT_EQ(lvtest::readBytes(dir.file("old.tra")), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(cli({"synth", dir.file("big.tra"), "--samples", "70000"}).code, 1);
+    EXPECT_FALSE(std::ifstream(dir.file("big.tra")).good());
+}
+
+TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
+    const std::string name = "DASDAE__test_data__ofl100_1.sor";
+    const std::string corpus = std::string(LUMVARIS_SHARED_DIR) + "/corpus/";
+    ASSERT_TRUE(std::ifstream(corpus + "sor/" + name).good()) << "the shared corpus is missing: " << corpus;
+    lvtest::Json ref = lvtest::Json::parseFile(corpus + "reference/" + name + ".json");
+    CliRun r = cli({"info", corpus + "sor/" + name});
+    ASSERT_EQ(r.code, 0) << r.err;
+    lvtest::Json j = parseLine(r.out);
+    const lvtest::Json& group = ref["DataPts"]["groups"][0];
+    EXPECT_EQ(j["samples"].integer(), group["points"].integer());
+    EXPECT_EQ(j["wavelength_um"].number(), ref["GenParams"]["nominal_wavelength_nm"].number() / 1000.0);
+    EXPECT_EQ(j["pulse_ns"].integer(), ref["FxdParams"]["pulse_widths_used_ns"][0].integer());
+    EXPECT_EQ(j["texts"]["OL"].str(), ref["GenParams"]["originating_location"]["text"].str());
+    const double largest = group["max"].number(), scale = group["scale_factor_raw"].number();
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_NEAR(j["levels_head"][i].number(), (largest - group["first5"][i].number()) * scale / 1e6, 1e-9);
+    const lvtest::Json& map = ref["map"];
+    EXPECT_EQ(j["sor"]["revision"].integer(), map["revision"].integer());
+    ASSERT_EQ(j["sor"]["blocks"].size(), map["entries"].size());
+    for (size_t i = 0; i < map["entries"].size(); ++i) {
+        EXPECT_EQ(j["sor"]["blocks"][i]["name"].str(), map["entries"][i]["name"].str());
+        EXPECT_EQ(j["sor"]["blocks"][i]["size"].integer(), map["entries"][i]["size"].integer());
+    }
+    EXPECT_TRUE(j["sor"]["foreign"].boolean());
+}
