@@ -18,9 +18,9 @@ extern const char* const kMsgCannotSaveFile;  // "Не удается запис
 // Raises EFileError "Не удается открыть файл \"<path>\"" with errno.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
-// Replaces `path` with `size` bytes that `fill` writes into a zeroed buffer mapped onto the
-// temporary file. Raises EFileError "Не удается записать файл \"<path>\"" with errno; an exception
-// from `fill` propagates after the temporary file is removed.
+// Replaces `path` with `size` bytes that `fill` writes into a zeroed view of the temporary file
+// (the mapped-file component's whole-file write). Raises EFileError with errno; an exception from
+// `fill` propagates after the temporary file is removed.
 void WriteFileReplacing(const std::string& path, size_t size, const std::function<void(uint8_t* dst)>& fill);
 void WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);
 
