@@ -2,6 +2,7 @@
 // The painting of the strips and the content is in uViewCmpsPaint.cpp.
 
 #include "display/uViewCmps.h"
+#include "display/uViewCmpsData.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -88,7 +89,8 @@ const TRect& TGraphScrollInfo::Rect(int index) const {
 
 // --- construction --------------------------------------------------------------------------------
 
-TGraphView::TGraphView(QWidget* parent) : TVisScrollingWinControl(parent) {
+TGraphView::TGraphView(QWidget* parent)
+    : TVisScrollingWinControl(parent), m_data(std::make_unique<TGData>(this)) {
     m_headerFont = MakeStripFont(12, true, clBlue);
     for (TAxisStrips* s : {&m_x, &m_y}) {
         s->LabelFont = s->ScaleFont = s->PowerFont = s->ValuesFont = MakeStripFont(8, false, clBlue);
@@ -131,7 +133,11 @@ TGraphView::~TGraphView() {
             // A destructor cannot pass it on; there is no application handler at this layer.
         }
     }
+    // The items go without reporting to a view that is half gone; a store they leave may live on
+    // with another client (the overview keeps showing it).
+    m_data->beginDestroy();
     m_messager.Broadcast(gnViewDestroyed, 0, TMessager::mdCall);
+    m_data.reset();
 }
 
 // --- update lock and invalidation ----------------------------------------------------------------
@@ -314,6 +320,67 @@ void TGraphView::ZoomTo(TRealRect newRect) {
         if (VisibleYMin() != newRect.YMin) ScrollToY(newRect.YMin);
     }
     DoAfterZoom(newRect);
+}
+
+TRealRect TGraphView::DataExtents() const {
+    return m_data->DataExtents();
+}
+
+std::optional<TActiveItemInfo> TGraphView::ActiveItemInfo() const {
+    TGDataItem* item = m_data->ActiveItem();
+    if (!item) return std::nullopt;
+    return TActiveItemInfo{item->Colour(), item->Caption(), item->FileName()};
+}
+
+void TGraphView::SetDisplayMethod(TDisplayMethod v) {
+    if (m_displayMethod == v) return;
+    m_displayMethod = v;
+    InvalidateArea(woContent);
+}
+
+void TGraphView::SetShowChanger(bool v) {
+    if (m_showChanger == v) return;
+    m_showChanger = v;
+    if (v && !m_changer) m_changer = new TGraphChanger(this);
+    updateChanger();
+}
+
+void TGraphView::updateChanger() {
+    if (!m_changer) return;
+    m_changer->move(0, 0);
+    m_changer->setVisible(m_showChanger);
+    m_changer->setEnabled(m_data && m_data->ActiveItem() != nullptr);
+}
+
+std::vector<TColor*> TGraphView::colourSlots(bool inks) {
+    if (!inks)
+        return {&m_x.ValuesBkColor, &m_y.ValuesBkColor, &m_x.RulsBkColor, &m_y.RulsBkColor,
+                &m_headerColor,     &m_x.LabelColor,    &m_y.LabelColor,  &m_x.SPColor,
+                &m_y.SPColor,       &m_contentBkColor};
+    return {&m_x.RulsColor,        &m_y.RulsColor,       &m_x.GridsColor,      &m_y.GridsColor,
+            &m_contentFont.Color,  &m_headerFont.Color,  &m_x.LabelFont.Color, &m_y.LabelFont.Color,
+            &m_x.ScaleFont.Color,  &m_y.ScaleFont.Color, &m_x.PowerFont.Color, &m_y.PowerFont.Color,
+            &m_x.ValuesFont.Color, &m_y.ValuesFont.Color};
+}
+
+void TGraphView::SetMonochrome(bool on) {
+    if (on == m_monochrome) return;
+    std::vector<TColor*> places = colourSlots(false);
+    const size_t backgrounds = places.size();
+    for (TColor* c : colourSlots(true))
+        places.push_back(c);
+    if (on) {
+        m_savedColours.clear();
+        for (size_t i = 0; i < places.size(); ++i) {
+            m_savedColours.push_back(*places[i]);
+            *places[i] = i < backgrounds ? clWhite : clBlack;
+        }
+    } else if (m_savedColours.size() == places.size()) {
+        for (size_t i = 0; i < places.size(); ++i)
+            *places[i] = m_savedColours[i];
+    }
+    m_monochrome = on;
+    InvalidateAll();
 }
 
 void TGraphView::ShowAll() {
