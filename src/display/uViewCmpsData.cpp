@@ -388,8 +388,12 @@ void TGData::AdoptItemExtents(TGDataItem* item, int code) {
     if (!m_view || !item || !item->Valid()) return;
     const bool sole = IsSole(item);
     const bool fresh = item == ActiveItem() && (code == icInserted || code == icDataChanged);
-    const bool ready = item->Storage() && item->Storage()->IsReady();
-    m_view->AdoptExtents(item->Extents(), sole, (sole || fresh) && !ready);
+    TIDataStorage* store = item->Storage();
+    const bool fit = (sole || fresh) && !(store && store->IsReady());
+    m_view->AdoptExtents(item->Extents(), sole, fit);
+    // The view has taken the loaded data over: later changes of the trace (its start point, a
+    // caption) must not fit it again and throw away the operator's zoom.
+    if (fit && store) store->Accept(0);
 }
 
 // --- TGraphChanger ---------------------------------------------------------------------------------

@@ -356,3 +356,18 @@ TEST(MainGraph, PictureWithCursorMarkersAndStart) {
     EXPECT_EQ(QColor(paper.pixel(f.Px(0.8), c.Top + 40)), QColor(Qt::black)); // the start line
     EXPECT_EQ(QColor(paper.pixel(c.Left + 3, c.Bottom - 3)), QColor(Qt::white));
 }
+
+TEST(MainGraph, SettingTheStartKeepsTheOperatorsZoom) {
+    // A freshly loaded trace is fitted once; setting its start point later must not fit it again.
+    Fixture f;
+    TMainDataItem* t = f.Trace();
+    Settle();
+    f.G->ZoomTo({2.0, 26.0, 4.0, 29.0});
+    Settle();
+    const TRealRect zoomed = f.G->GetVisExts();
+    f.G->SetCursorX(3.0);
+    f.G->SetStart(f.G->CursorX());
+    Settle();
+    EXPECT_EQ(f.G->GetVisExts(), zoomed);
+    EXPECT_NEAR(t->TraceValue(15), 3.0, 1e-9);
+}
