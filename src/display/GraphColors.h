@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <array>
 #include <cstdint>
 
 namespace lv {
@@ -20,6 +21,12 @@ constexpr TColor clGreen = 0x008000;
 constexpr TColor clSystemColor = 0x80000000;
 constexpr TColor clBtnFace = clSystemColor | 15;
 constexpr TColor clBtnHighlight = clSystemColor | 20;
+
+// Curve colours in the order they are handed out: white, red, yellow, silver, blue, lime, aqua,
+// fuchsia and three pale tints.
+using TColorOrder = std::array<TColor, 11>;
+constexpr TColorOrder kDefaultColorOrder{0xFFFFFF, 0x0000FF, 0x00FFFF, 0xC0C0C0, 0xFF0000, 0x00FF00,
+                                         0xFFFF00, 0xFF00FF, 0xFFC0FF, 0xFFFFC0, 0xC0FFFF};
 
 constexpr TColor RGBToColor(int r, int g, int b) {
     return TColor(r & 0xFF) | (TColor(g & 0xFF) << 8) | (TColor(b & 0xFF) << 16);

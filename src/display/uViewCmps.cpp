@@ -2,6 +2,7 @@
 // The painting of the strips and the content is in uViewCmpsPaint.cpp.
 
 #include "display/uViewCmps.h"
+#include "display/uViewCmpsData.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -88,7 +89,8 @@ const TRect& TGraphScrollInfo::Rect(int index) const {
 
 // --- construction --------------------------------------------------------------------------------
 
-TGraphView::TGraphView(QWidget* parent) : TVisScrollingWinControl(parent) {
+TGraphView::TGraphView(QWidget* parent)
+    : TVisScrollingWinControl(parent), m_data(std::make_unique<TGData>(this)) {
     m_headerFont = MakeStripFont(12, true, clBlue);
     for (TAxisStrips* s : {&m_x, &m_y}) {
         s->LabelFont = s->ScaleFont = s->PowerFont = s->ValuesFont = MakeStripFont(8, false, clBlue);
@@ -131,7 +133,11 @@ TGraphView::~TGraphView() {
             // A destructor cannot pass it on; there is no application handler at this layer.
         }
     }
+    // The items go without reporting to a view that is half gone; a store they leave may live on
+    // with another client (the overview keeps showing it).
+    m_data->beginDestroy();
     m_messager.Broadcast(gnViewDestroyed, 0, TMessager::mdCall);
+    m_data.reset();
 }
 
 // --- update lock and invalidation ----------------------------------------------------------------
@@ -314,6 +320,36 @@ void TGraphView::ZoomTo(TRealRect newRect) {
         if (VisibleYMin() != newRect.YMin) ScrollToY(newRect.YMin);
     }
     DoAfterZoom(newRect);
+}
+
+TRealRect TGraphView::DataExtents() const {
+    return m_data->DataExtents();
+}
+
+std::optional<TActiveItemInfo> TGraphView::ActiveItemInfo() const {
+    TGDataItem* item = m_data->ActiveItem();
+    if (!item) return std::nullopt;
+    return TActiveItemInfo{item->Colour(), item->Caption(), item->FileName()};
+}
+
+void TGraphView::SetDisplayMethod(TDisplayMethod v) {
+    if (m_displayMethod == v) return;
+    m_displayMethod = v;
+    InvalidateArea(woContent);
+}
+
+void TGraphView::SetShowChanger(bool v) {
+    if (m_showChanger == v) return;
+    m_showChanger = v;
+    if (v && !m_changer) m_changer = new TGraphChanger(this);
+    updateChanger();
+}
+
+void TGraphView::updateChanger() {
+    if (!m_changer) return;
+    m_changer->move(0, 0);
+    m_changer->setVisible(m_showChanger);
+    m_changer->setEnabled(m_data && m_data->ActiveItem() != nullptr);
 }
 
 void TGraphView::ShowAll() {

@@ -21,20 +21,30 @@
 #include <optional>
 #include <vector>
 
+#include "display/CurveReduce.h"
 #include "display/FittedText.h"
 #include "display/GraphColors.h"
 #include "display/GraphLayout.h"
 #include "display/GraphMath.h"
 #include "display/uMsgRsv.h"
 #include "display/uScrlCtrl.h"
+#include "trace/Errors.h"
 #include "trace/RealRect.h"
 
 class QPainter;
 
 namespace lv {
 
-class TGDataItem; // a curve of a view; built on top of this module
+class TGDataItem; // a curve of a view (uViewCmpsData.h)
+class TGData;     // the view's list of curves
+class TGraphChanger;
 class TGraphView;
+
+// An operation the object's state does not allow (a wrong parent, for one).
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+};
 
 // Notices a view sends through its messager, all delivered at once (mode 0).
 enum TGraphNotify : int {
@@ -213,8 +223,26 @@ public:
     // view scrolls to the item's own lower-left corner.
     void AdoptExtents(const TRealRect& itemExts, bool sole, bool fit);
     // The union of the extents of the visible data items, margins included; a zero rectangle
-    // when there is none. The base view has no data.
-    virtual TRealRect DataExtents() const { return {}; }
+    // when there is none.
+    virtual TRealRect DataExtents() const;
+
+    // --- curves ----------------------------------------------------------------------------------
+    // The view's list of curves (owned; freed with the view).
+    TGData& Data() { return *m_data; }
+    const TGData& Data() const { return *m_data; }
+    // How curves with more samples than pixel columns are reduced; dmSelf: each curve's own.
+    TDisplayMethod DisplayMethod() const { return m_displayMethod; }
+    void SetDisplayMethod(TDisplayMethod v);
+    // The button pair that cycles the active curve (hidden initially).
+    bool ShowChanger() const { return m_showChanger; }
+    void SetShowChanger(bool v);
+    TGraphChanger* Changer() const { return m_changer; }
+    const TColorOrder& ColorOrder() const { return m_colorOrder; }
+    void SetColorOrder(const TColorOrder& v) { m_colorOrder = v; }
+    // Colours switched to black on white for output: curves are drawn black.
+    bool Monochrome() const { return m_monochrome; }
+    // A trace's derived values changed through its item (the main graph tells its owner).
+    virtual void ItemValuesChanged(TGDataItem* item) {}
 
     bool XFitInWindow() const { return m_xFitInWindow; }
     void SetXFitInWindow(bool v) { m_xFitInWindow = v; }
@@ -490,8 +518,10 @@ protected:
     virtual void PaintContent(PDS ds);
     // wcoXGrids or wcoYGrids.
     virtual void PaintGrids(TGContentPainter& gp, TWhatContent which);
-    // The curves; nothing in the base view.
+    // The curves of the item list, last to first.
     virtual void PaintCurves(TGContentPainter& gp);
+    // Whether an item's curve is drawn (printing draws only the items of one picture).
+    virtual bool PaintsItem(const TGDataItem* item) const { return true; }
     // Cursor, markers, frames: drawn after the curves from the descendant's state. Nothing here.
     virtual void PaintContentObjects(TGContentPainter& gp);
     virtual bool LimitZoom(const TRealRect& data, TRealRect& newRect);
@@ -499,14 +529,17 @@ protected:
     // Every text of the strips goes through here.
     virtual void DrawStripText(PDS ds, TWhatObject area, int side, const TRect& box, const QString& text,
                                const TGraphFont& font, TTextRotation rotation, TTextPlacement placement);
-    // The active curve for the header; none in the base view.
-    virtual std::optional<TActiveItemInfo> ActiveItemInfo() const { return std::nullopt; }
+    // The active curve for the header: the item list's active item, when there is one.
+    virtual std::optional<TActiveItemInfo> ActiveItemInfo() const;
     // The pointer shape over a client point when no drag is going on.
     virtual Qt::CursorShape PointerShapeAt(const QPoint& pos) const;
     // The mouse was lost (focus taken away): drags end without a last move.
     virtual void CancelMouseMode();
+    // Sets the pointer shape for the last pointer position (or the drag going on).
+    void updatePointer();
 
     void SetPrinting(bool v) { m_printing = v; }
+    void SetMonochromeFlag(bool v) { m_monochrome = v; }
 
     // --- Qt events -------------------------------------------------------------------------------
     void paintEvent(QPaintEvent* event) override;
@@ -520,6 +553,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    friend class TGData;
+    friend class TGraphChanger;
+    void updateChanger();
+
     struct TAxisStrips {
         QString Label;
         bool LabelVisible = true;
@@ -581,7 +618,6 @@ private:
     QString decimalSeparator() const;
     void panTo(const QPoint& pos);
     void onDragTimer();
-    void updatePointer();
 
     // World and zoom.
     TRealRect m_exts{-1000, -1000, 1000, 1000};
@@ -613,6 +649,14 @@ private:
     TColor m_contentBkColor = clBlack;
     TGraphFont m_contentFont;
     bool m_printing = false;
+    bool m_monochrome = false;
+
+    // Curves.
+    std::unique_ptr<TGData> m_data;
+    TDisplayMethod m_displayMethod = dmSelf;
+    bool m_showChanger = false;
+    TGraphChanger* m_changer = nullptr; // child widget
+    TColorOrder m_colorOrder = kDefaultColorOrder;
 
     // Panning by the rulers.
     TRulerDrag m_rulerDrag = TRulerDrag::None;

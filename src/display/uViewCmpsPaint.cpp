@@ -5,6 +5,7 @@
 
 #include "display/NumberFormat.h"
 #include "display/uViewCmps.h"
+#include "display/uViewCmpsData.h"
 #include "trace/Numeric.h"
 
 namespace lv {
@@ -379,7 +380,9 @@ void TGraphView::PaintGrids(TGContentPainter& gp, TWhatContent which) {
     p->restore();
 }
 
-void TGraphView::PaintCurves(TGContentPainter&) {}
+void TGraphView::PaintCurves(TGContentPainter& gp) {
+    m_data->Paint(gp);
+}
 
 void TGraphView::PaintContentObjects(TGContentPainter&) {}
 

@@ -1,0 +1,111 @@
+#pragma once
+// How a curve with more samples than pixel columns becomes a polyline of pixel points. Pure
+// arithmetic on the samples and the two axis maps of a view, free of widgets.
+//
+// The reduction rule: from sample `first` to sample `last`, consecutive samples are grouped by
+// pixel column (a group takes the following samples while their column is not greater than that
+// of its first sample); each group adds one point at the column of its last sample, with the
+// group's last sample (dmEliminate), the mean of its samples (dmAverage) or its largest sample
+// (dmMax). Any other method adds a point for every sample. The polyline starts at sample `first`.
+//
+// ReduceCurvePlain applies the rule sample by sample. ReduceCurve draws the same picture with
+// work that follows the pixel columns: group ends are found by searching the monotone column
+// function, and group extremes come from a TSampleSummary. For the grouping methods both give
+// the same points; for every-sample drawing ReduceCurve gives each column's run as the run's
+// first sample, its extremes and its last sample, which covers the same pixels as the segments
+// between all samples of the run (they all lie on one pixel column).
+
+#include <QPoint>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "display/GraphMath.h"
+
+class QPainter;
+
+namespace lv {
+
+enum TDisplayMethod : uint8_t {
+    dmEliminate = 0, // a group's last sample
+    dmAverage = 1,   // the mean of a group
+    dmMax = 2,       // the largest sample of a group
+    dmLinkLine = 3,  // every sample
+    dmSelf = 4,      // the item's own method
+};
+
+// The method a stored value stands for: 0..2 reduce, anything else draws every sample.
+inline TDisplayMethod EffectiveMethod(int value) {
+    return (value >= dmEliminate && value <= dmMax) ? TDisplayMethod(value) : dmLinkLine;
+}
+
+// Samples of one curve: sample i lies at world X XMin + i * Step.
+struct TCurveSamples {
+    const double* Values = nullptr;
+    int Count = 0;
+    double XMin = 0;
+    double Step = 0;
+
+    double XOf(int i) const { return XMin + i * Step; }
+};
+
+// The samples to draw for a world X window [visXMin, visXMax]: first = floor of the window's left
+// edge in samples, last = ceiling of its right edge, both from the curve's own X range (each 0
+// when negative or incomputable). Nullopt when the curve lies outside the window or first is not
+// below last; the sample count and the last usable index are applied later, once the samples
+// are locked.
+std::optional<std::pair<int, int>> VisibleSampleRange(double itemXMin, double itemXMax, double step,
+                                                      double visXMin, double visXMax);
+
+// `last` limited to the samples there are: n - 1, or lastIndex when 0 <= lastIndex < n - 1.
+int ClampLastSample(int last, int n, int lastIndex);
+
+// Min/max pyramid over a sample block: level k holds, per block of 16^k samples, the largest and
+// smallest sample (non-numbers ignored) and whether the block holds a non-number. Answers range
+// queries with work of about 30 entries per level.
+class TSampleSummary {
+public:
+    struct TRange {
+        double Min;  // smallest sample that is a number; NaN when there is none
+        double Max;  // largest sample that is a number; NaN when there is none
+        bool HasNaN; // the range holds a non-number
+    };
+
+    void Build(const double* values, int count);
+    void Clear();
+    // Built over exactly this block.
+    bool Covers(const double* values, int count) const { return m_values == values && m_count == count; }
+    // Samples a..b inclusive, 0 <= a <= b < count.
+    TRange Query(int a, int b) const;
+    size_t MemoryBytes() const;
+
+    static constexpr int kFan = 16;
+
+private:
+    struct TLevel {
+        std::vector<double> Max, Min;
+        std::vector<uint8_t> NaN;
+    };
+    const double* m_values = nullptr;
+    int m_count = 0;
+    std::vector<TLevel> m_levels; // level 1 upward; level 0 is the samples themselves
+};
+
+// The rule as written, sample by sample: the reference for ReduceCurve.
+void ReduceCurvePlain(const TCurveSamples& s, int first, int last, TDisplayMethod method, const TAxisMap& x,
+                      const TAxisMap& y, std::vector<QPoint>& out);
+
+// The same picture with work following the pixel columns. `summary` must cover the samples; it
+// is needed for dmMax and for every-sample drawing (without it those fall back to the plain
+// rule).
+void ReduceCurve(const TCurveSamples& s, int first, int last, TDisplayMethod method, const TAxisMap& x,
+                 const TAxisMap& y, const TSampleSummary* summary, std::vector<QPoint>& out);
+
+// Draws the segments between consecutive points with the painter's pen, each one whole from
+// end to end (a lone point as a dot). Qt's polyline drawing leaves out some vertices where the
+// direction turns back; separate segments cover exactly the union of their own pixels, which is
+// what makes the column runs of ReduceCurve paint the same as every sample.
+void DrawCurvePoints(QPainter& painter, const std::vector<QPoint>& points);
+
+} // namespace lv

@@ -1,0 +1,93 @@
+#pragma once
+// Trace stores for the display tests: a store filled with given levels at a chosen sample
+// spacing and first-sample distance, as a device would hand them over (setup, then data).
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "display/uViewCmps.h"
+#include "formats/uTRAConvs.h"
+#include "trace/TraceParams.h"
+#include "trace/uGraphIntfs.h"
+
+namespace lvtest {
+
+constexpr double kTestIndex = 1.5; // group index of the test traces
+
+// The sample spacing parameter (10 ns units) that gives `stepKm` with kTestIndex.
+inline double SpacingForStep(double stepKm) {
+    return stepKm * kTestIndex * 2.0 * 1000.0 / (1e-8 * lv::kLightSpeed);
+}
+
+inline lv::PDataStruct TraceSetup(double stepKm, double firstKm = 0, const std::string& comment = "") {
+    lv::PDataStruct params = lv::MakeParamBlock();
+    lv::TParamBlock& p = *params->Params();
+    lv::SetDefaultParams(p);
+    p[lv::prmIOR] = lv::TVariant(kTestIndex);
+    p[lv::prmRESR] = lv::TVariant(SpacingForStep(stepKm));
+    p[lv::prmDU] = lv::TVariant(firstKm);
+    if (!comment.empty()) p[lv::prmL] = lv::TVariant(comment);
+    return params;
+}
+
+// Hands a setup and samples to `store` as a device would (markers and cursor reset).
+inline void FillTrace(lv::TRDataStorage* store, const std::vector<double>& levels, double stepKm,
+                      double firstKm = 0, const std::string& comment = "") {
+    lv::PDataStruct setup = TraceSetup(stepKm, firstKm, comment);
+    store->SetupArrived(setup.get());
+    lv::PDataStruct data = lv::MakeSampleBlock(levels.data(), int32_t(levels.size()));
+    store->DataArrived(data.get());
+}
+
+// n levels of f(km) for samples 0..n-1 spaced `stepKm` apart from `firstKm`.
+inline std::vector<double> Levels(int n, double stepKm, const std::function<double(double)>& f,
+                                  double firstKm = 0) {
+    std::vector<double> v(size_t(n > 0 ? n : 0));
+    for (int i = 0; i < n; ++i)
+        v[size_t(i)] = f(firstKm + i * stepKm);
+    return v;
+}
+
+// A fibre: 30 dB falling 0.3 dB/km, a 2 dB splice at 40 % of the length, a bump of noise.
+inline std::vector<double> Fibre(int n, unsigned seed = 1) {
+    std::vector<double> v(size_t(n > 0 ? n : 0));
+    unsigned s = seed;
+    for (int i = 0; i < n; ++i) {
+        s = s * 1103515245u + 12345u;
+        const double noise = double((s >> 16) & 0x7FFF) / 32767.0 - 0.5;
+        v[size_t(i)] = 30.0 - 10.0 * i / std::max(n, 1) - (i > n * 2 / 5 ? 2.0 : 0.0) + 0.8 * noise;
+    }
+    return v;
+}
+
+// A trace store that counts how often its samples are locked.
+class CountingTrace : public lv::TRDataStorage {
+public:
+    using lv::TRDataStorage::TRDataStorage;
+    lv::PDataStruct LockData() override {
+        ++Locks;
+        return lv::TRDataStorage::LockData();
+    }
+    int Locks = 0;
+};
+
+// Lets posted notices arrive.
+inline void Settle() {
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+// Paints the whole client of `v` into an image, as the screen would.
+inline QImage RenderView(lv::TGraphView& v) {
+    QImage img(v.ClientRect().size(), QImage::Format_RGB32);
+    img.fill(Qt::magenta);
+    QPainter p(&img);
+    v.PaintView(p, v.ClientRect());
+    return img;
+}
+
+} // namespace lvtest
