@@ -352,6 +352,37 @@ void TGraphView::updateChanger() {
     m_changer->setEnabled(m_data && m_data->ActiveItem() != nullptr);
 }
 
+std::vector<TColor*> TGraphView::colourSlots(bool inks) {
+    if (!inks)
+        return {&m_x.ValuesBkColor, &m_y.ValuesBkColor, &m_x.RulsBkColor, &m_y.RulsBkColor,
+                &m_headerColor,     &m_x.LabelColor,    &m_y.LabelColor,  &m_x.SPColor,
+                &m_y.SPColor,       &m_contentBkColor};
+    return {&m_x.RulsColor,        &m_y.RulsColor,       &m_x.GridsColor,      &m_y.GridsColor,
+            &m_contentFont.Color,  &m_headerFont.Color,  &m_x.LabelFont.Color, &m_y.LabelFont.Color,
+            &m_x.ScaleFont.Color,  &m_y.ScaleFont.Color, &m_x.PowerFont.Color, &m_y.PowerFont.Color,
+            &m_x.ValuesFont.Color, &m_y.ValuesFont.Color};
+}
+
+void TGraphView::SetMonochrome(bool on) {
+    if (on == m_monochrome) return;
+    std::vector<TColor*> places = colourSlots(false);
+    const size_t backgrounds = places.size();
+    for (TColor* c : colourSlots(true))
+        places.push_back(c);
+    if (on) {
+        m_savedColours.clear();
+        for (size_t i = 0; i < places.size(); ++i) {
+            m_savedColours.push_back(*places[i]);
+            *places[i] = i < backgrounds ? clWhite : clBlack;
+        }
+    } else if (m_savedColours.size() == places.size()) {
+        for (size_t i = 0; i < places.size(); ++i)
+            *places[i] = m_savedColours[i];
+    }
+    m_monochrome = on;
+    InvalidateAll();
+}
+
 void TGraphView::ShowAll() {
     const TRealRect d = DataExtents();
     if (d.XMin != d.XMax && d.YMin != d.YMax) ZoomTo(d);

@@ -241,6 +241,9 @@ public:
     void SetColorOrder(const TColorOrder& v) { m_colorOrder = v; }
     // Colours switched to black on white for output: curves are drawn black.
     bool Monochrome() const { return m_monochrome; }
+    // On: every colour is saved, then backgrounds go white and pens and fonts black. Off: the
+    // saved colours come back.
+    virtual void SetMonochrome(bool on);
     // A trace's derived values changed through its item (the main graph tells its owner).
     virtual void ItemValuesChanged(TGDataItem* item) {}
 
@@ -539,7 +542,6 @@ protected:
     void updatePointer();
 
     void SetPrinting(bool v) { m_printing = v; }
-    void SetMonochromeFlag(bool v) { m_monochrome = v; }
 
     // --- Qt events -------------------------------------------------------------------------------
     void paintEvent(QPaintEvent* event) override;
@@ -650,6 +652,8 @@ private:
     TGraphFont m_contentFont;
     bool m_printing = false;
     bool m_monochrome = false;
+    std::vector<TColor> m_savedColours; // what SetMonochrome(false) restores
+    std::vector<TColor*> colourSlots(bool inks);
 
     // Curves.
     std::unique_ptr<TGData> m_data;

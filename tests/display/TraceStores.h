@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "display/uGraphsCmps.h"
 #include "display/uViewCmps.h"
 #include "formats/uTRAConvs.h"
 #include "trace/TraceParams.h"
@@ -76,6 +77,20 @@ public:
 };
 
 // Lets posted notices arrive.
+inline void Settle();
+
+// A trace as the main window opens one: store and item made, attached, then the data arrive.
+inline lv::TMainDataItem* AddTrace(lv::TGraphView& v, const std::vector<double>& levels, double stepKm,
+                                   double firstKm = 0, const std::string& caption = "",
+                                   lv::TRDataStorage* store = nullptr) {
+    if (!store) store = new lv::TRDataStorage(nullptr);
+    auto* item = new lv::TMainDataItem(&v.Data());
+    item->SetStorage(store);
+    FillTrace(store, levels, stepKm, firstKm, caption);
+    Settle();
+    return item;
+}
+
 inline void Settle() {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();

@@ -11,6 +11,7 @@
 #include "display/uGraphsCmps.h"
 
 using namespace lv;
+using lvtest::AddTrace;
 using lvtest::Fibre;
 using lvtest::FillTrace;
 using lvtest::RenderView;
@@ -31,17 +32,6 @@ std::unique_ptr<CurveView> shownView(int w = 800, int h = 400) {
     return v;
 }
 
-// A trace as the main window opens one: store and item made, attached, then the data arrive.
-TMainDataItem* addTrace(TGraphView& v, const std::vector<double>& levels, double stepKm, double firstKm = 0,
-                        const std::string& caption = "", TRDataStorage* store = nullptr) {
-    if (!store) store = new TRDataStorage(nullptr);
-    auto* item = new TMainDataItem(&v.Data());
-    item->SetStorage(store);
-    FillTrace(store, levels, stepKm, firstKm, caption);
-    Settle();
-    return item;
-}
-
 std::vector<double> ramp(int n) { // 10, 11, 12, ...
     std::vector<double> v(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
@@ -53,29 +43,29 @@ std::vector<double> ramp(int n) { // 10, 11, 12, ...
 
 TEST(DataItems, ColoursComeInOrderAndFreedOnesComeBack) {
     auto v = shownView();
-    TMainDataItem* white = addTrace(*v, Fibre(100), 0.01);
-    TMainDataItem* red = addTrace(*v, Fibre(100), 0.01);
-    TMainDataItem* yellow = addTrace(*v, Fibre(100), 0.01);
+    TMainDataItem* white = AddTrace(*v, Fibre(100), 0.01);
+    TMainDataItem* red = AddTrace(*v, Fibre(100), 0.01);
+    TMainDataItem* yellow = AddTrace(*v, Fibre(100), 0.01);
     EXPECT_EQ(white->Colour(), clWhite);
     EXPECT_EQ(red->Colour(), clRed);
     EXPECT_EQ(yellow->Colour(), clYellow);
     delete white;
-    EXPECT_EQ(addTrace(*v, Fibre(100), 0.01)->Colour(), clWhite);
+    EXPECT_EQ(AddTrace(*v, Fibre(100), 0.01)->Colour(), clWhite);
 
     // On a white background white counts as taken by everybody.
     auto paper = shownView();
     paper->SetContentBkColor(clWhite);
-    EXPECT_EQ(addTrace(*paper, Fibre(100), 0.01)->Colour(), clRed);
-    EXPECT_EQ(addTrace(*paper, Fibre(100), 0.01)->Colour(), clYellow);
+    EXPECT_EQ(AddTrace(*paper, Fibre(100), 0.01)->Colour(), clRed);
+    EXPECT_EQ(AddTrace(*paper, Fibre(100), 0.01)->Colour(), clYellow);
 }
 
 TEST(DataItems, ActiveItemCyclesAndTheHeaderFollows) {
     auto v = shownView();
     v->SetHeaderContent(hcCaption);
     const std::vector<double> same = Fibre(2000);
-    TMainDataItem* a = addTrace(*v, same, 0.005, 0, "Трасса А");
+    TMainDataItem* a = AddTrace(*v, same, 0.005, 0, "Трасса А");
     EXPECT_EQ(v->Data().ActiveItem(), a);
-    TMainDataItem* b = addTrace(*v, same, 0.005, 0, "Трасса Б");
+    TMainDataItem* b = AddTrace(*v, same, 0.005, 0, "Трасса Б");
     // The newer trace is in front and active; its curve is drawn last, on top.
     EXPECT_EQ(v->Data().Item(0), b);
     EXPECT_EQ(v->Data().ActiveItem(), b);
@@ -158,7 +148,7 @@ TEST(DataItems, PostedNoticesNameTheItemNotItsIndex) {
 TEST(DataItems, ValueAtReadsTheCurveBetweenItsEnds) {
     auto v = shownView();
     // Samples 10, 11, ... 110 from 1 km, 0.01 km apart: the last sample is at 2 km.
-    TMainDataItem* item = addTrace(*v, ramp(101), 0.01, 1.0);
+    TMainDataItem* item = AddTrace(*v, ramp(101), 0.01, 1.0);
     const double last = item->Extents().XMax;
     ASSERT_NEAR(last, 2.0, 1e-9);
     struct Row {
@@ -192,7 +182,7 @@ TEST(DataItems, ValueAtReadsTheCurveBetweenItsEnds) {
 TEST(DataItems, ACurveOutsideTheWindowReadsNoSamples) {
     auto v = shownView();
     auto* store = new lvtest::CountingTrace(nullptr);
-    addTrace(*v, Fibre(5000), 0.002, 10.0, "", store); // 10 .. 20 km
+    AddTrace(*v, Fibre(5000), 0.002, 10.0, "", store); // 10 .. 20 km
     v->ZoomTo({0, 0, 5, 40});
     RenderView(*v); // the world has grown to the left; the curve is out of sight
     store->Locks = 0;
@@ -205,7 +195,7 @@ TEST(DataItems, ACurveOutsideTheWindowReadsNoSamples) {
 
 TEST(DataItems, SelfMethodIsTheStoresOwn) {
     auto v = shownView(400, 300);
-    TMainDataItem* item = addTrace(*v, Fibre(40000, 5), 0.001);
+    TMainDataItem* item = AddTrace(*v, Fibre(40000, 5), 0.001);
     for (uint8_t own : {uint8_t(dmEliminate), uint8_t(dmAverage), uint8_t(dmMax), uint8_t(dmLinkLine)}) {
         item->Trace()->SetDisplayMethod(own);
         Settle();
@@ -221,12 +211,12 @@ TEST(DataItems, SelfMethodIsTheStoresOwn) {
 
 TEST(DataItems, NewDataFitOrOnlyGrowTheWorld) {
     auto v = shownView();
-    TMainDataItem* near = addTrace(*v, Fibre(1001), 0.01); // 0 .. 10 km
+    TMainDataItem* near = AddTrace(*v, Fibre(1001), 0.01); // 0 .. 10 km
     EXPECT_NEAR(v->GetVisExts().XMin, 0.0, 0.02);
     EXPECT_NEAR(v->GetVisExts().XMax, 10.0, 0.02);
 
     // A second trace comes in front, becomes active and is fitted; the world holds both.
-    TMainDataItem* far = addTrace(*v, Fibre(2501), 0.01, 5.0); // 5 .. 30 km
+    TMainDataItem* far = AddTrace(*v, Fibre(2501), 0.01, 5.0); // 5 .. 30 km
     EXPECT_EQ(v->Data().ActiveItem(), far);
     EXPECT_LE(v->XMin(), 0.0);
     EXPECT_GE(v->XMax(), 30.0 - 1e-9);
@@ -256,7 +246,7 @@ TEST(DataItems, MainDataItemReadsAndWritesItsTrace) {
     EXPECT_EQ(v->ValueReports, 0);
     delete empty;
 
-    TMainDataItem* item = addTrace(*v, Fibre(2001), 0.005, 0, "Волокно 1"); // 0 .. 10 km
+    TMainDataItem* item = AddTrace(*v, Fibre(2001), 0.005, 0, "Волокно 1"); // 0 .. 10 km
     TRDataStorage* t = item->Trace();
     item->SetMarkerPos(0, 1.0);
     item->SetMarkerPos(1, 4.0);
