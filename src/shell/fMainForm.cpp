@@ -40,6 +40,7 @@ const char* const kMsgCannotExit =
 namespace {
 
 constexpr int kSplitterWidth = 5;
+constexpr int kUnknownClientHeight = 1 << 20;
 constexpr int kDatePanelWidth = 142;
 constexpr int kClockWidth = 88;
 constexpr int kWorkerNumWidth = 121;
@@ -410,13 +411,16 @@ void TMainForm::createToolBars() {
     connect(m_reRegisterBtn, &QToolButton::clicked, this, &TMainForm::reRegister);
     row->addWidget(m_workerNumEd);
     row->addWidget(m_reRegisterBtn);
+    worker->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     b4->addWidget(worker);
 
+    // The commands fill the first line; the file name ends the second, where the last toolbar
+    // of a line takes the space left over.
     addToolBar(Qt::TopToolBarArea, b1);
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, b2);
-    addToolBar(Qt::TopToolBarArea, b3);
     addToolBar(Qt::TopToolBarArea, b4);
+    addToolBar(Qt::TopToolBarArea, b3);
 }
 
 void TMainForm::createLayout() {
@@ -441,7 +445,10 @@ TMainFormParts TMainForm::formParts() {
     parts.Window = this;
     parts.ToolBars = m_toolBars;
     parts.MainGraph = m_graphProps.get();
-    parts.ClientHeight = ClientAreaHeight();
+    // The client height is known only once the window is on screen (maximized, toolbar lines):
+    // the stored graph height is read unclamped and fitted when the window is first shown, where
+    // a missing one becomes the client height less 150.
+    parts.ClientHeight = kUnknownClientHeight;
     return parts;
 }
 
@@ -453,23 +460,18 @@ void TMainForm::restoreSettings() {
 }
 
 void TMainForm::saveSettings() {
-    if (!FullGraphLayout()) OldGraphPosY = GraphAreaHeight();
-    FullScreen = FullGraphLayout();
+    // A window never shown has no layout of its own: its values go back as they came.
+    if (m_shownOnce) {
+        if (!FullGraphLayout()) OldGraphPosY = GraphAreaHeight();
+        FullScreen = FullGraphLayout();
+    }
     MarkingType = ClampMarkingType(m_comboBox1->currentIndex());
     auto settings = OpenSettings();
     SaveMainForm(*settings, formParts(), *this);
 }
 
 int TMainForm::ClientAreaHeight() const {
-    if (m_shownOnce) return centralWidget()->height();
-    // Not laid out yet: the window less its menu bar and toolbar rows.
-    int rowHeight = 0;
-    int rows = 1;
-    for (QToolBar* bar : m_toolBars) {
-        rowHeight = std::max(rowHeight, bar->sizeHint().height());
-        if (toolBarBreak(bar)) ++rows;
-    }
-    return height() - menuBar()->sizeHint().height() - rows * rowHeight;
+    return centralWidget()->height();
 }
 
 int TMainForm::GraphAreaHeight() const {
@@ -562,13 +564,11 @@ void TMainForm::setGraphHeight(int height) {
 }
 
 void TMainForm::applyStartLayout() {
-    if (FullScreen) {
-        enterFullGraph(false);
-        return;
-    }
-    // A window shown smaller than the stored layout expects still gets a usable lower area.
     OldGraphPosY = ClampGraphHeight(OldGraphPosY, ClientAreaHeight());
-    setGraphHeight(OldGraphPosY);
+    if (FullScreen)
+        enterFullGraph(false);
+    else
+        setGraphHeight(OldGraphPosY);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

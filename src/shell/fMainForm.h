@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "display/GraphColors.h"
-#include "shell/TmpMainGraph.h"
+#include "display/uGraphsCmps.h"
 #include "shell/uMainSettings.h"
 #include "trace/RealRect.h"
 
@@ -117,7 +117,7 @@ public:
     bool FullGraphLayout() const;
     // The full-graph button: enters or leaves the layout, repainting the graph once.
     void ToggleFullGraph();
-    // Height of the area between the toolbars and the window's lower edge.
+    // Height of the area between the toolbars and the window's lower edge (once shown).
     int ClientAreaHeight() const;
     int GraphAreaHeight() const;
 

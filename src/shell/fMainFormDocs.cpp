@@ -107,8 +107,12 @@ bool TMainForm::loadOne(const QString& fileName) {
 }
 
 void TMainForm::OpenCommandLineFiles(const QStringList& files) {
-    for (const QString& f : files)
+    for (const QString& f : files) {
         runCommand([&] { OpenTraceFiles({QFileInfo(f).absoluteFilePath()}); });
+        // Each trace arrives in the graph before the next is read, as if opened one by one: the
+        // first one alone sets the graph's world.
+        QCoreApplication::processEvents();
+    }
 }
 
 void TMainForm::CloseTrace() {

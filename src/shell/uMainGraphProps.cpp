@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "shell/TmpMainGraph.h"
+#include "display/uGraphsCmps.h"
 
 namespace lv {
 
@@ -48,7 +48,8 @@ std::optional<TColor> colorOf(const QVariant& v) {
     return TColor(n);
 }
 
-void addBool(std::vector<TProp>& t, const char* name, bool (G::*get)() const, void (G::*set)(bool)) {
+template <class C>
+void addBool(std::vector<TProp>& t, const char* name, bool (C::*get)() const, void (C::*set)(bool)) {
     t.push_back({QString::fromLatin1(name), [get](const TMainGraph& g) { return QVariant((g.*get)()); },
                  [set](TMainGraph& g, const QVariant& v) {
                      if (v.typeId() != QMetaType::Bool) return false;
@@ -69,8 +70,8 @@ void addInt(std::vector<TProp>& t, const char* name, int (G::*get)() const, void
 }
 
 // An enumeration kept as its ordinal, 0 … count − 1.
-template <class E>
-void addEnum(std::vector<TProp>& t, const char* name, E (G::*get)() const, void (G::*set)(E), int count) {
+template <class C, class E>
+void addEnum(std::vector<TProp>& t, const char* name, E (C::*get)() const, void (C::*set)(E), int count) {
     t.push_back({QString::fromLatin1(name), [get](const TMainGraph& g) { return QVariant(int((g.*get)())); },
                  [set, count](TMainGraph& g, const QVariant& v) {
                      const auto n = intOf(v, 0, count - 1);
@@ -80,7 +81,8 @@ void addEnum(std::vector<TProp>& t, const char* name, E (G::*get)() const, void 
                  }});
 }
 
-void addColor(std::vector<TProp>& t, const char* name, TColor (G::*get)() const, void (G::*set)(TColor)) {
+template <class C>
+void addColor(std::vector<TProp>& t, const char* name, TColor (C::*get)() const, void (C::*set)(TColor)) {
     t.push_back({QString::fromLatin1(name), [get](const TMainGraph& g) { return QVariant((g.*get)()); },
                  [set](TMainGraph& g, const QVariant& v) {
                      const auto c = colorOf(v);
@@ -212,6 +214,12 @@ const std::vector<TProp>& props() {
         addColor(t, "ContentBkColor", &G::ContentBkColor, &G::SetContentBkColor);
         addFont(t, "ContentFont", &G::ContentFont, &G::SetContentFont);
         addEnum(t, "DisplayMethod", &G::DisplayMethod, &G::SetDisplayMethod, 5);
+
+        using M = TMainGraph;
+        addEnum(t, "CursorType", &M::CursorType, &M::SetCursorType, 2);
+        addColor(t, "CursorColor", &M::CursorColor, &M::SetCursorColor);
+        addBool(t, "CursorVisible", &M::CursorVisible, &M::SetCursorVisible);
+        addBool(t, "ShowMarkersLine", &M::ShowMarkersLine, &M::SetShowMarkersLine);
         return t;
     }();
     return table;

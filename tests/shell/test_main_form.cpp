@@ -92,6 +92,19 @@ TEST_F(MainFormTest, MenusCarryTheShortcutsAndSeparators) {
     EXPECT_FALSE(Form->Command(QStringLiteral("Muff1B"))->isVisible());
 }
 
+TEST_F(MainFormTest, AFirstStartLeavesTheLowerAreaItsHundredAndFiftyPixels) {
+    Form->resize(1000, 760);
+    Form->show();
+    Settle();
+    EXPECT_FALSE(Form->FullGraphLayout());
+    EXPECT_EQ(Form->GraphAreaHeight(), Form->ClientAreaHeight() - 150);
+    EXPECT_EQ(Form->OldGraphPosY, Form->GraphAreaHeight());
+    EXPECT_TRUE(Form->DoSaveAs);
+    EXPECT_EQ(Form->FramesPerPage()->currentIndex(), 2);
+    EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral("0000"));
+    EXPECT_EQ(Form->DatePanel()->text(), TMainForm::DatePanelText(QDate::currentDate()));
+}
+
 // Leaving the full-graph layout in a window smaller than the recorded graph height.
 TEST_F(MainFormTest, LeavingTheFullGraphLayoutFitsTheGraphIntoASmallerWindow) {
     Form->resize(1000, 800);

@@ -5,7 +5,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QPushButton>
 
 #include <filesystem>
@@ -161,6 +165,51 @@ TEST_F(MainFormTest, CloseTakesTheFrontTraceAndCloseAllTakesEveryOne) {
     EXPECT_EQ(Work.ComponentCount(), 0);
     EXPECT_EQ(Form->OverviewGraph->Curve()->Storage(), nullptr);
     EXPECT_FALSE(Enabled("CloseAll1"));
+}
+
+// A double-click on the graph's header titles the active trace.
+TEST_F(MainFormTest, DoubleClickOnTheHeaderRetitlesTheActiveTrace) {
+    ASSERT_EQ(Form->OpenTraceFiles({TraceFile("a.tra", 1550, "Старый")}), 1);
+    Form->show();
+    Settle();
+    TMainGraph* g = Form->MainGraph;
+    const TRect header = g->AreaRect(woHeader);
+    ASSERT_FALSE(header.IsEmpty());
+    auto doubleClick = [g](QPoint at) {
+        QMouseEvent e(QEvent::MouseButtonDblClick, QPointF(at), g->viewport()->mapToGlobal(QPointF(at)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(g->viewport(), &e);
+    };
+    const QPoint inHeader((header.Left + header.Right) / 2, (header.Top + header.Bottom) / 2);
+
+    QString prompt;
+    lvtest::WhenModal([&prompt](QWidget* w) {
+        prompt = w->findChild<QLabel*>()->text();
+        w->findChild<QLineEdit*>()->setText(QStringLiteral("Новый: заголовок"));
+        lvtest::ButtonText(w, QStringLiteral("OK"))->click();
+    });
+    doubleClick(inHeader);
+    EXPECT_EQ(prompt, QStringLiteral("Введите заголовок для графика (Белый)"));
+    EXPECT_EQ(Form->ActiveTrace()->Caption(), QStringLiteral("Новый заголовок"));
+
+    // A title differing only in letter case is not taken; the content area asks nothing.
+    AnswerTitle(QStringLiteral("НОВЫЙ ЗАГОЛОВОК"));
+    doubleClick(inHeader);
+    EXPECT_EQ(Form->ActiveTrace()->Caption(), QStringLiteral("Новый заголовок"));
+    bool asked = false;
+    QTimer::singleShot(50, [&asked] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            asked = true;
+            w->close();
+        }
+    });
+    const TRect content = g->ContentRect();
+    doubleClick(QPoint((content.Left + content.Right) / 2, (content.Top + content.Bottom) / 2));
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 100)
+        QApplication::processEvents();
+    EXPECT_FALSE(asked);
 }
 
 // ---- saving ---------------------------------------------------------------------------------------------
