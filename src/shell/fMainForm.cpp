@@ -76,7 +76,7 @@ TNamePanel::TNamePanel(QWidget* parent) : QLabel(parent) {
 }
 
 void TNamePanel::SetFileName(const QString& fileName) {
-    if (m_fileName == fileName && !text().isEmpty() == !fileName.isEmpty()) return;
+    if (m_fileName == fileName) return;
     m_fileName = fileName;
     refresh();
 }
@@ -205,7 +205,8 @@ QAction* TMainForm::addCommand(const char* name, const QString& text, const char
 
 void TMainForm::createCommands() {
     auto bind = [this](QAction* a, void (TMainForm::*slot)()) {
-        connect(a, &QAction::triggered, this, [this, slot] { runCommand([this, slot] { (this->*slot)(); }); });
+        connect(a, &QAction::triggered, this,
+                [this, slot] { runCommand([this, slot] { (this->*slot)(); }); });
     };
     auto pending = [this](QAction* a) {
         a->setEnabled(false);
@@ -230,9 +231,8 @@ void TMainForm::createCommands() {
     bind(addCommand("Open1B", QStringLiteral("Открыть"), "open"), &TMainForm::OpenTraces);
     bind(addCommand("Close1B", QStringLiteral("Закрыть"), "close"), &TMainForm::CloseTrace);
     // The button runs "save as" while DoSaveAs is set, looked up at each press.
-    connect(addCommand("Save1B", QStringLiteral("Сохранить"), "save"), &QAction::triggered, this, [this] {
-        runCommand([this] { DoSaveAs ? SaveTraceAs() : SaveTrace(); });
-    });
+    connect(addCommand("Save1B", QStringLiteral("Сохранить"), "save"), &QAction::triggered, this,
+            [this] { runCommand([this] { DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
     pending(addCommand("Export1B", QStringLiteral("Экспорт"), "export"));
     pending(addCommand("Print1B", QStringLiteral("Печать"), "print"));
     pending(addCommand("AddToQueueBtn", QStringLiteral("Поместить в очередь на печать"), "queue_add"));
@@ -266,7 +266,8 @@ void TMainForm::createCommands() {
     pending(addCommand("FitInWnd1B", QStringLiteral("В размер окна"), "fit_window"));
     pending(addCommand("RestoreWndBtn", QStringLiteral("Восстановить окно"), "restore_window"));
     pending(addCommand("SaveWndBtn", QStringLiteral("Сохранить окно"), "save_window"));
-    bind(addCommand("FullScreen1B", QStringLiteral("Полное окно"), "full_graph"), &TMainForm::ToggleFullGraph);
+    bind(addCommand("FullScreen1B", QStringLiteral("Полное окно"), "full_graph"),
+         &TMainForm::ToggleFullGraph);
 
     // Menu "Обработка трасс" and its buttons.
     pending(addCommand("InControl1", QStringLiteral("Входной контроль..."), nullptr,
@@ -547,7 +548,8 @@ void TMainForm::ToggleFullGraph() {
 void TMainForm::enterFullGraph(bool recordHeight) {
     if (recordHeight) OldGraphPosY = GraphAreaHeight();
     m_panel4->hide();
-    Command(QStringLiteral("FullScreen1B"))->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph_restore.svg")));
+    Command(QStringLiteral("FullScreen1B"))
+        ->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph_restore.svg")));
 }
 
 void TMainForm::leaveFullGraph() {

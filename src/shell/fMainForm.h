@@ -7,12 +7,14 @@
 // module, so that a store still alive when the program ends goes with it.
 
 #include <QDate>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "display/GraphColors.h"
@@ -37,9 +39,10 @@ class TParamsPanel;
 class TRDataStorage;
 class TWorkDataOld;
 
-extern const char* const kMainFormCaption;  // "Измеритель параметров оптического кабеля"
-extern const char* const kMsgCannotExit;    // "В данный момент невозможно завершить программу, …"
-extern const char* const kTraceFileFilter;  // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
+extern const char* const kMainFormCaption; // "Измеритель параметров оптического кабеля"
+extern const char* const kMsgCannotExit; // "В данный момент невозможно завершить программу, …"
+extern const char* const
+    kTraceFileFilter; // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
 
 // The file-name panel: a path compacted in the middle to the panel's width less 5 pixels; its
@@ -72,7 +75,7 @@ public:
     bool RegisterAtStart();
 
     // --- state other windows read and write --------------------------------------------------------
-    int ProcessingMode = 0; // 0 none; 1 construction documentation; 2 incoming; 3 pre-installation
+    int ProcessingMode = 0;     // 0 none; 1 construction documentation; 2 incoming; 3 pre-installation
     double PanelCursorX = -1;   // km, −1 while the cursor is hidden
     double CursorDistance = -1; // km
     QString LastOpenDir;        // where the open dialog starts, ending with "/"

@@ -98,10 +98,13 @@ bool TMainForm::loadOne(const QString& fileName) {
     // once, but an instrument's own file is never rewritten behind the operator's back.
     if (ProcessingMode == 1 && item->ApproxMode() != 1) {
         item->SetApproxMode(1);
-        if (!store->SorForeign()) try {
+        if (!store->SorForeign()) {
+            try {
                 item->SaveToFile({}, true);
             } catch (...) {
+                // The fit stays changed in memory; the file keeps the old one.
             }
+        }
     }
     return true;
 }

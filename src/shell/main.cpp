@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     lv::SetApplicationIdentity();
     // A Russian program: a system without a configured locale gets Russian dates and numbers.
-    if (QLocale::system().language() == QLocale::C) QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     lv::InstallQtTranslations(app);
     lv::InstallQtPromptService();
 
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
         if (!form.RegisterAtStart()) return 0;
         QObject::connect(&form, &lv::TMainForm::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         form.show();
-        if (!files.isEmpty()) QTimer::singleShot(0, &form, [&form, files] { form.OpenCommandLineFiles(files); });
+        if (!files.isEmpty())
+            QTimer::singleShot(0, &form, [&form, files] { form.OpenCommandLineFiles(files); });
         rc = QApplication::exec();
     }
     instance.Release();

@@ -40,8 +40,8 @@ protected:
     static bool SettingsWritten() { return !lv::OpenSettings()->allKeys().isEmpty(); }
 
     // A trace file in the temporary folder.
-    QString TraceFile(const std::string& name, int wavelengthNm = 1550, const std::string& caption = "Волокно",
-                      uint64_t seed = 1, int approximation = -1) {
+    QString TraceFile(const std::string& name, int wavelengthNm = 1550,
+                      const std::string& caption = "Волокно", uint64_t seed = 1, int approximation = -1) {
         const std::string path = Dir.file(name);
         WriteTraceFile(path, wavelengthNm, caption, seed, approximation);
         return QString::fromStdString(path);
@@ -49,7 +49,9 @@ protected:
     QString Folder() const { return QString::fromStdString(Dir.path()) + u'/'; }
 
     void Trigger(const char* command) { Form->Command(QString::fromLatin1(command))->trigger(); }
-    bool Enabled(const char* command) const { return Form->Command(QString::fromLatin1(command))->isEnabled(); }
+    bool Enabled(const char* command) const {
+        return Form->Command(QString::fromLatin1(command))->isEnabled();
+    }
     static void Settle() {
         for (int i = 0; i < 3; ++i)
             QApplication::processEvents();

@@ -25,9 +25,9 @@ using lvtest::MainFormTest;
 
 namespace {
 
-const char* const kListCommands[] = {"Close1", "CloseAll1", "Close1B", "Save1",  "SaveAs1",
-                                     "SaveAll1", "Save1B",  "Export1", "Export1B", "ProcessSOR1",
-                                     "ProcessSOR1B"};
+const char* const kListCommands[] = {"Close1",   "CloseAll1",   "Close1B",     "Save1",
+                                     "SaveAs1",  "SaveAll1",    "Save1B",      "Export1",
+                                     "Export1B", "ProcessSOR1", "ProcessSOR1B"};
 
 TEST_F(MainFormTest, CommandsFollowTheListOfOpenTraces) {
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Измеритель параметров оптического кабеля"));

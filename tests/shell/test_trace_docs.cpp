@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QElapsedTimer>
 #include <QMouseEvent>
-#include <QTimer>
 #include <QPushButton>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -59,7 +59,7 @@ TEST(TraceNames, TitlePromptRemovesItsCharactersAfterCuttingTo32) {
         {"x\ty\r\nz", "xyz"},
         {"0123456789012345678901234567890123456789", "01234567890123456789012345678901"},
         {"...............................ab", "a"}, // the cut comes first, then the removal
-        {"*|", "*|"},                            // harmless in a title; file names drop them
+        {"*|", "*|"},                               // harmless in a title; file names drop them
     };
     for (const auto& r : rows)
         EXPECT_EQ(CleanTitle(QString::fromUtf8(r.Answer)), QString::fromUtf8(r.Title)) << r.Answer;
@@ -75,7 +75,8 @@ TEST(TraceNames, WavelengthCodeAndDerivedNames) {
     EXPECT_EQ(SuggestedSaveName(QStringLiteral("Барабан 12"), 1.55), QStringLiteral("Барабан 12(155)"));
     EXPECT_EQ(DataFolderName(QStringLiteral("D:\\Data\\"), QStringLiteral("Барабан 12"), 1.31),
               QStringLiteral("D:/Data/Барабан 12(131).tra"));
-    EXPECT_EQ(DataFolderName(QStringLiteral("/data"), QStringLiteral("x"), 0), QStringLiteral("/data/x().tra"));
+    EXPECT_EQ(DataFolderName(QStringLiteral("/data"), QStringLiteral("x"), 0),
+              QStringLiteral("/data/x().tra"));
 }
 
 TEST(TraceNames, NamePartsNeverLeaveTheirFolder) {
@@ -83,8 +84,12 @@ TEST(TraceNames, NamePartsNeverLeaveTheirFolder) {
         const char* Caption;
         const char* Part;
     } rows[] = {
-        {"../../x", "x"},     {"a*b|c\\d/e", "abcde"}, {"...", "Без имени"},
-        {"", "Без имени"},    {"  .profile ", "profile"}, {"C:\\Windows\\win.ini", "CWindowswinini"},
+        {"../../x", "x"},
+        {"a*b|c\\d/e", "abcde"},
+        {"...", "Без имени"},
+        {"", "Без имени"},
+        {"  .profile ", "profile"},
+        {"C:\\Windows\\win.ini", "CWindowswinini"},
         {"Барабан 12", "Барабан 12"},
     };
     for (const auto& r : rows)
@@ -141,7 +146,8 @@ TEST_F(MainFormTest, AFileThatFailsStopsTheRestOfTheSelection) {
 
     // From the command line every file is tried on its own.
     Form->CloseAllTraces();
-    Form->OpenCommandLineFiles({a, QString::fromStdString(broken), QString::fromStdString(Dir.file("none.tra")), c});
+    Form->OpenCommandLineFiles(
+        {a, QString::fromStdString(broken), QString::fromStdString(Dir.file("none.tra")), c});
     ASSERT_EQ(Form->TraceCount(), 2);
     EXPECT_EQ(Form->Trace(0)->SourceFileName(), c);
     EXPECT_EQ(Form->Trace(1)->SourceFileName(), a);
@@ -266,7 +272,8 @@ TEST_F(MainFormTest, SaveAsAsksForTheMissingTitleFirst) {
     Trigger("SaveAs1");
     EXPECT_EQ(Form->ActiveTrace()->Caption(), QStringLiteral("Line 12 test"));
     ASSERT_EQ(Prompts.Dialogs.size(), 1u);
-    EXPECT_EQ(QString::fromStdString(Prompts.Dialogs[0].FileName), Folder() + QStringLiteral("Line 12 test(155)"));
+    EXPECT_EQ(QString::fromStdString(Prompts.Dialogs[0].FileName),
+              Folder() + QStringLiteral("Line 12 test(155)"));
 }
 
 TEST_F(MainFormTest, SaveAllAsksForEachTraceWithAFile) {
@@ -277,9 +284,11 @@ TEST_F(MainFormTest, SaveAllAsksForEachTraceWithAFile) {
     Prompts.Answers = {mrYes, mrNo};
     Trigger("SaveAll1");
     ASSERT_EQ(Prompts.Messages.size(), 2u);
-    EXPECT_EQ(QString::fromStdString(Prompts.Messages[0].Text), QStringLiteral("Перезаписать файл ") + b + u'?');
+    EXPECT_EQ(QString::fromStdString(Prompts.Messages[0].Text),
+              QStringLiteral("Перезаписать файл ") + b + u'?');
     EXPECT_EQ(Prompts.Messages[0].Buttons, TMsgDlgButtons(mbYes | mbNo));
-    EXPECT_EQ(QString::fromStdString(Prompts.Messages[1].Text), QStringLiteral("Перезаписать файл ") + a + u'?');
+    EXPECT_EQ(QString::fromStdString(Prompts.Messages[1].Text),
+              QStringLiteral("Перезаписать файл ") + a + u'?');
     EXPECT_EQ(lvtest::ReadTraceFile(b.toStdString()).Caption, "B2");
     EXPECT_EQ(lvtest::ReadTraceFile(a.toStdString()).Caption, "A");
 }
@@ -300,7 +309,8 @@ TEST_F(MainFormTest, SaveBeforePrintWritesIntoTheDataFolderAndAsksBeforeOverwrit
     Prompts.Answers = {mrNo};
     EXPECT_EQ(Form->SaveTracesBeforePrint(), 0);
     ASSERT_EQ(Prompts.Messages.size(), 1u);
-    EXPECT_EQ(QString::fromStdString(Prompts.Messages[0].Text), QStringLiteral("Перезаписать файл ") + expected + u'?');
+    EXPECT_EQ(QString::fromStdString(Prompts.Messages[0].Text),
+              QStringLiteral("Перезаписать файл ") + expected + u'?');
     Prompts.Answers = {mrYes};
     EXPECT_EQ(Form->SaveTracesBeforePrint(), 1);
 }
@@ -334,10 +344,11 @@ TEST_F(MainFormTest, ACaptionWithFoldersStillSavesInsideTheDataFolder) {
 class ForeignSorTest : public MainFormTest {
 protected:
     void SetUp() override {
-        const std::filesystem::path source =
-            std::filesystem::path(LUMVARIS_SHARED_DIR) / "corpus/sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor";
+        const std::filesystem::path source = std::filesystem::path(LUMVARIS_SHARED_DIR) /
+                                             "corpus/sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor";
         if (!std::filesystem::exists(source))
-            GTEST_SKIP() << "the shared corpus is missing: " << source << " (expected in ../shared beside the checkout)";
+            GTEST_SKIP() << "the shared corpus is missing: " << source
+                         << " (expected in ../shared beside the checkout)";
         MainFormTest::SetUp();
         Sor = QString::fromStdString(Dir.file("foreign.sor"));
         std::filesystem::copy_file(source, Sor.toStdString());
@@ -358,7 +369,8 @@ TEST_F(ForeignSorTest, ExplicitSaveAsksFirstAndImplicitSavesNeverRewriteIt) {
     Prompts.Answers = {mrNo};
     Trigger("Save1");
     ASSERT_EQ(Prompts.Messages.size(), 1u);
-    EXPECT_EQ(QString::fromStdString(Prompts.Messages[0].Text), QStringLiteral("Перезаписать файл ") + Sor + u'?');
+    EXPECT_EQ(QString::fromStdString(Prompts.Messages[0].Text),
+              QStringLiteral("Перезаписать файл ") + Sor + u'?');
     EXPECT_EQ(Prompts.Messages[0].Buttons, TMsgDlgButtons(mbYes | mbNo));
     EXPECT_EQ(lvtest::readBytes(Sor.toStdString()), Original);
 
