@@ -35,7 +35,7 @@ QString folderOf(const QString& fileName) {
 } // namespace
 
 TMainDataItem* TMainForm::ActiveTrace() const {
-    return dynamic_cast<TMainDataItem*>(MainGraph->Data().ActiveItem());
+    return MainGraph->ActiveTrace();
 }
 
 int TMainForm::TraceCount() const {
