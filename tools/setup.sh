@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev libqt6svg6-dev qt6-translations-l10n
-  xvfb xauth imagemagick poppler-utils fonts-liberation2
+  xvfb xauth xdotool imagemagick poppler-utils fonts-liberation2
 )
 
 missing=()

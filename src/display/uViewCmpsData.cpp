@@ -340,7 +340,12 @@ void TGData::remove(TGDataItem* item) {
     m_items.erase(m_items.begin() + index);
     if (m_receiver) item->m_messager.RemoveReceiver(m_receiver.get());
     item->m_owner = nullptr;
-    if (m_active == item) m_active = nullptr;
+    // The cache must not keep a pointer to an item on its way out, but its loss must still be
+    // reported when no other item takes over.
+    if (m_active == item) {
+        m_active = nullptr;
+        m_activeRemoved = true;
+    }
     Changed(icRemoved, index);
 }
 
@@ -368,8 +373,9 @@ void TGData::Changed(int code, int index) {
             inserted->m_needsColour = false;
         }
         if (m_view) {
-            if (active != m_active) {
+            if (active != m_active || m_activeRemoved) {
                 m_active = active;
+                m_activeRemoved = false;
                 m_view->DoActiveItemChanged(active);
                 if (!active) m_view->InvalidateArea(woHeader);
             }

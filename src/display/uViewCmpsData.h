@@ -167,6 +167,7 @@ private:
     std::vector<TGDataItem*> m_items; // owned
     std::unique_ptr<TReceiver> m_receiver;
     TGDataItem* m_active = nullptr; // as last reported
+    bool m_activeRemoved = false;   // the reported active item left the list since
     bool m_destroying = false;
     std::vector<std::vector<TComponentRef<TIDataStorage>>> m_held;
 };

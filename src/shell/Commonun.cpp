@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QInputDialog>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
@@ -245,6 +246,20 @@ QRect NormalizeRect(const QRect& r) {
 void ShowAboutBox(QWidget* parent) {
     TAboutForm form(parent ? parent : DialogParent());
     form.exec();
+}
+
+bool InputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {
+    QInputDialog box(parent ? parent : DialogParent());
+    box.setObjectName(QStringLiteral("InputQuery"));
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setTextValue(value);
+    box.setOkButtonText(QStringLiteral("OK"));
+    box.setCancelButtonText(QStringLiteral("Отмена"));
+    box.setInputMode(QInputDialog::TextInput);
+    if (box.exec() != QDialog::Accepted) return false;
+    value = box.textValue();
+    return true;
 }
 
 } // namespace lv

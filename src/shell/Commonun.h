@@ -92,6 +92,10 @@ inline bool PointsDiffer(const QPoint& p, const QPoint& q) {
 // The rectangle with its corner coordinates swapped where needed so left <= right and top <= bottom.
 QRect NormalizeRect(const QRect& r);
 
+// A modal input box with `caption`, `prompt` and an edit holding `value`. OK answers true with the
+// edit's text in `value`; Cancel answers false and leaves `value` as it was.
+bool InputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent = nullptr);
+
 // The about box "О программе".
 void ShowAboutBox(QWidget* parent = nullptr);
 

@@ -1,0 +1,617 @@
+#include "shell/fMainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QSplitter>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "display/uGraphsCmps.h"
+#include "shell/Commonun.h"
+#include "shell/fParamsPanel.h"
+#include "shell/fRegisterForm.h"
+#include "shell/mDataOld.h"
+#include "shell/uHelpViewer.h"
+#include "shell/uMainGraphProps.h"
+#include "shell/uPathNameCompacting.h"
+#include "shell/uStartup.h"
+#include "trace/Errors.h"
+
+namespace lv {
+
+const char* const kMainFormCaption = "Измеритель параметров оптического кабеля";
+const char* const kMsgCannotExit =
+    "В данный момент невозможно завершить программу, так как Вы работаете в режиме потоковой обработки "
+    "трасс.\r\nЗавершите режим потоковой обработки трасс и повторите попытку.";
+
+namespace {
+
+constexpr int kSplitterWidth = 5;
+constexpr int kUnknownClientHeight = 1 << 20;
+constexpr int kDatePanelWidth = 142;
+constexpr int kClockWidth = 88;
+constexpr int kWorkerNumWidth = 121;
+constexpr QSize kToolIconSize{22, 22};
+const QTime kDateAlarm{0, 34, 0};
+
+const char* const kFramesPerPage[] = {"1 кадр",   "2 кадра",  "3 кадра",  "4 кадра",
+                                      "5 кадров", "6 кадров", "7 кадров", "8 кадров"};
+
+QLabel* makePanelLabel(const QString& hint, int width, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setToolTip(hint);
+    label->setAlignment(Qt::AlignCenter);
+    if (width > 0) label->setFixedWidth(width);
+    label->setMinimumHeight(22);
+    return label;
+}
+
+} // namespace
+
+// ---- TNamePanel -------------------------------------------------------------------------------------
+
+TNamePanel::TNamePanel(QWidget* parent) : QLabel(parent) {
+    setObjectName(QStringLiteral("NamePanel"));
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Sunken);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setMinimumSize(260, 22);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    refresh();
+}
+
+void TNamePanel::SetFileName(const QString& fileName) {
+    if (m_fileName == fileName) return;
+    m_fileName = fileName;
+    refresh();
+}
+
+void TNamePanel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    refresh();
+}
+
+void TNamePanel::refresh() {
+    if (m_fileName.isEmpty()) {
+        setToolTip(QStringLiteral("Имя файла"));
+        clear();
+        return;
+    }
+    setToolTip(QDir::toNativeSeparators(m_fileName));
+    setText(CompactPathName(m_fileName, fontMetrics(), contentsRect().width() - 5));
+}
+
+// ---- creation ------------------------------------------------------------------------------------------
+
+TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(parent), m_workData(workData) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromUtf8(kMainFormCaption));
+    setWindowIcon(ProgramIcon());
+    EnsureShellResources();
+    // A first start: a window that fits a small screen, centred.
+    resize(1024, 740);
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+
+    createGraphs();
+    createCommands();
+    createMenus();
+    createToolBars();
+    createLayout();
+
+    // The graph's double-click titles the trace; every change of the list sets the commands.
+    MainGraph->OnDblClick = [this](TGraphView*) { titleByDoubleClick(); };
+    MainGraph->Data().AfterChange = [this](TGData*, int, int) { listChanged(); };
+    UpdateCommands();
+
+    restoreSettings();
+
+    OverviewGraph->SetMainGraph(MainGraph);
+    OverviewGraph->SetTracking(true);
+    OverviewGraph->SetCurveColor(RGBToColor(255, 255, 0));
+
+    fillDatePanel();
+    m_clockTimer = new QTimer(this);
+    connect(m_clockTimer, &QTimer::timeout, this, &TMainForm::clockTick);
+    m_clockTimer->start(1000);
+    clockTick();
+}
+
+TMainForm::~TMainForm() {
+    // The overview follows the main graph: it goes first, then the graph with its traces.
+    MainGraph->Data().AfterChange = nullptr;
+    delete OverviewGraph;
+    OverviewGraph = nullptr;
+    delete MainGraph;
+    MainGraph = nullptr;
+    HelpQuit();
+}
+
+void TMainForm::createGraphs() {
+    m_panel3 = new QWidget;
+    m_panel3->setObjectName(QStringLiteral("Panel3"));
+    auto* graphLayout = new QVBoxLayout(m_panel3);
+    graphLayout->setContentsMargins(0, 0, 0, 0);
+    MainGraph = new TMainGraph(m_panel3);
+    MainGraph->setObjectName(QStringLiteral("MainGraph"));
+    graphLayout->addWidget(MainGraph);
+
+    TMainGraph& g = *MainGraph;
+    g.SetShowChanger(true);
+    g.SetXGridsCount(10);
+    g.SetYGridsCount(10);
+    g.SetXGridsColor(RGBToColor(0, 128, 0));
+    g.SetYGridsColor(RGBToColor(0, 128, 0));
+    g.SetXLabelVisible(false);
+    g.SetXLabelUnits(QStringLiteral("км"));
+    g.SetXRulsSize(4);
+    g.SetHeaderContent(hcCaption);
+    g.SetYLabelVisible(false);
+    g.SetYLabelUnits(QStringLiteral("дБ"));
+    g.SetYRulsPos(ylpBoth);
+    g.SetYSPPos(ylpBoth);
+    g.SetXPowerVisible(false);
+    g.SetYPowerVisible(false);
+    // Each lower bound before its upper one: the world never turns inside out on the way.
+    g.SetXMin(0);
+    g.SetXMax(80);
+    g.SetYMin(0);
+    g.SetYMax(50);
+    g.SetMaxZoomRatio(3000);
+    g.SetMaxYMargin(10);
+    m_graphProps = std::make_unique<TMainGraphPersistence>(g);
+
+    m_panel4 = new QWidget;
+    m_panel4->setObjectName(QStringLiteral("Panel4"));
+    auto* lower = new QHBoxLayout(m_panel4);
+    lower->setContentsMargins(0, 0, 0, 0);
+    lower->setSpacing(2);
+    m_params = new TParamsPanel(m_panel4);
+    lower->addWidget(m_params, 0, Qt::AlignTop);
+    m_panel7 = new QWidget(m_panel4);
+    m_panel7->setObjectName(QStringLiteral("Panel7"));
+    auto* overviewLayout = new QVBoxLayout(m_panel7);
+    overviewLayout->setContentsMargins(0, 0, 0, 0);
+    OverviewGraph = new TOverviewGraph(m_panel7);
+    OverviewGraph->setObjectName(QStringLiteral("OverviewGraph"));
+    overviewLayout->addWidget(OverviewGraph);
+    lower->addWidget(m_panel7, 1);
+}
+
+QAction* TMainForm::addCommand(const char* name, const QString& text, const char* icon,
+                               const QKeySequence& shortcut) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(QString::fromLatin1(name));
+    if (icon) a->setIcon(QIcon(QStringLiteral(":/icons/tb/%1.svg").arg(QString::fromLatin1(icon))));
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    a->setToolTip(text);
+    return a;
+}
+
+void TMainForm::createCommands() {
+    auto bind = [this](QAction* a, void (TMainForm::*slot)()) {
+        connect(a, &QAction::triggered, this,
+                [this, slot] { runCommand([this, slot] { (this->*slot)(); }); });
+    };
+    auto pending = [this](QAction* a) {
+        a->setEnabled(false);
+        m_pending << a;
+    };
+
+    // Menu "Файл".
+    bind(addCommand("Open1", QStringLiteral("Открыть..."), nullptr, QKeySequence(Qt::CTRL | Qt::Key_O)),
+         &TMainForm::OpenTraces);
+    bind(addCommand("Close1", QStringLiteral("Закрыть")), &TMainForm::CloseTrace);
+    bind(addCommand("CloseAll1", QStringLiteral("Закрыть все")), &TMainForm::CloseAllTraces);
+    bind(addCommand("Save1", QStringLiteral("Сохранить"), nullptr, QKeySequence(Qt::CTRL | Qt::Key_S)),
+         &TMainForm::SaveTrace);
+    bind(addCommand("SaveAs1", QStringLiteral("Сохранить как...")), &TMainForm::SaveTraceAs);
+    bind(addCommand("SaveAll1", QStringLiteral("Сохранить все")), &TMainForm::SaveAllTraces);
+    pending(addCommand("Export1", QStringLiteral("Экспорт...")));
+    pending(addCommand("Print1", QStringLiteral("Печать..."), nullptr, QKeySequence(Qt::CTRL | Qt::Key_P)));
+    pending(addCommand("PrintSetup1", QStringLiteral("Настройка принтера...")));
+    connect(addCommand("Exit1", QStringLiteral("Выход")), &QAction::triggered, this, &QWidget::close);
+
+    // Toolbar buttons of the file commands.
+    bind(addCommand("Open1B", QStringLiteral("Открыть"), "open"), &TMainForm::OpenTraces);
+    bind(addCommand("Close1B", QStringLiteral("Закрыть"), "close"), &TMainForm::CloseTrace);
+    // The button runs "save as" while DoSaveAs is set, looked up at each press.
+    connect(addCommand("Save1B", QStringLiteral("Сохранить"), "save"), &QAction::triggered, this,
+            [this] { runCommand([this] { DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
+    pending(addCommand("Export1B", QStringLiteral("Экспорт"), "export"));
+    pending(addCommand("Print1B", QStringLiteral("Печать"), "print"));
+    pending(addCommand("AddToQueueBtn", QStringLiteral("Поместить в очередь на печать"), "queue_add"));
+    pending(addCommand("PrintQueueBtn", QStringLiteral("Напечатать очередь"), "queue_print"));
+    pending(addCommand("ClearQueueBtn", QStringLiteral("Очистить очередь"), "queue_clear"));
+
+    // Reference and markers.
+    pending(addCommand("RefBtn", QStringLiteral("Установить начало трассы"), "ref_set"));
+    pending(addCommand("RefDelBtn", QStringLiteral("Стереть начало трассы"), "ref_del"));
+    pending(addCommand("M1Btn", QStringLiteral("Маркер 1"), "m1"));
+    pending(addCommand("M2Btn", QStringLiteral("Маркер 2"), "m2"));
+    pending(addCommand("MYBtn", QStringLiteral("Маркер Y2"), "my"));
+    pending(addCommand("M3Btn", QStringLiteral("Маркер 3"), "m3"));
+    pending(addCommand("ClearMarkersBtn", QStringLiteral("Стереть маркеры"), "markers_clear"));
+
+    // Construction documentation only.
+    for (QAction* a : {addCommand("Start1B", QStringLiteral("Установить начало трассы"), "trace_start"),
+                       addCommand("Muff1B", QStringLiteral("Поставить муфту"), "muff"),
+                       addCommand("End1B", QStringLiteral("Установить конец трассы"), "trace_end")}) {
+        pending(a);
+        a->setVisible(false);
+    }
+
+    // Menu "Настройка" and its buttons.
+    pending(addCommand("ConditDispley1", QStringLiteral("Параметры интерфейса...")));
+    pending(addCommand("ConditFlow1", QStringLiteral("Параметры (Строит. док.)...")));
+    pending(addCommand("ConditIntfs1B", QStringLiteral("Параметры интерфейса"), "params_interface"));
+    pending(addCommand("ConditFlow1B", QStringLiteral("Параметры конвейера"), "params_flow"));
+
+    // View window.
+    pending(addCommand("FitInWnd1B", QStringLiteral("В размер окна"), "fit_window"));
+    pending(addCommand("RestoreWndBtn", QStringLiteral("Восстановить окно"), "restore_window"));
+    pending(addCommand("SaveWndBtn", QStringLiteral("Сохранить окно"), "save_window"));
+    bind(addCommand("FullScreen1B", QStringLiteral("Полное окно"), "full_graph"),
+         &TMainForm::ToggleFullGraph);
+
+    // Menu "Обработка трасс" and its buttons.
+    pending(addCommand("InControl1", QStringLiteral("Входной контроль..."), nullptr,
+                       QKeySequence(Qt::CTRL | Qt::Key_I)));
+    pending(addCommand("BeforeControl1", QStringLiteral("Предмонтажный контроль..."), nullptr,
+                       QKeySequence(Qt::CTRL | Qt::Key_A)));
+    pending(addCommand("Flow1", QStringLiteral("Строительная документация..."), nullptr,
+                       QKeySequence(Qt::CTRL | Qt::Key_F)));
+    pending(addCommand("ProcessSOR1", QStringLiteral("Обработать потоком в Bellcore..."), nullptr,
+                       QKeySequence(Qt::CTRL | Qt::Key_B)));
+    pending(addCommand("InControl1B", QStringLiteral("Входной контроль"), "in_control"));
+    pending(addCommand("BeforeControl1B", QStringLiteral("Предмонтажный контроль"), "before_control"));
+    pending(addCommand("Flow1B", QStringLiteral("Строительная документация"), "flow"));
+    pending(addCommand("ProcessSOR1B", QStringLiteral("Обработать потоком"), "process_sor"));
+
+    // Menu "?".
+    connect(addCommand("HelpHot", QStringLiteral("Помощь"), nullptr, QKeySequence(Qt::Key_F1)),
+            &QAction::triggered, this, [] { HelpIndex(); });
+    connect(addCommand("Content1", QStringLiteral("Содержание")), &QAction::triggered, this,
+            [] { HelpContents(); });
+    connect(addCommand("Index1", QStringLiteral("Индекс")), &QAction::triggered, this, [] { HelpIndex(); });
+    connect(addCommand("Help1B", QStringLiteral("Помощь"), "help"), &QAction::triggered, this,
+            [] { HelpContents(); });
+    connect(addCommand("About1", QStringLiteral("О программе")), &QAction::triggered, this,
+            [this] { ShowAboutBox(this); });
+}
+
+QAction* TMainForm::Command(const QString& name) const {
+    return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+}
+
+void TMainForm::createMenus() {
+    auto add = [this](QMenu* menu, const char* name) { menu->addAction(Command(QString::fromLatin1(name))); };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
+    file->setObjectName(QStringLiteral("File1"));
+    for (const char* n : {"Open1", "Close1", "CloseAll1"})
+        add(file, n);
+    file->addSeparator();
+    for (const char* n : {"Save1", "SaveAs1", "SaveAll1", "Export1"})
+        add(file, n);
+    file->addSeparator();
+    for (const char* n : {"Print1", "PrintSetup1"})
+        add(file, n);
+    file->addSeparator();
+    add(file, "Exit1");
+
+    QMenu* setup = menuBar()->addMenu(QStringLiteral("Настройка"));
+    setup->setObjectName(QStringLiteral("Setup1"));
+    add(setup, "ConditDispley1");
+    add(setup, "ConditFlow1");
+
+    QMenu* traces = menuBar()->addMenu(QStringLiteral("Обработка трасс"));
+    traces->setObjectName(QStringLiteral("Traces1"));
+    for (const char* n : {"InControl1", "BeforeControl1", "Flow1", "ProcessSOR1"})
+        add(traces, n);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("?"));
+    help->setObjectName(QStringLiteral("Help1"));
+    for (const char* n : {"HelpHot", "Content1", "Index1"})
+        add(help, n);
+    help->addSeparator();
+    add(help, "About1");
+}
+
+void TMainForm::createToolBars() {
+    auto makeBar = [this](int i, const QString& title) {
+        auto* bar = new QToolBar(title, this);
+        bar->setObjectName(QStringLiteral("ToolBar%1").arg(i + 1));
+        bar->setIconSize(kToolIconSize);
+        bar->setMovable(true);
+        bar->setFloatable(false);
+        bar->setAllowedAreas(Qt::TopToolBarArea);
+        m_toolBars[size_t(i)] = bar;
+        return bar;
+    };
+    auto group = [this](QToolBar* bar, std::initializer_list<const char*> names) {
+        if (!bar->actions().isEmpty()) bar->addSeparator();
+        for (const char* n : names)
+            bar->addAction(Command(QString::fromLatin1(n)));
+    };
+
+    QToolBar* b1 = makeBar(0, QStringLiteral("Команды"));
+    group(b1, {"Open1B", "Close1B", "Save1B", "Export1B"});
+    group(b1, {"Print1B"});
+    group(b1, {"AddToQueueBtn", "PrintQueueBtn", "ClearQueueBtn"});
+    m_comboBox1 = new QComboBox(b1);
+    m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    m_comboBox1->setToolTip(QStringLiteral("Кадров на странице"));
+    for (const char* text : kFramesPerPage)
+        m_comboBox1->addItem(QString::fromUtf8(text));
+    m_comboBox1->setCurrentIndex(2);
+    // The print queue is not built yet: the choice is kept and stored, not offered.
+    m_comboBox1->setEnabled(false);
+    b1->addWidget(m_comboBox1);
+    m_picturesCount = makePanelLabel(QStringLiteral("Рисунков в очереди"), 28, b1);
+    m_picturesCount->setObjectName(QStringLiteral("PicturesCountPanel"));
+    m_picturesCount->setText(QStringLiteral("0"));
+    b1->addWidget(m_picturesCount);
+    group(b1, {"RefBtn", "RefDelBtn", "M1Btn", "M2Btn", "MYBtn", "M3Btn", "ClearMarkersBtn"});
+    // The construction-documentation group and its divider show only in that mode.
+    b1->addSeparator()->setVisible(false);
+    for (const char* n : {"Start1B", "Muff1B", "End1B"})
+        b1->addAction(Command(QString::fromLatin1(n)));
+    group(b1, {"ConditIntfs1B", "ConditFlow1B"});
+    group(b1, {"FitInWnd1B", "RestoreWndBtn", "SaveWndBtn"});
+    group(b1, {"FullScreen1B"});
+    group(b1, {"Help1B"});
+
+    QToolBar* b2 = makeBar(1, QStringLiteral("Дата и время"));
+    m_datePanel = makePanelLabel(QStringLiteral("Дата"), kDatePanelWidth, b2);
+    m_datePanel->setObjectName(QStringLiteral("Panel6"));
+    b2->addWidget(m_datePanel);
+    m_clock = makePanelLabel(QStringLiteral("Время"), kClockWidth, b2);
+    m_clock->setObjectName(QStringLiteral("RxClock1"));
+    b2->addWidget(m_clock);
+
+    QToolBar* b3 = makeBar(2, QStringLiteral("Имя файла"));
+    m_namePanel = new TNamePanel(b3);
+    b3->addWidget(m_namePanel);
+
+    QToolBar* b4 = makeBar(3, QStringLiteral("Обработка трасс"));
+    group(b4, {"InControl1B", "BeforeControl1B", "Flow1B", "ProcessSOR1B"});
+    b4->addSeparator();
+    auto* worker = new QWidget(b4);
+    auto* row = new QHBoxLayout(worker);
+    row->setContentsMargins(2, 0, 2, 0);
+    row->setSpacing(0);
+    m_workerNumEd = new QLineEdit(worker);
+    m_workerNumEd->setObjectName(QStringLiteral("WorkerNumEd"));
+    m_workerNumEd->setFixedWidth(kWorkerNumWidth);
+    m_workerNumEd->setToolTip(QStringLiteral("Табельный номер"));
+    m_workerNumEd->setReadOnly(true);
+    m_workerNumEd->setFocusPolicy(Qt::NoFocus);
+    QPalette pal = m_workerNumEd->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    m_workerNumEd->setPalette(pal);
+    m_reRegisterBtn = new QToolButton(worker);
+    m_reRegisterBtn->setObjectName(QStringLiteral("WorkerNumEdButton"));
+    m_reRegisterBtn->setText(QStringLiteral("…"));
+    m_reRegisterBtn->setToolTip(QStringLiteral("Перерегистрация"));
+    m_reRegisterBtn->setFixedHeight(m_workerNumEd->sizeHint().height());
+    connect(m_reRegisterBtn, &QToolButton::clicked, this, &TMainForm::reRegister);
+    row->addWidget(m_workerNumEd);
+    row->addWidget(m_reRegisterBtn);
+    worker->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    b4->addWidget(worker);
+
+    // The commands fill the first line; the file name ends the second, where the last toolbar
+    // of a line takes the space left over.
+    addToolBar(Qt::TopToolBarArea, b1);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, b2);
+    addToolBar(Qt::TopToolBarArea, b4);
+    addToolBar(Qt::TopToolBarArea, b3);
+}
+
+void TMainForm::createLayout() {
+    m_hSplitter = new QSplitter(Qt::Vertical, this);
+    m_hSplitter->setObjectName(QStringLiteral("HSplitter"));
+    m_hSplitter->setHandleWidth(kSplitterWidth);
+    m_hSplitter->setChildrenCollapsible(false);
+    m_hSplitter->addWidget(m_panel3);
+    m_hSplitter->addWidget(m_panel4);
+    // The graph area keeps its height when the window is resized; the lower area takes the rest.
+    m_hSplitter->setStretchFactor(0, 0);
+    m_hSplitter->setStretchFactor(1, 1);
+    // The areas follow the stored heights even in a window too small for them.
+    m_panel3->setMinimumHeight(1);
+    m_panel4->setMinimumHeight(1);
+    connect(m_hSplitter, &QSplitter::splitterMoved, this, [this] { OldGraphPosY = m_panel3->height(); });
+    setCentralWidget(m_hSplitter);
+}
+
+TMainFormParts TMainForm::formParts() {
+    TMainFormParts parts;
+    parts.Window = this;
+    parts.ToolBars = m_toolBars;
+    parts.MainGraph = m_graphProps.get();
+    // The client height is known only once the window is on screen (maximized, toolbar lines):
+    // the stored graph height is read unclamped and fitted when the window is first shown, where
+    // a missing one becomes the client height less 150.
+    parts.ClientHeight = kUnknownClientHeight;
+    return parts;
+}
+
+void TMainForm::restoreSettings() {
+    auto settings = OpenSettings();
+    static_cast<TMainSettings&>(*this) = RestoreMainForm(*settings, formParts());
+    m_comboBox1->setCurrentIndex(ClampMarkingType(MarkingType));
+    m_workerNumEd->setText(WorkerNum);
+}
+
+void TMainForm::saveSettings() {
+    // A window never shown has no layout of its own: its values go back as they came.
+    if (m_shownOnce) {
+        if (!FullGraphLayout()) OldGraphPosY = GraphAreaHeight();
+        FullScreen = FullGraphLayout();
+    }
+    MarkingType = ClampMarkingType(m_comboBox1->currentIndex());
+    auto settings = OpenSettings();
+    SaveMainForm(*settings, formParts(), *this);
+}
+
+int TMainForm::ClientAreaHeight() const {
+    return centralWidget()->height();
+}
+
+int TMainForm::GraphAreaHeight() const {
+    return m_panel3->height();
+}
+
+// ---- registration, date and clock ----------------------------------------------------------------------
+
+bool TMainForm::RegisterAtStart() {
+    if (!RunRegistration(WorkerNum, nullptr)) return false;
+    m_workerNumEd->setText(WorkerNum);
+    return true;
+}
+
+void TMainForm::reRegister() {
+    if (RunRegistration(WorkerNum, this)) m_workerNumEd->setText(WorkerNum);
+}
+
+QString TMainForm::DatePanelText(const QDate& date) {
+    // Qt counts Monday 1 … Sunday 7; the weekday names count Sunday 1 … Saturday 7.
+    return QLocale().toString(date, QLocale::ShortFormat) + QStringLiteral("   ") +
+           WeekdayName(date.dayOfWeek() % 7 + 1);
+}
+
+void TMainForm::fillDatePanel() {
+    const QDateTime now = QDateTime::currentDateTime();
+    m_datePanel->setText(DatePanelText(now.date()));
+    m_alarmDate = now.time() >= kDateAlarm ? now.date() : now.date().addDays(-1);
+}
+
+void TMainForm::clockTick() {
+    const QDateTime now = QDateTime::currentDateTime();
+    m_clock->setText(QLocale().toString(now.time(), QStringLiteral("HH:mm:ss")));
+    // The date panel changes once a day, at the alarm time.
+    if (now.time() >= kDateAlarm && now.date() != m_alarmDate) fillDatePanel();
+}
+
+// ---- command enabling ------------------------------------------------------------------------------------
+
+void TMainForm::UpdateCommands() {
+    const bool any = MainGraph->Data().Count() > 0;
+    for (const char* n : {"Close1", "CloseAll1", "Close1B", "Save1", "SaveAs1", "SaveAll1", "ProcessSOR1",
+                          "ProcessSOR1B", "Save1B", "Export1B", "Export1"}) {
+        QAction* a = Command(QString::fromLatin1(n));
+        a->setEnabled(any && !m_pending.contains(a));
+    }
+    if (!any) {
+        m_params->ClearValues();
+        m_namePanel->SetFileName({});
+    }
+}
+
+void TMainForm::listChanged() {
+    UpdateCommands();
+    TMainDataItem* active = ActiveTrace();
+    m_namePanel->SetFileName(active ? active->SourceFileName() : QString());
+}
+
+// ---- full-graph layout -----------------------------------------------------------------------------------
+
+bool TMainForm::FullGraphLayout() const {
+    return m_panel4->isHidden();
+}
+
+void TMainForm::ToggleFullGraph() {
+    TGraphView::TUpdateGuard guard(*MainGraph);
+    if (FullGraphLayout())
+        leaveFullGraph();
+    else
+        enterFullGraph(true);
+}
+
+void TMainForm::enterFullGraph(bool recordHeight) {
+    if (recordHeight) OldGraphPosY = GraphAreaHeight();
+    m_panel4->hide();
+    Command(QStringLiteral("FullScreen1B"))
+        ->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph_restore.svg")));
+}
+
+void TMainForm::leaveFullGraph() {
+    const int client = ClientAreaHeight();
+    if (OldGraphPosY >= client) OldGraphPosY = FittingGraphHeight(client);
+    m_panel4->show();
+    setGraphHeight(OldGraphPosY);
+    Command(QStringLiteral("FullScreen1B"))->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph.svg")));
+}
+
+void TMainForm::setGraphHeight(int height) {
+    const int total = m_hSplitter->height() - m_hSplitter->handleWidth();
+    m_hSplitter->setSizes({height, std::max(total - height, 0)});
+}
+
+void TMainForm::applyStartLayout() {
+    OldGraphPosY = ClampGraphHeight(OldGraphPosY, ClientAreaHeight());
+    if (FullScreen)
+        enterFullGraph(false);
+    else
+        setGraphHeight(OldGraphPosY);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_shownOnce) return;
+    m_shownOnce = true;
+    applyStartLayout();
+}
+
+// ---- closing -------------------------------------------------------------------------------------------
+
+bool TMainForm::CloseQuery() {
+    if (ProcessingMode > 0) {
+        MessageDlg(kMsgCannotExit, TMsgDlgType::mtInformation, mbOK);
+        return false;
+    }
+    try {
+        saveSettings();
+    } catch (...) {
+        // The settings store reports its own failure; the program ends all the same.
+    }
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!CloseQuery()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit Closed();
+}
+
+void TMainForm::runCommand(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const Exception& e) {
+        MessageDlg(e.Message(), TMsgDlgType::mtError, mbOK);
+    } catch (const std::exception& e) {
+        MessageDlg(e.what(), TMsgDlgType::mtError, mbOK);
+    }
+}
+
+} // namespace lv

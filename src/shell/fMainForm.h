@@ -1,0 +1,206 @@
+#pragma once
+// TMainForm, the main window "Измеритель параметров оптического кабеля": the list of open traces
+// in the main graph with its overview strip, the parameter panel, the toolbars and menus, and the
+// settings values the other windows read and change directly on it (the TMainSettings fields).
+//
+// The window owns the main graph and the overview graph; the trace stores belong to the data
+// module, so that a store still alive when the program ends goes with it.
+
+#include <QDate>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "display/GraphColors.h"
+#include "display/uGraphsCmps.h"
+#include "shell/uMainSettings.h"
+#include "trace/RealRect.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QSplitter;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace lv {
+
+class TMainDataItem;
+class TMainGraphPersistence;
+class TOverviewGraph;
+class TParamsPanel;
+class TRDataStorage;
+class TWorkDataOld;
+
+extern const char* const kMainFormCaption; // "Измеритель параметров оптического кабеля"
+extern const char* const kMsgCannotExit; // "В данный момент невозможно завершить программу, …"
+extern const char* const
+    kTraceFileFilter; // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
+extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
+
+// The file-name panel: a path compacted in the middle to the panel's width less 5 pixels; its
+// hint is the full name, or "Имя файла" without one.
+class TNamePanel : public QLabel {
+    Q_OBJECT
+public:
+    explicit TNamePanel(QWidget* parent = nullptr);
+    void SetFileName(const QString& fileName);
+    const QString& FileName() const { return m_fileName; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+    QString m_fileName;
+};
+
+class TMainForm : public QMainWindow, public TMainSettings {
+    Q_OBJECT
+public:
+    // Builds the window, restores the placement and the settings, and loads the graph's display
+    // properties. Trace stores created later are owned by `workData`, which must outlive the form.
+    explicit TMainForm(TWorkDataOld& workData, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The registration at start. False when the operator cancelled: the window must then never be
+    // shown, and nothing is saved.
+    bool RegisterAtStart();
+
+    // --- state other windows read and write --------------------------------------------------------
+    int ProcessingMode = 0;     // 0 none; 1 construction documentation; 2 incoming; 3 pre-installation
+    double PanelCursorX = -1;   // km, −1 while the cursor is hidden
+    double CursorDistance = -1; // km
+    QString LastOpenDir;        // where the open dialog starts, ending with "/"
+    TRealRect SavedViewWindow;
+    bool RusPrint = false;
+
+    TMainGraph* MainGraph = nullptr;         // owned (a child widget)
+    TOverviewGraph* OverviewGraph = nullptr; // owned (a child widget)
+
+    // --- trace documents ---------------------------------------------------------------------------
+    // The active trace: the first item of the list with valid data.
+    TMainDataItem* ActiveTrace() const;
+    int TraceCount() const;
+    TMainDataItem* Trace(int index) const;
+
+    // "Открыть...": the open dialog, then the chosen files in order.
+    void OpenTraces();
+    // Loads the files in order, each inserted at the front (the last becomes active). A file that
+    // fails to load ends the operation: its trace goes, earlier ones stay, later ones are not
+    // loaded. A failure the store raises is raised again here after its trace is gone.
+    // Answers the number of files loaded.
+    int OpenTraceFiles(const QStringList& files);
+    // Files named on the command line: each file on its own, errors shown, the rest still opened.
+    void OpenCommandLineFiles(const QStringList& files);
+    void CloseTrace();
+    void CloseAllTraces();
+    void SaveTrace();
+    void SaveTraceAs();
+    void SaveAllTraces();
+    // Saves every trace with valid data as "<folder><title>(<code>).tra" in the data folder (the
+    // trace's own folder when no data folder is set), asking before overwriting. Called before
+    // printing when SaveBeforePrint is set. Answers the number of traces saved.
+    int SaveTracesBeforePrint();
+    // The title prompt "Ввод заголовка" for a trace of curve colour `colour`; the answer cleaned
+    // (cancel answers the default, cleaned as well).
+    QString TitlePrompt(const QString& defaultText, TColor colour);
+
+    // The folder names are resolved against: DataDir as the program keeps folders ("/" at the end).
+    QString DataFolder() const;
+
+    // --- layout --------------------------------------------------------------------------------------
+    bool FullGraphLayout() const;
+    // The full-graph button: enters or leaves the layout, repainting the graph once.
+    void ToggleFullGraph();
+    // Height of the area between the toolbars and the window's lower edge (once shown).
+    int ClientAreaHeight() const;
+    int GraphAreaHeight() const;
+
+    // --- commands --------------------------------------------------------------------------------
+    // A command by its component name ("Open1", "Save1B", "ProcessSOR1", ...); nullptr if none.
+    QAction* Command(const QString& name) const;
+    // Sets the enabled state of the file commands for the list of open traces (and empties the
+    // panels when the list is empty). Commands whose work is not built yet stay disabled.
+    void UpdateCommands();
+    TNamePanel* NamePanel() const { return m_namePanel; }
+    TParamsPanel* ParamsPanel() const { return m_params; }
+    QLabel* DatePanel() const { return m_datePanel; }
+    QLineEdit* WorkerNumEd() const { return m_workerNumEd; }
+    QComboBox* FramesPerPage() const { return m_comboBox1; }
+    const std::array<QToolBar*, 4>& ToolBars() const { return m_toolBars; }
+
+    // The text of the date panel for `date`: the short date, three spaces, the weekday.
+    static QString DatePanelText(const QDate& date);
+
+    // The close query: false (with the message) while a processing mode is on; otherwise the
+    // settings are saved (failures swallowed) and the answer is true.
+    bool CloseQuery();
+
+signals:
+    // The close was allowed: the program's loop may end.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createGraphs();
+    void createCommands();
+    void createMenus();
+    void createToolBars();
+    void createLayout();
+    void restoreSettings();
+    void saveSettings();
+    void applyStartLayout();
+    void enterFullGraph(bool recordHeight);
+    void leaveFullGraph();
+    void setGraphHeight(int height);
+    void fillDatePanel();
+    void clockTick();
+    void reRegister();
+    void listChanged();
+    void titleByDoubleClick();
+    // Runs a command; an error it raises is shown as the application shows errors.
+    void runCommand(const std::function<void()>& command);
+
+    // Part of the document work.
+    bool loadOne(const QString& fileName);
+    bool saveAs(TMainDataItem* item, bool showName);
+    QString saveDialogFolder(TRDataStorage* store) const;
+    void askCaption(TMainDataItem* item);
+
+    QAction* addCommand(const char* name, const QString& text, const char* icon = nullptr,
+                        const QKeySequence& shortcut = {});
+    TMainFormParts formParts();
+
+    TWorkDataOld& m_workData;
+    std::unique_ptr<TMainGraphPersistence> m_graphProps;
+    std::array<QToolBar*, 4> m_toolBars{};
+    QWidget* m_panel3 = nullptr; // graph area
+    QWidget* m_panel4 = nullptr; // lower area
+    QWidget* m_panel7 = nullptr; // overview area
+    QSplitter* m_hSplitter = nullptr;
+    TParamsPanel* m_params = nullptr;
+    TNamePanel* m_namePanel = nullptr;
+    QLabel* m_datePanel = nullptr;
+    QLabel* m_clock = nullptr;
+    QLabel* m_picturesCount = nullptr;
+    QComboBox* m_comboBox1 = nullptr;
+    QLineEdit* m_workerNumEd = nullptr;
+    QToolButton* m_reRegisterBtn = nullptr;
+    QTimer* m_clockTimer = nullptr;
+    QDate m_alarmDate;
+    bool m_shownOnce = false;
+    QList<QAction*> m_pending; // commands whose work comes later: always disabled
+};
+
+} // namespace lv

@@ -1,0 +1,259 @@
+// The trace documents of the main window: open, close, save, save as, save all, save before
+// print, and the title prompt.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "display/uGraphsCmps.h"
+#include "shell/Commonun.h"
+#include "shell/fMainForm.h"
+#include "shell/mDataOld.h"
+#include "shell/uTraceNames.h"
+#include "trace/uGraphIntfs.h"
+
+namespace lv {
+
+const char* const kTraceFileFilter = "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*";
+const char* const kMsgOverwriteFile = "Перезаписать файл ";
+
+namespace {
+
+QString storeFileName(TRDataStorage* store) {
+    return store ? QString::fromStdString(store->Caption()) : QString();
+}
+
+bool confirmOverwrite(const QString& fileName) {
+    const std::string text = kMsgOverwriteFile + QDir::toNativeSeparators(fileName).toStdString() + "?";
+    return MessageDlg(text, TMsgDlgType::mtConfirmation, mbYes | mbNo) == mrYes;
+}
+
+QString folderOf(const QString& fileName) {
+    return FolderWithSeparator(QFileInfo(fileName).absolutePath());
+}
+
+} // namespace
+
+TMainDataItem* TMainForm::ActiveTrace() const {
+    return MainGraph->ActiveTrace();
+}
+
+int TMainForm::TraceCount() const {
+    return MainGraph->Data().Count();
+}
+
+TMainDataItem* TMainForm::Trace(int index) const {
+    return dynamic_cast<TMainDataItem*>(MainGraph->Data().Item(index));
+}
+
+QString TMainForm::DataFolder() const {
+    return FolderWithSeparator(DataDir);
+}
+
+// ---- open and close ---------------------------------------------------------------------------------
+
+void TMainForm::OpenTraces() {
+    TFileDialogRequest r;
+    r.Title = "Открыть файл";
+    r.Filter = kTraceFileFilter;
+    r.FilterIndex = 3;
+    r.DefaultExt = "tra";
+    // The working folder never changes: an unset start folder is the data folder.
+    r.InitialDir = (LastOpenDir.isEmpty() ? DataFolder() : LastOpenDir).toStdString();
+    r.AllowMultiSelect = true;
+    r.HideReadOnly = true;
+    QString first;
+    QStringList files;
+    if (!RunFileDialog(r, false, first, &files)) return;
+    if (files.size() > 1) LastOpenDir = folderOf(files.front());
+    OpenTraceFiles(files);
+}
+
+int TMainForm::OpenTraceFiles(const QStringList& files) {
+    int loaded = 0;
+    for (const QString& f : files) {
+        if (!loadOne(f)) break;
+        ++loaded;
+    }
+    return loaded;
+}
+
+bool TMainForm::loadOne(const QString& fileName) {
+    // The store belongs to the data module and frees itself when its item goes.
+    auto* store = new TRDataStorage(&m_workData);
+    auto* item = new TMainDataItem(&MainGraph->Data());
+    item->SetStorage(store);
+    bool ok = false;
+    try {
+        ok = item->LoadFromFile(fileName.toStdString(), false);
+    } catch (...) {
+        delete item;
+        throw;
+    }
+    if (!ok) {
+        delete item;
+        return false;
+    }
+    // Construction documentation works with least-squares fits and keeps them in the file at
+    // once, but an instrument's own file is never rewritten behind the operator's back.
+    if (ProcessingMode == 1 && item->ApproxMode() != 1) {
+        item->SetApproxMode(1);
+        if (!store->SorForeign()) {
+            try {
+                item->SaveToFile({}, true);
+            } catch (...) {
+                // The fit stays changed in memory; the file keeps the old one.
+            }
+        }
+    }
+    return true;
+}
+
+void TMainForm::OpenCommandLineFiles(const QStringList& files) {
+    for (const QString& f : files) {
+        runCommand([&] { OpenTraceFiles({QFileInfo(f).absoluteFilePath()}); });
+        // Each trace arrives in the graph before the next is read, as if opened one by one: the
+        // first one alone sets the graph's world.
+        QCoreApplication::processEvents();
+    }
+}
+
+void TMainForm::CloseTrace() {
+    TGData& data = MainGraph->Data();
+    if (data.Count() == 0) return;
+    delete data.Item(0);
+    if (data.Count() == 0) MainGraph->InvalidateArea(woHeader);
+}
+
+void TMainForm::CloseAllTraces() {
+    TGData& data = MainGraph->Data();
+    while (data.Count() > 0) {
+        // Notices still queued for the traces are handled while the last one is there.
+        if (data.Count() == 1) QCoreApplication::processEvents();
+        if (data.Count() == 0) break;
+        delete data.Item(0);
+    }
+    MainGraph->InvalidateArea(woHeader);
+}
+
+// ---- titles ---------------------------------------------------------------------------------------------
+
+QString TMainForm::TitlePrompt(const QString& defaultText, TColor colour) {
+    QString value = defaultText;
+    const QString prompt = QStringLiteral("Введите заголовок для графика (") + ColorName(colour) + u')';
+    if (!InputQuery(QStringLiteral("Ввод заголовка"), prompt, value, this)) value = defaultText;
+    return CleanTitle(value);
+}
+
+void TMainForm::askCaption(TMainDataItem* item) {
+    if (item->Caption().isEmpty()) item->SetCaption(TitlePrompt({}, item->Colour()));
+}
+
+void TMainForm::titleByDoubleClick() {
+    const auto area = MainGraph->AreaAt();
+    if (!area || area->first != woHeader) return;
+    TMainDataItem* item = ActiveTrace();
+    if (!item || !item->Storage()) return;
+    const QString title = TitlePrompt(item->Caption(), item->Colour());
+    if (title.compare(item->Caption(), Qt::CaseInsensitive) != 0) item->SetCaption(title);
+}
+
+// ---- saving ---------------------------------------------------------------------------------------------
+
+void TMainForm::SaveTrace() {
+    TMainDataItem* item = ActiveTrace();
+    if (!item) return;
+    TRDataStorage* store = item->Trace();
+    const QString name = storeFileName(store);
+    if (name.isEmpty()) {
+        SaveTraceAs();
+        return;
+    }
+    // Another maker's file is rewritten only when the operator says so.
+    if (store->SorForeign() && !confirmOverwrite(name)) return;
+    if (!item->SaveToFile({}, true)) return;
+    CheckSavedFile(storeFileName(store));
+    MainGraph->InvalidateArea(woHeader);
+}
+
+void TMainForm::SaveTraceAs() {
+    if (TMainDataItem* item = ActiveTrace()) saveAs(item, true);
+}
+
+QString TMainForm::saveDialogFolder(TRDataStorage* store) const {
+    if (!DataDir.isEmpty()) return DataFolder();
+    const QString own = storeFileName(store);
+    return own.isEmpty() ? QString() : folderOf(own);
+}
+
+bool TMainForm::saveAs(TMainDataItem* item, bool showName) {
+    TRDataStorage* store = item->Trace();
+    if (!store) return false;
+    askCaption(item);
+    const QString folder = saveDialogFolder(store);
+    TFileDialogRequest r;
+    r.Save = true;
+    r.Title = "Сохранить файл";
+    r.Filter = kTraceFileFilter;
+    r.FilterIndex = 1;
+    r.DefaultExt = "tra";
+    r.InitialDir = folder.toStdString();
+    r.FileName = (folder + SuggestedSaveName(item->Caption(), item->TraceValue(10))).toStdString();
+    r.OverwritePrompt = true;
+    r.HideReadOnly = true;
+    QString fileName;
+    if (!RunFileDialog(r, false, fileName)) return false;
+    if (!item->SaveToFile(fileName.toStdString(), false)) return false;
+    const QString saved = storeFileName(store);
+    CheckSavedFile(saved);
+    if (showName) m_namePanel->SetFileName(saved);
+    MainGraph->InvalidateArea(woHeader);
+    return true;
+}
+
+void TMainForm::SaveAllTraces() {
+    int saved = 0;
+    for (int i = 0; i < TraceCount(); ++i) {
+        TMainDataItem* item = Trace(i);
+        if (!item || !item->Valid()) continue;
+        TRDataStorage* store = item->Trace();
+        const QString name = storeFileName(store);
+        if (!name.isEmpty()) {
+            if (confirmOverwrite(name) && item->SaveToFile({}, true)) {
+                CheckSavedFile(name);
+                ++saved;
+            }
+        } else if (saveAs(item, false)) {
+            ++saved;
+        }
+    }
+    if (saved > 0) MainGraph->InvalidateArea(woHeader);
+}
+
+int TMainForm::SaveTracesBeforePrint() {
+    int saved = 0;
+    for (int i = 0; i < TraceCount(); ++i) {
+        TMainDataItem* item = Trace(i);
+        if (!item || !item->Valid()) continue;
+        TRDataStorage* store = item->Trace();
+        askCaption(item);
+        // Without a data folder the trace stays beside its own file.
+        QString folder = DataFolder();
+        if (folder.isEmpty()) {
+            const QString own = storeFileName(store);
+            folder = own.isEmpty() ? FolderWithSeparator(QDir::currentPath()) : folderOf(own);
+        }
+        const QString name = DataFolderName(folder, item->Caption(), item->TraceValue(10));
+        if (!LiesDirectlyIn(name, folder)) continue;
+        if (QFileInfo::exists(name) && !confirmOverwrite(name)) continue;
+        bool ok = false;
+        runCommand([&] { ok = item->SaveToFile(name.toStdString(), false); });
+        if (!ok) continue;
+        CheckSavedFile(storeFileName(store));
+        ++saved;
+    }
+    if (saved > 0) MainGraph->InvalidateArea(woHeader);
+    return saved;
+}
+
+} // namespace lv

@@ -1,0 +1,66 @@
+#pragma once
+// A main window on the offscreen platform with a fresh settings store, scripted message boxes
+// and file dialogs, and a temporary folder for trace files.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+
+#include <memory>
+
+#include "TraceFiles.h"
+#include "shell/fMainForm.h"
+#include "shell/mDataOld.h"
+#include "shell/uGraphData.h"
+#include "shell/uMainSettings.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempDir.h"
+
+namespace lvtest {
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureTraceFormats();
+        ClearStoredSettings();
+        Form = std::make_unique<lv::TMainForm>(Work);
+    }
+    void TearDown() override {
+        Form.reset();
+        ClearStoredSettings();
+    }
+
+    static void ClearStoredSettings() {
+        lv::OpenSettings()->clear();
+        QFile::remove(lv::MainGraphDataPath());
+    }
+    static bool SettingsWritten() { return !lv::OpenSettings()->allKeys().isEmpty(); }
+
+    // A trace file in the temporary folder.
+    QString TraceFile(const std::string& name, int wavelengthNm = 1550,
+                      const std::string& caption = "Волокно", uint64_t seed = 1, int approximation = -1) {
+        const std::string path = Dir.file(name);
+        WriteTraceFile(path, wavelengthNm, caption, seed, approximation);
+        return QString::fromStdString(path);
+    }
+    QString Folder() const { return QString::fromStdString(Dir.path()) + u'/'; }
+
+    void Trigger(const char* command) { Form->Command(QString::fromLatin1(command))->trigger(); }
+    bool Enabled(const char* command) const {
+        return Form->Command(QString::fromLatin1(command))->isEnabled();
+    }
+    static void Settle() {
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    }
+
+    ScriptedPrompts Prompts;
+    TempDir Dir;
+    lv::TWorkDataOld Work; // outlives the form, as the program's data module does
+    std::unique_ptr<lv::TMainForm> Form;
+};
+
+} // namespace lvtest

@@ -1,0 +1,269 @@
+// The main window: command enabling, the full-graph layout, the close query with the settings it
+// saves, the registration at start, the date and file-name panels, help.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "MainFormFixture.h"
+#include "ShellTestSupport.h"
+#include "display/uGraphsCmps.h"
+#include "shell/fParamsPanel.h"
+#include "shell/uHelpViewer.h"
+#include "shell/uMainGraphProps.h"
+
+using namespace lv;
+using lvtest::MainFormTest;
+
+namespace {
+
+const char* const kListCommands[] = {"Close1",   "CloseAll1",   "Close1B",     "Save1",
+                                     "SaveAs1",  "SaveAll1",    "Save1B",      "Export1",
+                                     "Export1B", "ProcessSOR1", "ProcessSOR1B"};
+
+TEST_F(MainFormTest, CommandsFollowTheListOfOpenTraces) {
+    EXPECT_EQ(Form->windowTitle(), QStringLiteral("Измеритель параметров оптического кабеля"));
+    for (const char* name : kListCommands)
+        EXPECT_FALSE(Enabled(name)) << name;
+    EXPECT_TRUE(Enabled("Open1"));
+    EXPECT_TRUE(Form->NamePanel()->text().isEmpty());
+    EXPECT_EQ(Form->NamePanel()->toolTip(), QStringLiteral("Имя файла"));
+    EXPECT_EQ(Form->ParamsPanel()->AproxCode(), -1);
+    for (const QString& field : Form->ParamsPanel()->FieldNames())
+        EXPECT_TRUE(Form->ParamsPanel()->Field(field)->text().isEmpty()) << field.toStdString();
+
+    const QString file = TraceFile("a.tra");
+    ASSERT_EQ(Form->OpenTraceFiles({file}), 1);
+    Settle();
+    for (const char* name : {"Close1", "CloseAll1", "Close1B", "Save1", "SaveAs1", "SaveAll1", "Save1B"})
+        EXPECT_TRUE(Enabled(name)) << name;
+    // Export and the batch conversion are not built yet: they never offer themselves.
+    for (const char* name : {"Export1", "Export1B", "ProcessSOR1", "ProcessSOR1B"})
+        EXPECT_FALSE(Enabled(name)) << name;
+    EXPECT_EQ(Form->NamePanel()->toolTip(), file);
+
+    Trigger("Close1");
+    for (const char* name : kListCommands)
+        EXPECT_FALSE(Enabled(name)) << name;
+    EXPECT_TRUE(Form->NamePanel()->text().isEmpty());
+}
+
+TEST_F(MainFormTest, MenusCarryTheShortcutsAndSeparators) {
+    struct Row {
+        const char* Name;
+        const char* Text;
+        QKeySequence Keys;
+    };
+    const Row rows[] = {
+        {"Open1", "Открыть...", QKeySequence(QStringLiteral("Ctrl+O"))},
+        {"Save1", "Сохранить", QKeySequence(QStringLiteral("Ctrl+S"))},
+        {"Print1", "Печать...", QKeySequence(QStringLiteral("Ctrl+P"))},
+        {"InControl1", "Входной контроль...", QKeySequence(QStringLiteral("Ctrl+I"))},
+        {"BeforeControl1", "Предмонтажный контроль...", QKeySequence(QStringLiteral("Ctrl+A"))},
+        {"Flow1", "Строительная документация...", QKeySequence(QStringLiteral("Ctrl+F"))},
+        {"ProcessSOR1", "Обработать потоком в Bellcore...", QKeySequence(QStringLiteral("Ctrl+B"))},
+        {"HelpHot", "Помощь", QKeySequence(QStringLiteral("F1"))},
+        {"Close1", "Закрыть", {}},
+    };
+    for (const Row& r : rows) {
+        QAction* a = Form->Command(QString::fromLatin1(r.Name));
+        ASSERT_NE(a, nullptr) << r.Name;
+        EXPECT_EQ(a->text(), QString::fromUtf8(r.Text));
+        EXPECT_EQ(a->shortcut(), r.Keys) << r.Name;
+    }
+    // "Файл": separators after "Закрыть все", "Экспорт..." and "Настройка принтера...".
+    QMenu* file = Form->menuBar()->findChild<QMenu*>(QStringLiteral("File1"));
+    ASSERT_NE(file, nullptr);
+    QStringList layout;
+    for (QAction* a : file->actions())
+        layout << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    EXPECT_EQ(layout.join(u' '), QStringLiteral("Open1 Close1 CloseAll1 - Save1 SaveAs1 SaveAll1 Export1 - "
+                                                "Print1 PrintSetup1 - Exit1"));
+    EXPECT_EQ(Form->Command(QStringLiteral("AddToQueueBtn"))->toolTip(),
+              QStringLiteral("Поместить в очередь на печать"));
+    EXPECT_FALSE(Form->Command(QStringLiteral("Muff1B"))->isVisible());
+}
+
+TEST_F(MainFormTest, AFirstStartLeavesTheLowerAreaItsHundredAndFiftyPixels) {
+    Form->resize(1000, 760);
+    Form->show();
+    Settle();
+    EXPECT_FALSE(Form->FullGraphLayout());
+    EXPECT_EQ(Form->GraphAreaHeight(), Form->ClientAreaHeight() - 150);
+    EXPECT_EQ(Form->OldGraphPosY, Form->GraphAreaHeight());
+    EXPECT_TRUE(Form->DoSaveAs);
+    EXPECT_EQ(Form->FramesPerPage()->currentIndex(), 2);
+    EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral("0000"));
+    EXPECT_EQ(Form->DatePanel()->text(), TMainForm::DatePanelText(QDate::currentDate()));
+}
+
+// Leaving the full-graph layout in a window smaller than the recorded graph height.
+TEST_F(MainFormTest, LeavingTheFullGraphLayoutFitsTheGraphIntoASmallerWindow) {
+    Form->resize(1000, 800);
+    Form->show();
+    Settle();
+    const int recorded = Form->GraphAreaHeight();
+    Form->ToggleFullGraph();
+    Settle();
+    EXPECT_TRUE(Form->FullGraphLayout());
+    EXPECT_EQ(Form->OldGraphPosY, recorded);
+    EXPECT_EQ(Form->GraphAreaHeight(), Form->ClientAreaHeight());
+
+    for (int windowHeight : {400, 250}) {
+        Form->resize(1000, windowHeight);
+        Settle();
+        if (!Form->FullGraphLayout()) Form->ToggleFullGraph();
+        Form->OldGraphPosY = recorded;
+        const int client = Form->ClientAreaHeight();
+        ASSERT_LT(client, recorded);
+        Form->ToggleFullGraph();
+        Settle();
+        const int expected = std::max(50, client - 150);
+        EXPECT_FALSE(Form->FullGraphLayout());
+        EXPECT_EQ(Form->OldGraphPosY, expected) << windowHeight;
+        EXPECT_EQ(Form->GraphAreaHeight(), expected) << windowHeight;
+    }
+}
+
+TEST_F(MainFormTest, ExitIsRefusedWhileAProcessingModeIsOn) {
+    Form->show();
+    Form->ProcessingMode = 2;
+    EXPECT_FALSE(Form->close());
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    EXPECT_EQ(Prompts.Messages[0].Text, kMsgCannotExit);
+    EXPECT_EQ(Prompts.Messages[0].Type, TMsgDlgType::mtInformation);
+    EXPECT_EQ(Prompts.Messages[0].Buttons, TMsgDlgButtons(mbOK));
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_FALSE(SettingsWritten());
+
+    Form->ProcessingMode = 0;
+    EXPECT_TRUE(Form->close());
+    EXPECT_TRUE(SettingsWritten());
+    EXPECT_TRUE(QFile::exists(MainGraphDataPath()));
+}
+
+// What the close query saves comes back in the next window: values, layout and graph display.
+TEST_F(MainFormTest, TheNextWindowRestoresWhatTheCloseSaved) {
+    Form->show();
+    Settle();
+    Form->WorkerNum = QStringLiteral(" 1234 ");
+    Form->DataDir = Folder();
+    Form->FibCount = 500;
+    Form->MainGraph->SetXGridsColor(RGBToColor(1, 2, 3));
+    Form->MainGraph->SetHeaderFont(MakeStripFont(14, true, RGBToColor(200, 0, 0)));
+    Form->ToggleFullGraph();
+    const QVariantMap display = TMainGraphPersistence(*Form->MainGraph).PersistentProperties();
+    ASSERT_TRUE(Form->close());
+
+    Form = std::make_unique<TMainForm>(Work);
+    EXPECT_EQ(Form->WorkerNum, QStringLiteral(" 1234 "));
+    EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral(" 1234 "));
+    EXPECT_EQ(Form->DataDir, Folder());
+    EXPECT_EQ(Form->FibCount, 300);
+    EXPECT_EQ(Form->FramesPerPage()->currentIndex(), 2);
+    EXPECT_EQ(TMainGraphPersistence(*Form->MainGraph).PersistentProperties(), display);
+    Form->show();
+    Settle();
+    EXPECT_TRUE(Form->FullGraphLayout());
+
+    // Without the graph file the next window has the graph's built-in display again.
+    ASSERT_TRUE(Form->close());
+    QFile::remove(MainGraphDataPath());
+    Form = std::make_unique<TMainForm>(Work);
+    EXPECT_EQ(Form->MainGraph->XGridsColor(), RGBToColor(0, 128, 0));
+    EXPECT_NE(Form->MainGraph->HeaderFont().Color, RGBToColor(200, 0, 0));
+}
+
+TEST_F(MainFormTest, EveryDisplayPropertyTravelsThroughTheGraphFile) {
+    TMainGraphPersistence props(*Form->MainGraph);
+    const QVariantMap before = props.PersistentProperties();
+    EXPECT_EQ(before.keys().size(), TMainGraphPersistence::PropertyNames().size());
+    const QString path = QString::fromStdString(Dir.file("graph.dat"));
+    WriteGraphDataFile(path, before);
+    TMainGraph other;
+    TMainGraphPersistence otherProps(other);
+    EXPECT_EQ(LoadMainGraphData(otherProps, path), before.size());
+    EXPECT_EQ(otherProps.PersistentProperties(), before);
+    // Values of the wrong kind or out of range are refused, not applied.
+    EXPECT_FALSE(otherProps.ApplyPersistentProperty(QStringLiteral("HeaderPos"), 9));
+    EXPECT_FALSE(otherProps.ApplyPersistentProperty(QStringLiteral("XGridsColor"), QStringLiteral("green")));
+    EXPECT_FALSE(otherProps.ApplyPersistentProperty(QStringLiteral("NoSuchProperty"), 1));
+    EXPECT_EQ(otherProps.PersistentProperties(), before);
+}
+
+TEST_F(MainFormTest, CancelledRegistrationWritesNoSettings) {
+    lvtest::WhenModal([](QWidget* w) { lvtest::ButtonText(w, QStringLiteral("Отмена"))->click(); });
+    EXPECT_FALSE(Form->RegisterAtStart());
+    Form.reset();
+    EXPECT_FALSE(SettingsWritten());
+    EXPECT_FALSE(QFile::exists(MainGraphDataPath()));
+}
+
+TEST_F(MainFormTest, RegistrationAndReRegistrationFillTheOperatorField) {
+    EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral("0000"));
+    EXPECT_TRUE(Form->WorkerNumEd()->isReadOnly());
+    lvtest::WhenModal([](QWidget* w) {
+        w->findChild<QLineEdit*>()->setText(QStringLiteral("Иванов"));
+        lvtest::ButtonText(w, QStringLiteral("OK"))->click();
+    });
+    EXPECT_TRUE(Form->RegisterAtStart());
+    EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral("Иванов"));
+
+    // A cancelled re-registration changes nothing.
+    QToolButton* ellipsis = Form->findChild<QToolButton*>(QStringLiteral("WorkerNumEdButton"));
+    ASSERT_NE(ellipsis, nullptr);
+    EXPECT_EQ(ellipsis->toolTip(), QStringLiteral("Перерегистрация"));
+    lvtest::WhenModal([](QWidget* w) {
+        w->findChild<QLineEdit*>()->setText(QStringLiteral("Петров"));
+        lvtest::ButtonText(w, QStringLiteral("Отмена"))->click();
+    });
+    ellipsis->click();
+    EXPECT_EQ(Form->WorkerNum, QStringLiteral("Иванов"));
+    EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral("Иванов"));
+}
+
+TEST(MainFormPanels, DatePanelShowsShortDateThreeSpacesAndTheWeekday) {
+    const QDate saturday(2024, 1, 6);
+    EXPECT_EQ(TMainForm::DatePanelText(saturday),
+              QLocale().toString(saturday, QLocale::ShortFormat) + QStringLiteral("   Суббота"));
+    EXPECT_TRUE(TMainForm::DatePanelText(QDate(2024, 1, 7)).endsWith(QStringLiteral("   Воскресенье")));
+    EXPECT_TRUE(TMainForm::DatePanelText(QDate(2024, 1, 8)).endsWith(QStringLiteral("   Понедельник")));
+}
+
+TEST(MainFormPanels, FileNamePanelCompactsTheMiddleOfTheName) {
+    TNamePanel panel;
+    panel.resize(220, 22);
+    panel.show();
+    const QString name = QStringLiteral("/data/измерения/2024/участок северный/кабель 7/Барабан 12(155).tra");
+    panel.SetFileName(name);
+    EXPECT_EQ(panel.toolTip(), name);
+    const QString shown = panel.text();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("/data"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(panel.fontMetrics().horizontalAdvance(shown), panel.contentsRect().width() - 5);
+    panel.resize(2000, 22);
+    EXPECT_EQ(panel.text(), name);
+    panel.SetFileName({});
+    EXPECT_TRUE(panel.text().isEmpty());
+    EXPECT_EQ(panel.toolTip(), QStringLiteral("Имя файла"));
+}
+
+TEST_F(MainFormTest, HelpCommandsOpenTheIndexAndTheContents) {
+    Trigger("HelpHot");
+    EXPECT_TRUE(HelpViewer()->IndexTabShown());
+    Trigger("Content1");
+    EXPECT_FALSE(HelpViewer()->IndexTabShown());
+    Trigger("Index1");
+    EXPECT_TRUE(HelpViewer()->IndexTabShown());
+    HelpQuit();
+}
+
+} // namespace
