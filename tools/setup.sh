@@ -6,7 +6,7 @@ packages=(
   cmake g++ make ccache pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  qt6-base-dev qt6-svg-dev libqt6svg6-dev qt6-translations-l10n
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n
   xvfb xauth xdotool imagemagick poppler-utils fonts-liberation2
 )
 
