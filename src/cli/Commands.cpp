@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/Json.h"
+#include "formats/FileErrors.h"
 #include "formats/uBellcoreConvs.h"
 #include "formats/uFileFormats.h"
 #include "trace/DateTime.h"
@@ -130,7 +131,7 @@ std::unique_ptr<TRDataStorage> loadStore(const std::string& path, CliPrompts& pr
             ok = store->LoadFromFile(path, false);
         }
         if (!ok) {
-            if (!prompts.errorShown) err << "Не удается прочитать файл \"" << path << "\".\n";
+            if (!prompts.errorShown) err << FormatS(kMsgCannotReadFile, path) << "\n";
             throw FileFailure{};
         }
     } catch (const lv::Exception& e) {
@@ -288,7 +289,7 @@ void saveStore(TRDataStorage& s, const std::string& path, CliPrompts& prompts, s
             ok = s.SaveToFile(path, false);
         }
         if (!ok) {
-            if (!prompts.errorShown) err << "Не удается записать файл \"" << path << "\".\n";
+            if (!prompts.errorShown) err << FormatS(kMsgCannotWriteFile, path) << "\n";
             throw FileFailure{};
         }
     } catch (const lv::Exception& e) {
