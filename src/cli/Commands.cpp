@@ -134,8 +134,11 @@ std::unique_ptr<TRDataStorage> loadStore(const std::string& path, CliPrompts& pr
             if (!prompts.errorShown) err << FormatS(kMsgCannotReadFile, path) << "\n";
             throw FileFailure{};
         }
-    } catch (const lv::Exception& e) {
-        err << e.Message() << "\n";
+    } catch (const FileFailure&) {
+        throw;
+    } catch (...) {
+        // Out of memory included: a file too large to read is a failure, not a crash.
+        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
         throw FileFailure{};
     }
     return store;
@@ -292,8 +295,11 @@ void saveStore(TRDataStorage& s, const std::string& path, CliPrompts& prompts, s
             if (!prompts.errorShown) err << FormatS(kMsgCannotWriteFile, path) << "\n";
             throw FileFailure{};
         }
-    } catch (const lv::Exception& e) {
-        err << e.Message() << "\n";
+    } catch (const FileFailure&) {
+        throw;
+    } catch (...) {
+        // Out of memory included: a file too large to read is a failure, not a crash.
+        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
         throw FileFailure{};
     }
 }
@@ -409,6 +415,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     } catch (const UsageError& e) {
         err << "lumvaris-cli: " << e.text << "\n" << kUsage;
         return kExitUsage;
+    } catch (...) {
+        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
+        return kExitFileError;
     }
 }
 
