@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/Json.h"
+#include "formats/FileErrors.h"
 #include "formats/uBellcoreConvs.h"
 #include "formats/uFileFormats.h"
 #include "trace/DateTime.h"
@@ -130,11 +131,14 @@ std::unique_ptr<TRDataStorage> loadStore(const std::string& path, CliPrompts& pr
             ok = store->LoadFromFile(path, false);
         }
         if (!ok) {
-            if (!prompts.errorShown) err << "Не удается прочитать файл \"" << path << "\".\n";
+            if (!prompts.errorShown) err << FormatS(kMsgCannotReadFile, path) << "\n";
             throw FileFailure{};
         }
-    } catch (const lv::Exception& e) {
-        err << e.Message() << "\n";
+    } catch (const FileFailure&) {
+        throw;
+    } catch (...) {
+        // Out of memory included: a file too large to read is a failure, not a crash.
+        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
         throw FileFailure{};
     }
     return store;
@@ -288,11 +292,14 @@ void saveStore(TRDataStorage& s, const std::string& path, CliPrompts& prompts, s
             ok = s.SaveToFile(path, false);
         }
         if (!ok) {
-            if (!prompts.errorShown) err << "Не удается записать файл \"" << path << "\".\n";
+            if (!prompts.errorShown) err << FormatS(kMsgCannotWriteFile, path) << "\n";
             throw FileFailure{};
         }
-    } catch (const lv::Exception& e) {
-        err << e.Message() << "\n";
+    } catch (const FileFailure&) {
+        throw;
+    } catch (...) {
+        // Out of memory included: a file too large to read is a failure, not a crash.
+        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
         throw FileFailure{};
     }
 }
@@ -408,6 +415,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     } catch (const UsageError& e) {
         err << "lumvaris-cli: " << e.text << "\n" << kUsage;
         return kExitUsage;
+    } catch (...) {
+        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
+        return kExitFileError;
     }
 }
 

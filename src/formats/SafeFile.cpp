@@ -17,6 +17,11 @@ const char* const kMsgCannotSaveFile = "Не удается записать ф�
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw EFileError(FormatS(kMsgCannotOpenFile, path));
+    // Closed on every way out, running out of memory for the contents included.
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     std::vector<uint8_t> data;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
@@ -25,14 +30,12 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            int code = errno;
-            ::close(fd);
+            const int code = errno;
             throw EFileError(FormatS(kMsgCannotOpenFile, path), code);
         }
         if (n == 0) break;
         data.insert(data.end(), buf, buf + n);
     }
-    ::close(fd);
     return data;
 }
 

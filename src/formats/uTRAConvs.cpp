@@ -535,6 +535,23 @@ template <class T> const T* structOf(const TFormatRecord* given, TTRAKind kind, 
     if (!s || s->Kind != kind) throw EInvalidDataFormat(std::string(kMsgTRANullPointer) + name);
     return s;
 }
+
+// Makes `fileName` the current name in `slot` and runs `operation`; a false answer or an
+// exception restores the previous name.
+template <class F>
+bool withCurrentName(std::string& slot, const std::string& fileName, const char* extension, F&& operation) {
+    const std::string previous = slot;
+    slot = WithDefaultExtension(fileName, extension);
+    bool ok = false;
+    try {
+        ok = operation();
+    } catch (...) {
+        slot = previous;
+        throw;
+    }
+    if (!ok) slot = previous;
+    return ok;
+}
 } // namespace
 
 template <class F> bool TTRAConverter::guarded(F&& body) {
@@ -701,17 +718,7 @@ bool TTRAConverter::SaveTrace(const TDataStruct* params, const TDataStruct* samp
 
 bool TTRAConverter::SaveTraceAs(const TDataStruct* params, const TDataStruct* samples,
                                 const std::string& fileName) {
-    const std::string old = m_traceFileName;
-    m_traceFileName = WithDefaultExtension(fileName, ".tra");
-    bool ok = false;
-    try {
-        ok = SaveTrace(params, samples);
-    } catch (...) {
-        m_traceFileName = old;
-        throw;
-    }
-    if (!ok) m_traceFileName = old;
-    return ok;
+    return withCurrentName(m_traceFileName, fileName, ".tra", [&] { return SaveTrace(params, samples); });
 }
 
 bool TTRAConverter::TraceToBuffer(const TDataStruct* params, const TDataStruct* samples, int32_t& size,
@@ -724,17 +731,7 @@ bool TTRAConverter::LoadTrace(PDataStruct& params, PDataStruct& samples) {
 }
 
 bool TTRAConverter::LoadTraceFrom(PDataStruct& params, PDataStruct& samples, const std::string& fileName) {
-    const std::string old = m_traceFileName;
-    m_traceFileName = WithDefaultExtension(fileName, ".tra");
-    bool ok = false;
-    try {
-        ok = LoadTrace(params, samples);
-    } catch (...) {
-        m_traceFileName = old;
-        throw;
-    }
-    if (!ok) m_traceFileName = old;
-    return ok;
+    return withCurrentName(m_traceFileName, fileName, ".tra", [&] { return LoadTrace(params, samples); });
 }
 
 bool TTRAConverter::TraceFromBuffer(const uint8_t* buffer, size_t length, PDataStruct& params,
@@ -747,17 +744,7 @@ bool TTRAConverter::SaveSetup(const TDataStruct* params) {
 }
 
 bool TTRAConverter::SaveSetupAs(const TDataStruct* params, const std::string& fileName) {
-    const std::string old = m_setupFileName;
-    m_setupFileName = WithDefaultExtension(fileName, ".set");
-    bool ok = false;
-    try {
-        ok = SaveSetup(params);
-    } catch (...) {
-        m_setupFileName = old;
-        throw;
-    }
-    if (!ok) m_setupFileName = old;
-    return ok;
+    return withCurrentName(m_setupFileName, fileName, ".set", [&] { return SaveSetup(params); });
 }
 
 bool TTRAConverter::SetupToBuffer(const TDataStruct* params, int32_t& size, std::vector<uint8_t>& buffer) {
@@ -769,17 +756,7 @@ bool TTRAConverter::LoadSetup(PDataStruct& params) {
 }
 
 bool TTRAConverter::LoadSetupFrom(PDataStruct& params, const std::string& fileName) {
-    const std::string old = m_setupFileName;
-    m_setupFileName = WithDefaultExtension(fileName, ".set");
-    bool ok = false;
-    try {
-        ok = LoadSetup(params);
-    } catch (...) {
-        m_setupFileName = old;
-        throw;
-    }
-    if (!ok) m_setupFileName = old;
-    return ok;
+    return withCurrentName(m_setupFileName, fileName, ".set", [&] { return LoadSetup(params); });
 }
 
 bool TTRAConverter::SetupFromBuffer(const uint8_t* buffer, size_t length, PDataStruct& params) {

@@ -18,6 +18,8 @@ PDataStruct MakeEmptyDataStruct() { return std::make_unique<TDataStruct>(); }
 PDataStruct MakeSampleBlock(int32_t n) {
     auto d = std::make_unique<TDataStruct>();
     if (n <= 0) return d;
+    // Size counts bytes in 32 bits: a longer block (a file claiming it) cannot be described.
+    if (n > INT32_MAX / kSampleSize) throw EOutOfMemory(kMsgNotEnoughMemory);
     auto values = std::make_shared<std::vector<double>>(static_cast<size_t>(n), 0.0);
     d->Size = n * kSampleSize;
     d->Data = values->data();

@@ -43,7 +43,8 @@ using PDataStruct = std::unique_ptr<TDataStruct>;
 
 // A zeroed descriptor (both fields 0).
 PDataStruct MakeEmptyDataStruct();
-// A descriptor owning n zeroed samples.
+// A descriptor owning n zeroed samples. More than INT32_MAX / 8 samples raise EOutOfMemory
+// "Недостаточно памяти для размещения данных" (their byte count does not fit Size).
 PDataStruct MakeSampleBlock(int32_t n);
 // A descriptor owning n samples copied from `values`.
 PDataStruct MakeSampleBlock(const double* values, int32_t n);

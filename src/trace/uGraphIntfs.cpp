@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "formats/FileErrors.h"
 #include "formats/uFileFormats.h"
 #include "trace/Errors.h"
 #include "trace/Numeric.h"
 #include "trace/PromptService.h"
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -23,13 +25,6 @@ const char* const kTextFieldNames[12] = {"CID", "FID",  "OL",   "TL",   "OP", "S
                                          "MFID", "OTDR", "OMID", "OMSN", "SR", "OT"};
 
 namespace {
-std::string formatFileMessage(const char* pattern, const std::string& fileName) {
-    std::string s = pattern;
-    size_t pos = s.find("%s");
-    if (pos != std::string::npos) s.replace(pos, 2, fileName);
-    return s;
-}
-
 // The parameter as a finite number, or nullopt when it is not set or cannot be read.
 std::optional<double> numberOf(const TVariant& v) {
     if (!v.IsSet()) return std::nullopt;
@@ -68,9 +63,7 @@ TRDataStorage::~TRDataStorage() {
     m_setupPresent = false;
     for (TVariant& v : *m_params) {
         try {
-            while (v.UnlockArray()) {
-            }
-            v.Clear();
+            VarRelease(v);
         } catch (...) {
         }
     }
@@ -710,7 +703,7 @@ bool TRDataStorage::LoadFromFile(const std::string& fileName, bool useDialog) {
             fromSor = true;
             std::unique_ptr<IFileFormat> sor = MakeSorConverter();
             ok = sor->LoadTraceFrom(params, samples, fileName);
-            if (!ok) MessageDlg(formatFileMessage(kMsgCannotReadFile, fileName), TMsgDlgType::mtError, mbOK);
+            if (!ok) MessageDlg(FormatS(kMsgCannotReadFile, fileName), TMsgDlgType::mtError, mbOK);
             // A converter that cannot tell where the file came from is taken as foreign: the
             // file is then never rewritten behind the operator's back.
             const auto* origin = dynamic_cast<const IFileOrigin*>(sor.get());
@@ -757,7 +750,7 @@ bool TRDataStorage::SaveToFile(const std::string& fileName, bool toCurrent) {
     }
     auto saveSor = [&](const std::string& name) {
         bool ok = MakeSorConverter()->SaveTraceAs(&params, samples.get(), name);
-        if (!ok) MessageDlg(formatFileMessage(kMsgCannotWriteFile, name), TMsgDlgType::mtError, mbOK);
+        if (!ok) MessageDlg(FormatS(kMsgCannotWriteFile, name), TMsgDlgType::mtError, mbOK);
         return ok;
     };
     // A successful ".sor" save writes the system's own file in place of whatever was there.

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -26,9 +27,11 @@ std::string quote(const std::string& s) {
     return q + "'";
 }
 
-CliRun cli(const std::vector<std::string>& args) {
+// `memoryKb` > 0 runs the program with that much address space (the shell's ulimit -v).
+CliRun cli(const std::vector<std::string>& args, long memoryKb = 0) {
     TempDir tmp;
-    std::string cmd = quote(LUMVARIS_CLI);
+    std::string cmd = memoryKb > 0 ? "ulimit -v " + std::to_string(memoryKb) + "; " : std::string();
+    cmd += quote(LUMVARIS_CLI);
     for (const auto& a : args) cmd += " " + quote(a);
     cmd += " >" + quote(tmp.file("out")) + " 2>" + quote(tmp.file("err")) + " </dev/null";
     CliRun r;
@@ -251,4 +254,19 @@ TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
         EXPECT_EQ(j["sor"]["blocks"][i]["size"].integer(), map["entries"][i]["size"].integer());
     }
     EXPECT_TRUE(j["sor"]["foreign"].boolean());
+}
+
+TEST(Cli, AFileLargerThanTheMemoryAtHandFailsWithTheMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator ends the process instead of raising std::bad_alloc";
+#else
+    // 256 MB (sparse) that can be mapped but not copied within 400 MB of address space.
+    TempDir dir;
+    const std::string big = dir.file("big.tra");
+    lvtest::writeBytes(big, {});
+    std::filesystem::resize_file(big, 256u << 20);
+    CliRun r = cli({"info", big}, 400000);
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find("Недостаточно памяти для размещения данных"), std::string::npos) << r.err;
+#endif
 }

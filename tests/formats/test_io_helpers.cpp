@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <new>
 
 #include "formats/ByteCursor.h"
 #include "formats/Cp1251.h"
@@ -99,4 +104,52 @@ TEST(SafeFile, FileSizeLimitLeavesTheOldFileIntact) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(lvtest::readBytes(target), old);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"old.bin"});
+}
+
+namespace {
+int openDescriptors() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+} // namespace
+
+TEST(SafeFile, AFileTooLargeForMemoryLeavesNoDescriptorOpen) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator ends the process instead of raising std::bad_alloc";
+#else
+    // A file larger than the memory the process may take (a sparse one: nothing is written).
+    TempDir dir;
+    const std::string big = dir.file("big.sor");
+    const int fd = ::open(big.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(256) << 20), 0);
+    ::close(fd);
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int before = openDescriptors();
+        long pages = 0;
+        std::FILE* statm = std::fopen("/proc/self/statm", "r");
+        if (!statm || std::fscanf(statm, "%ld", &pages) != 1) ::_exit(3);
+        std::fclose(statm);
+        const rlim_t room =
+            static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (64 << 20);
+        const struct rlimit lim = {room, room};
+        ::setrlimit(RLIMIT_AS, &lim);
+        bool outOfMemory = false;
+        try {
+            ReadWholeFile(big);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        } catch (...) {
+        }
+        ::_exit(!outOfMemory ? 2 : openDescriptors() == before ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a descriptor was left open; 2: no allocation failure";
+#endif
 }

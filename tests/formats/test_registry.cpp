@@ -20,7 +20,10 @@ class NotAConverter : public TVirtInterfacedObject {};
 
 struct RegistryTest : ::testing::Test {
     void SetUp() override { UnregisterFileFormats(); }
-    void TearDown() override { UnregisterFileFormats(); }
+    void TearDown() override {
+        UnregisterFileFormats();
+        lvtest::FakeDisk().clear();
+    }
     ScriptedPrompts prompts;
 };
 } // namespace
@@ -31,8 +34,12 @@ TEST_F(RegistryTest, LookupIgnoresCaseAndGivesANewInstanceEachTime) {
     auto b = GetFileFormat("TRA");
     ASSERT_TRUE(a && b);
     EXPECT_NE(a.get(), b.get());
-    PDataStruct p, s;
-    a->LoadTraceFrom(p, s, "/nowhere/x.tra");
+    // A name that sticks on one instance (a failed load would restore the empty one).
+    PDataStruct p;
+    ASSERT_TRUE(a->NewParams(p));
+    PDataStruct s = MakeSampleBlock(3);
+    ASSERT_TRUE(a->SaveTraceAs(p.get(), s.get(), "/data/x.tra"));
+    EXPECT_EQ(a->GetTraceFileName(), "/data/x.tra");
     EXPECT_EQ(b->GetTraceFileName(), "");
     EXPECT_TRUE(prompts.Messages.empty());
 }

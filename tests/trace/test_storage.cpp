@@ -257,3 +257,15 @@ TEST(DataStruct, EmptinessCoversAbsentZeroAndAllZeroBlocks) {
     EXPECT_FALSE(IsEmptyData(p.get()));
     EXPECT_EQ(p->Size, 2304);
 }
+
+TEST(DataStruct, ASampleBlockBeyondItsSizeFieldIsRefused) {
+    // 2^28 samples are 2^31 bytes, one more than Size can tell: refused before anything is allocated.
+    const int32_t tooMany = INT32_MAX / kSampleSize + 1;
+    try {
+        MakeSampleBlock(tooMany);
+        FAIL() << "a block of " << tooMany << " samples was made";
+    } catch (const EOutOfMemory& e) {
+        EXPECT_EQ(e.Message(), "Недостаточно памяти для размещения данных");
+    }
+    EXPECT_EQ(MakeSampleBlock(3)->Size, 24);
+}
