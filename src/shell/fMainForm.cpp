@@ -56,7 +56,8 @@ QLabel* makePanelLabel(const QString& hint, int width, QWidget* parent) {
     label->setFrameShadow(QFrame::Sunken);
     label->setToolTip(hint);
     label->setAlignment(Qt::AlignCenter);
-    if (width > 0) label->setFixedWidth(width);
+    // The designed width is a minimum: the desktop's font may need more (the longest weekdays).
+    if (width > 0) label->setMinimumWidth(width);
     label->setMinimumHeight(22);
     return label;
 }

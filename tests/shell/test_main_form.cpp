@@ -238,6 +238,25 @@ TEST(MainFormPanels, DatePanelShowsShortDateThreeSpacesAndTheWeekday) {
     EXPECT_TRUE(TMainForm::DatePanelText(QDate(2024, 1, 8)).endsWith(QStringLiteral("   Понедельник")));
 }
 
+// The longest weekdays must not lose their ends to the panel's designed width.
+TEST_F(MainFormTest, DateAndClockPanelsShowTheirWholeText) {
+    Form->show();
+    Settle();
+    QLabel* date = Form->DatePanel();
+    for (const QDate& day : {QDate(2024, 1, 8), QDate(2024, 1, 7), QDate(2024, 1, 6)}) {
+        const QString text = TMainForm::DatePanelText(day);
+        date->setText(text);
+        Settle();
+        EXPECT_GE(date->contentsRect().width(), date->fontMetrics().horizontalAdvance(text))
+            << text.toStdString();
+        EXPECT_GE(date->width(), 142);
+    }
+    QLabel* clock = Form->findChild<QLabel*>(QStringLiteral("RxClock1"));
+    ASSERT_NE(clock, nullptr);
+    EXPECT_GE(clock->contentsRect().width(),
+              clock->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")));
+}
+
 TEST(MainFormPanels, FileNamePanelCompactsTheMiddleOfTheName) {
     TNamePanel panel;
     panel.resize(220, 22);
