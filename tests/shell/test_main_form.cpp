@@ -105,6 +105,28 @@ TEST_F(MainFormTest, AFirstStartLeavesTheLowerAreaItsHundredAndFiftyPixels) {
     EXPECT_EQ(Form->DatePanel()->text(), TMainForm::DatePanelText(QDate::currentDate()));
 }
 
+// The graph is configured before the window has laid it out, and a resize keeps the scale: the
+// start extents must still be what an empty graph shows once the window is on screen.
+TEST_F(MainFormTest, AnEmptyGraphShowsEightyKilometresAndFiftyDecibelsAtStart) {
+    for (const bool fullGraph : {false, true}) {
+        if (fullGraph) {
+            Form.reset();
+            OpenSettings()->setValue(QStringLiteral("TMainForm/FullScreen"), QStringLiteral("1"));
+            Form = std::make_unique<TMainForm>(Work);
+        }
+        Form->resize(1000, 760);
+        Form->show();
+        Settle();
+        ASSERT_EQ(Form->FullGraphLayout(), fullGraph);
+        for (const TRealRect& r : {Form->MainGraph->GetExts(), Form->MainGraph->GetVisExts()}) {
+            EXPECT_DOUBLE_EQ(r.XMin, 0) << fullGraph;
+            EXPECT_DOUBLE_EQ(r.XMax, 80) << fullGraph;
+            EXPECT_DOUBLE_EQ(r.YMin, 0) << fullGraph;
+            EXPECT_DOUBLE_EQ(r.YMax, 50) << fullGraph;
+        }
+    }
+}
+
 // Leaving the full-graph layout in a window smaller than the recorded graph height.
 TEST_F(MainFormTest, LeavingTheFullGraphLayoutFitsTheGraphIntoASmallerWindow) {
     Form->resize(1000, 800);
