@@ -56,7 +56,8 @@ QLabel* makePanelLabel(const QString& hint, int width, QWidget* parent) {
     label->setFrameShadow(QFrame::Sunken);
     label->setToolTip(hint);
     label->setAlignment(Qt::AlignCenter);
-    if (width > 0) label->setFixedWidth(width);
+    // The designed width is a minimum: the desktop's font may need more (the longest weekdays).
+    if (width > 0) label->setMinimumWidth(width);
     label->setMinimumHeight(22);
     return label;
 }
@@ -167,11 +168,7 @@ void TMainForm::createGraphs() {
     g.SetYSPPos(ylpBoth);
     g.SetXPowerVisible(false);
     g.SetYPowerVisible(false);
-    // Each lower bound before its upper one: the world never turns inside out on the way.
-    g.SetXMin(0);
-    g.SetXMax(80);
-    g.SetYMin(0);
-    g.SetYMax(50);
+    setStartExtents();
     g.SetMaxZoomRatio(3000);
     g.SetMaxYMargin(10);
     m_graphProps = std::make_unique<TMainGraphPersistence>(g);
@@ -565,12 +562,28 @@ void TMainForm::setGraphHeight(int height) {
     m_hSplitter->setSizes({height, std::max(total - height, 0)});
 }
 
+void TMainForm::setStartExtents() {
+    TMainGraph& g = *MainGraph;
+    // Each lower bound before its upper one: the world never turns inside out on the way.
+    g.SetXMin(0);
+    g.SetXMax(80);
+    g.SetYMin(0);
+    g.SetYMax(50);
+}
+
 void TMainForm::applyStartLayout() {
     OldGraphPosY = ClampGraphHeight(OldGraphPosY, ClientAreaHeight());
     if (FullScreen)
         enterFullGraph(false);
     else
         setGraphHeight(OldGraphPosY);
+    if (TraceCount() == 0) {
+        // The graph got its extents before the window laid it out, and growing keeps the scale:
+        // an empty graph showed three times the 50 dB. The start extents are meant for the area
+        // the graph has now (the splitter lays out a hidden lower area only when asked).
+        m_hSplitter->refresh();
+        setStartExtents();
+    }
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

@@ -160,6 +160,7 @@ private:
     void createLayout();
     void restoreSettings();
     void saveSettings();
+    void setStartExtents();
     void applyStartLayout();
     void enterFullGraph(bool recordHeight);
     void leaveFullGraph();

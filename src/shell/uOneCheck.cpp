@@ -36,7 +36,7 @@ void TOneInstance::Release() {
 }
 
 bool ClaimSingleInstance(TOneInstance& instance) {
-    if (instance.Claim()) return true;
+    if (instance.Claim() || !instance.HeldByAnother()) return true;
     MessageDlg(kMsgAlreadyRunning, TMsgDlgType::mtError, mbOK);
     return false;
 }

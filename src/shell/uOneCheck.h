@@ -19,6 +19,9 @@ public:
 
     // True when this process now holds the lock (or already held it).
     bool Claim();
+    // After a failed Claim: true when another process holds the lock, false when the lock file
+    // could not be made at all (no writable temporary folder).
+    bool HeldByAnother() const { return m_lock.error() == QLockFile::LockFailedError; }
     void Release();
     bool Held() const { return m_lock.isLocked(); }
     QString LockPath() const { return m_path; }
@@ -31,7 +34,8 @@ private:
 };
 
 // Claims the instance; when another instance holds it, shows the error "Программа \"Lumvaris\"
-// уже запущена." (OK) and answers false: the program then ends without a window.
+// уже запущена." (OK) and answers false: the program then ends without a window. A lock that
+// cannot be made says nothing about another instance: the program then runs unguarded.
 bool ClaimSingleInstance(TOneInstance& instance);
 
 } // namespace lv

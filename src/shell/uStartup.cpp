@@ -5,6 +5,7 @@
 #include <QTranslator>
 
 #include <csignal>
+#include <utility>
 
 #include "shell/uQtPrompts.h"
 
@@ -15,6 +16,26 @@ static void initShellResources() {
 
 namespace lv {
 
+namespace {
+
+// Qt's Russian file has no entries for the type column of its file dialogs, which then said
+// "Folder" beside Russian headings. Installed before Qt's own file, which wins where it has a text.
+class TMissingQtTexts : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char*, int) const override {
+        static const std::pair<const char*, const char*> texts[] = {
+            {"Folder", "Папка"}, {"Drive", "Диск"}, {"Shortcut", "Ярлык"}, {"Unknown", "Неизвестно"}};
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0) return {};
+        for (const auto& [source, text] : texts)
+            if (qstrcmp(sourceText, source) == 0) return QString::fromUtf8(text);
+        return {};
+    }
+};
+
+} // namespace
+
 void SetApplicationIdentity() {
     QCoreApplication::setOrganizationName(QStringLiteral("Lumvaris"));
     QCoreApplication::setApplicationName(QStringLiteral("V2.0"));
@@ -23,6 +44,7 @@ void SetApplicationIdentity() {
 }
 
 bool InstallQtTranslations(QCoreApplication& app, const QString& extraFolder) {
+    QCoreApplication::installTranslator(new TMissingQtTexts(&app));
     auto* translator = new QTranslator(&app);
     const QStringList folders{QLibraryInfo::path(QLibraryInfo::TranslationsPath),
                               QStringLiteral("/usr/share/qt6/translations"), extraFolder};

@@ -17,7 +17,8 @@ class TQtPromptService;
 void SetApplicationIdentity();
 
 // Loads Qt's Russian translations (qtbase_ru.qm) so Qt's own dialogs speak Russian. Looks in
-// Qt's translations folder, then in `extraFolder` when given. False when none was found.
+// Qt's translations folder, then in `extraFolder` when given. False when none was found. The few
+// texts that file lacks (the file dialogs' "Folder") are supplied by the program itself.
 bool InstallQtTranslations(QCoreApplication& app, const QString& extraFolder = {});
 
 // Installs the windowed prompt service for the life of the program and answers it.

@@ -140,6 +140,17 @@ TEST(SingleInstance, SecondClaimRefusedWhileTheFirstHoldsIt) {
     EXPECT_TRUE(TOneInstance::DefaultLockPath().endsWith(QStringLiteral("/Lumvaris v20.lock")));
 }
 
+// Without a writable temporary folder no lock can be made; no other instance runs for all that,
+// and the program must not say so and end.
+TEST(SingleInstance, ALockThatCannotBeMadeIsNoOtherInstance) {
+    lvtest::TempDir dir;
+    ScriptedPrompts prompts;
+    TOneInstance instance(QString::fromStdString(dir.file("missing-folder/Lumvaris v20.lock")));
+    EXPECT_TRUE(ClaimSingleInstance(instance));
+    EXPECT_FALSE(instance.Held());
+    EXPECT_TRUE(prompts.Messages.empty());
+}
+
 TEST(SingleInstance, AnotherProcessHoldsItAndItsStaleLockDoesNotBlock) {
     lvtest::TempDir dir;
     const QString path = QString::fromStdString(dir.file("Lumvaris v20.lock"));

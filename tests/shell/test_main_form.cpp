@@ -105,6 +105,28 @@ TEST_F(MainFormTest, AFirstStartLeavesTheLowerAreaItsHundredAndFiftyPixels) {
     EXPECT_EQ(Form->DatePanel()->text(), TMainForm::DatePanelText(QDate::currentDate()));
 }
 
+// The graph is configured before the window has laid it out, and a resize keeps the scale: the
+// start extents must still be what an empty graph shows once the window is on screen.
+TEST_F(MainFormTest, AnEmptyGraphShowsEightyKilometresAndFiftyDecibelsAtStart) {
+    for (const bool fullGraph : {false, true}) {
+        if (fullGraph) {
+            Form.reset();
+            OpenSettings()->setValue(QStringLiteral("TMainForm/FullScreen"), QStringLiteral("1"));
+            Form = std::make_unique<TMainForm>(Work);
+        }
+        Form->resize(1000, 760);
+        Form->show();
+        Settle();
+        ASSERT_EQ(Form->FullGraphLayout(), fullGraph);
+        for (const TRealRect& r : {Form->MainGraph->GetExts(), Form->MainGraph->GetVisExts()}) {
+            EXPECT_DOUBLE_EQ(r.XMin, 0) << fullGraph;
+            EXPECT_DOUBLE_EQ(r.XMax, 80) << fullGraph;
+            EXPECT_DOUBLE_EQ(r.YMin, 0) << fullGraph;
+            EXPECT_DOUBLE_EQ(r.YMax, 50) << fullGraph;
+        }
+    }
+}
+
 // Leaving the full-graph layout in a window smaller than the recorded graph height.
 TEST_F(MainFormTest, LeavingTheFullGraphLayoutFitsTheGraphIntoASmallerWindow) {
     Form->resize(1000, 800);
@@ -236,6 +258,25 @@ TEST(MainFormPanels, DatePanelShowsShortDateThreeSpacesAndTheWeekday) {
               QLocale().toString(saturday, QLocale::ShortFormat) + QStringLiteral("   Суббота"));
     EXPECT_TRUE(TMainForm::DatePanelText(QDate(2024, 1, 7)).endsWith(QStringLiteral("   Воскресенье")));
     EXPECT_TRUE(TMainForm::DatePanelText(QDate(2024, 1, 8)).endsWith(QStringLiteral("   Понедельник")));
+}
+
+// The longest weekdays must not lose their ends to the panel's designed width.
+TEST_F(MainFormTest, DateAndClockPanelsShowTheirWholeText) {
+    Form->show();
+    Settle();
+    QLabel* date = Form->DatePanel();
+    for (const QDate& day : {QDate(2024, 1, 8), QDate(2024, 1, 7), QDate(2024, 1, 6)}) {
+        const QString text = TMainForm::DatePanelText(day);
+        date->setText(text);
+        Settle();
+        EXPECT_GE(date->contentsRect().width(), date->fontMetrics().horizontalAdvance(text))
+            << text.toStdString();
+        EXPECT_GE(date->width(), 142);
+    }
+    QLabel* clock = Form->findChild<QLabel*>(QStringLiteral("RxClock1"));
+    ASSERT_NE(clock, nullptr);
+    EXPECT_GE(clock->contentsRect().width(),
+              clock->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")));
 }
 
 TEST(MainFormPanels, FileNamePanelCompactsTheMiddleOfTheName) {

@@ -256,9 +256,14 @@ TEST_F(MainFormTest, SaveButtonRunsSaveAsWhileDoSaveAsIsSet) {
     Prompts.FileAnswers = {{}}; // the dialog is cancelled
     Trigger("Save1B");
     EXPECT_EQ(Prompts.Dialogs.size(), 1u);
+    // Without the switch the button saves into the trace's own file, as the menu item always does.
     Form->DoSaveAs = false;
+    Form->ActiveTrace()->SetCaption(QStringLiteral("Кнопка"));
     Trigger("Save1B");
+    EXPECT_EQ(lvtest::ReadTraceFile(a.toStdString()).Caption, "Кнопка");
+    Form->ActiveTrace()->SetCaption(QStringLiteral("Меню"));
     Trigger("Save1");
+    EXPECT_EQ(lvtest::ReadTraceFile(a.toStdString()).Caption, "Меню");
     EXPECT_EQ(Prompts.Dialogs.size(), 1u);
 }
 
