@@ -264,7 +264,7 @@ public:
 
 // The converter for ".sor" files. Every failure answers false (the raise-errors switch is always
 // on in name only); LastError() keeps the reason for tools and tests.
-class TTheManager : public TVirtInterfacedObject, public IFileFormat, public IFileOrigin {
+class TTheManager : public TVirtInterfacedObject, public IFileFormat, public IFileOrigin, public IFileDiagnostics {
 public:
     TTheManager();
     ~TTheManager() override;
@@ -323,6 +323,7 @@ public:
     bool Revision2() const { return m_revision2; }
     // The reason of the last failure, empty after a success.
     const std::string& LastError() const { return m_lastError; }
+    std::string LastErrorText() const override { return m_lastError; }
 
     TMapBlock& Map() { return m_map; }
     TGenParams& GenParams() { return m_genParams; }

@@ -82,6 +82,14 @@ public:
     virtual bool LoadedForeignFile() const = 0;
 };
 
+// Optional beside IFileFormat: a converter that answers false instead of raising can tell why its
+// last operation failed (a Russian text, empty after a success).
+class IFileDiagnostics {
+public:
+    virtual ~IFileDiagnostics() = default;
+    virtual std::string LastErrorText() const = 0;
+};
+
 // A converter class for the registry: makes a new instance. An empty function is "no class".
 using TFileFormatClass = std::function<std::unique_ptr<TVirtInterfacedObject>()>;
 

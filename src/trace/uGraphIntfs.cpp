@@ -42,6 +42,17 @@ bool isMarkerArray(const TVariant& v) {
 }
 } // namespace
 
+namespace {
+// The message naming the file, and on the next line why, when the converter can tell.
+std::string failureText(const char* pattern, const std::string& fileName, const IFileFormat* conv) {
+    std::string text = FormatS(pattern, fileName);
+    const auto* diag = dynamic_cast<const IFileDiagnostics*>(conv);
+    const std::string reason = diag ? diag->LastErrorText() : std::string();
+    if (!reason.empty()) text += "\r\n" + reason;
+    return text;
+}
+} // namespace
+
 bool HasSorExtension(const std::string& fileName) {
     size_t slash = fileName.find_last_of("/\\");
     std::string last = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
@@ -703,7 +714,7 @@ bool TRDataStorage::LoadFromFile(const std::string& fileName, bool useDialog) {
             fromSor = true;
             std::unique_ptr<IFileFormat> sor = MakeSorConverter();
             ok = sor->LoadTraceFrom(params, samples, fileName);
-            if (!ok) MessageDlg(FormatS(kMsgCannotReadFile, fileName), TMsgDlgType::mtError, mbOK);
+            if (!ok) MessageDlg(failureText(kMsgCannotReadFile, fileName, sor.get()), TMsgDlgType::mtError, mbOK);
             // A converter that cannot tell where the file came from is taken as foreign: the
             // file is then never rewritten behind the operator's back.
             const auto* origin = dynamic_cast<const IFileOrigin*>(sor.get());
@@ -749,8 +760,9 @@ bool TRDataStorage::SaveToFile(const std::string& fileName, bool toCurrent) {
         return false;
     }
     auto saveSor = [&](const std::string& name) {
-        bool ok = MakeSorConverter()->SaveTraceAs(&params, samples.get(), name);
-        if (!ok) MessageDlg(FormatS(kMsgCannotWriteFile, name), TMsgDlgType::mtError, mbOK);
+        std::unique_ptr<IFileFormat> sor = MakeSorConverter();
+        bool ok = sor->SaveTraceAs(&params, samples.get(), name);
+        if (!ok) MessageDlg(failureText(kMsgCannotWriteFile, name, sor.get()), TMsgDlgType::mtError, mbOK);
         return ok;
     };
     // A successful ".sor" save writes the system's own file in place of whatever was there.

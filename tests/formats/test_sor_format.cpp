@@ -633,7 +633,10 @@ TEST_F(SorTest, TheStoreNamesTheFileThatFailed) {
     lvtest::writeBytes(bad, {1, 2, 3, 4, 5, 6, 7, 8, 9});
     EXPECT_FALSE(store->LoadFromFile(bad, false));
     ASSERT_EQ(prompts.Messages.size(), 1u);
-    EXPECT_EQ(prompts.Messages[0].Text, "Не удается прочитать файл \"" + bad + "\".");
+    // The file's name, and on the next line why.
+    const std::string& readText = prompts.Messages[0].Text;
+    EXPECT_EQ(readText.rfind("Не удается прочитать файл \"" + bad + "\".\r\n", 0), 0u) << readText;
+    EXPECT_GT(readText.size(), ("Не удается прочитать файл \"" + bad + "\".\r\n").size());
     EXPECT_FALSE(store->LoadedAsSor());
 
     const std::string good = dir.file("good.sor");
@@ -645,7 +648,9 @@ TEST_F(SorTest, TheStoreNamesTheFileThatFailed) {
     store->DataArrived(MakeSampleBlock(wide.data(), 2).get());
     const std::string out = dir.file("out.sor");
     EXPECT_FALSE(store->SaveToFile(out, false));
-    EXPECT_EQ(prompts.Messages.back().Text, "Не удается записать файл \"" + out + "\".");
+    const std::string& writeText = prompts.Messages.back().Text;
+    EXPECT_EQ(writeText.rfind("Не удается записать файл \"" + out + "\".\r\n", 0), 0u) << writeText;
+    EXPECT_NE(writeText.find("65,535"), std::string::npos) << writeText;
     EXPECT_EQ(store->Caption(), good);
     EXPECT_TRUE(store->SorForeign());
     delete store;
