@@ -15,16 +15,23 @@ const char* const kMsgCannotOpenFile = "Не удается открыть фа�
 const char* const kMsgCannotSaveFile = "Не удается записать файл \"%s\"";
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a named pipe is refused below instead of waiting for a writer forever.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw EFileError(FormatS(kMsgCannotOpenFile, path));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int code = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        throw EFileError(FormatS(kMsgCannotOpenFile, path), code);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Closed on every way out, running out of memory for the contents included.
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
     std::vector<uint8_t> data;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+    if (info.st_size > 0) data.reserve(static_cast<size_t>(info.st_size));
     uint8_t buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);

@@ -156,7 +156,8 @@ void TFileMaping::openFile() {
     if (m_flags.Contains(ffWriteThrough)) flags |= O_DSYNC;
     const mode_t mode = m_attribs.Contains(faReadOnly) ? 0444 : 0666;
 
-    int fd = ::open(m_fileName.c_str(), flags, mode);
+    // Not blocking: opening a named pipe must fail below, not wait for a writer forever.
+    int fd = ::open(m_fileName.c_str(), flags | O_NONBLOCK, mode);
     if (fd < 0) fail(kMsgCannotOpenFile, errno, false);
     struct stat st {};
     const bool statOk = ::fstat(fd, &st) == 0;
@@ -164,6 +165,11 @@ void TFileMaping::openFile() {
         ::close(fd);
         fail(kMsgCannotOpenFile, EISDIR, false);
     }
+    if (statOk && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        fail(kMsgCannotOpenFile, EINVAL, false);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (m_flags.Contains(ffRandomAccess)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
     if (m_flags.Contains(ffSequentialScan)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 

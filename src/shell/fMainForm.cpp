@@ -620,10 +620,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::runCommand(const std::function<void()>& command) {
     try {
         command();
-    } catch (const Exception& e) {
-        MessageDlg(e.Message(), TMsgDlgType::mtError, mbOK);
-    } catch (const std::exception& e) {
-        MessageDlg(e.what(), TMsgDlgType::mtError, mbOK);
+    } catch (...) {
+        // std::bad_alloc carries no text of its own: the operator gets the system's message.
+        MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError, mbOK);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "formats/Cp1251.h"
 #include "formats/FileErrors.h"
 #include "formats/SafeFile.h"
+#include "formats/uMapsFiles.h"
 #include "support/TempDir.h"
 
 using namespace lv;
@@ -152,4 +154,14 @@ TEST(SafeFile, AFileTooLargeForMemoryLeavesNoDescriptorOpen) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a descriptor was left open; 2: no allocation failure";
 #endif
+}
+
+TEST(SafeFile, ANamedPipeIsRefusedInsteadOfWaitingForAWriter) {
+    // A FIFO named like a trace must not hang the program: both readers refuse it at once.
+    TempDir dir;
+    const std::string fifo = dir.file("trace.sor");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_THROW(ReadWholeFile(fifo), EFileError);
+    EXPECT_THROW(ReadFileMapped(fifo), EFileError);
+    EXPECT_THROW(ReadWholeFile(dir.path()), EFileError);
 }
