@@ -378,6 +378,12 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
 
 void WriteFileMapped(const std::string& path, uint64_t size, const std::function<void(uint8_t*)>& fill) {
     if (path.empty()) throw EFileError(FormatS(kMsgCannotOpenForMap, path), ENOENT);
+    // Replacing through a rename needs only the folder's permission; a file the operator has
+    // write-protected is not replaced behind his back.
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode) &&
+        ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0))
+        throw EFileError(FormatS(kMsgCannotOpenForMap, path), EACCES);
     std::string tmpl = folderOf(path) + "/.lumvaris-XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');

@@ -165,3 +165,18 @@ TEST(SafeFile, ANamedPipeIsRefusedInsteadOfWaitingForAWriter) {
     EXPECT_THROW(ReadFileMapped(fifo), EFileError);
     EXPECT_THROW(ReadWholeFile(dir.path()), EFileError);
 }
+
+TEST(SafeFile, AWriteProtectedFileIsNotReplaced) {
+    TempDir dir;
+    const std::string target = dir.file("kept.tra");
+    lvtest::writeBytes(target, {4, 5, 6});
+    ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+    try {
+        WriteFileReplacing(target, {1});
+        FAIL();
+    } catch (const EFileError& e) {
+        EXPECT_EQ(e.ErrorCode(), EACCES);
+    }
+    EXPECT_EQ(lvtest::readBytes(target), (std::vector<uint8_t>{4, 5, 6}));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"kept.tra"});
+}

@@ -357,6 +357,9 @@ protected:
         MainFormTest::SetUp();
         Sor = QString::fromStdString(Dir.file("foreign.sor"));
         std::filesystem::copy_file(source, Sor.toStdString());
+        // The corpus is read-only; the copy stands for an instrument file the operator may write.
+        std::filesystem::permissions(Sor.toStdString(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
         Original = lvtest::readBytes(Sor.toStdString());
     }
     QString Sor;
