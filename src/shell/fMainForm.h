@@ -144,6 +144,9 @@ public:
     // settings are saved (failures swallowed) and the answer is true.
     bool CloseQuery();
 
+    // No menu of toolbars: the bands are the rebar's, and a hidden one could not be shown again.
+    QMenu* createPopupMenu() override { return nullptr; }
+
 signals:
     // The close was allowed: the program's loop may end.
     void Closed();

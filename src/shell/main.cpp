@@ -2,6 +2,7 @@
 // window with the traces named on the command line.
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QLocale>
 #include <QTimer>
 
@@ -39,6 +40,12 @@ int main(int argc, char** argv) {
         lv::TMainForm form(workData);
         if (!form.RegisterAtStart()) return 0;
         QObject::connect(&form, &lv::TMainForm::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        // A log-off or a shutdown runs the close query, as "Выход" does: the settings are kept,
+        // and a log-off is refused while traces are being processed.
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager& manager) {
+            if (!form.CloseQuery()) manager.cancel();
+        });
+        lv::InstallTerminationHandler(&form, [&form] { form.close(); });
         form.show();
         if (!files.isEmpty())
             QTimer::singleShot(0, &form, [&form, files] { form.OpenCommandLineFiles(files); });

@@ -1,7 +1,11 @@
 #include "shell/uStartup.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QSocketNotifier>
 #include <QTranslator>
 
 #include <csignal>
@@ -67,6 +71,33 @@ TQtPromptService& InstallQtPromptService() {
 
 void IgnoreFileSizeSignal() {
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+namespace {
+int g_terminationPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe work here: the GUI thread does the rest.
+    [[maybe_unused]] ssize_t n = ::write(g_terminationPipe[1], &byte, 1);
+}
+} // namespace
+
+void InstallTerminationHandler(QObject* context, std::function<void()> onTerminate) {
+    if (g_terminationPipe[0] < 0 && ::pipe2(g_terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(g_terminationPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [onTerminate] {
+        char buf[16];
+        while (::read(g_terminationPipe[0], buf, sizeof buf) > 0) {
+        }
+        onTerminate();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onTerminationSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
 }
 
 void EnsureShellResources() {

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <functional>
 // What the program does before its first window: the application's names, Qt's own dialogs in
 // Russian, the prompt service, the icon.
 
@@ -26,6 +28,9 @@ TQtPromptService& InstallQtPromptService();
 
 // A file-size limit must make a write fail with EFBIG, not kill the program.
 void IgnoreFileSizeSignal();
+// SIGTERM and SIGHUP (a log-off, a shutdown, `kill`) run `onTerminate` on the GUI thread, so the
+// program closes as if the operator chose "Выход" and keeps its settings.
+void InstallTerminationHandler(QObject* context, std::function<void()> onTerminate);
 
 // Registers the help pages and icons compiled into the shell (done by the users of them).
 void EnsureShellResources();

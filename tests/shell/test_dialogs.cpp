@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "shell/fRegisterForm.h"
 #include "shell/uHelpViewer.h"
 #include "shell/uOneCheck.h"
+#include "shell/uStartup.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
@@ -227,4 +229,19 @@ TEST(HelpViewer, ContentsIndexAndF1) {
     HelpQuit();
     EXPECT_NE(HelpViewer(), nullptr); // a new window after quitting
     HelpQuit();
+}
+
+TEST(Termination, ASigtermClosesThroughTheGuiThread) {
+    // A log-off or `kill` must run the close query (which keeps the settings), not just end.
+    QObject context;
+    int closed = 0;
+    lv::InstallTerminationHandler(&context, [&closed] { ++closed; });
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    EXPECT_EQ(closed, 0); // nothing runs inside the signal handler
+    QElapsedTimer waited;
+    waited.start();
+    while (closed == 0 && waited.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(closed, 1);
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
 }

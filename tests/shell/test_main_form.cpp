@@ -308,3 +308,7 @@ TEST_F(MainFormTest, HelpCommandsOpenTheIndexAndTheContents) {
 }
 
 } // namespace
+
+TEST_F(MainFormTest, TheToolbarsCannotBeHiddenFromAContextMenu) {
+    EXPECT_EQ(Form->createPopupMenu(), nullptr);
+}
