@@ -230,6 +230,9 @@ TEST(DataStorage, OutOfMemoryGetsTheSystemMessage) {
     std::exception_ptr e = std::make_exception_ptr(std::bad_alloc());
     EXPECT_FALSE(s.HandleAllocError(e));
     EXPECT_EQ(ExceptionMessage(e), "Недостаточно памяти для размещения данных");
+    // Shown as it is (a window's error box), std::bad_alloc gets the text it lacks.
+    EXPECT_EQ(ExceptionMessage(std::make_exception_ptr(std::bad_alloc()), kMsgNotEnoughMemory),
+              "Недостаточно памяти для размещения данных");
     std::exception_ptr other = std::make_exception_ptr(EVariantError("x"));
     s.HandleAllocError(other);
     EXPECT_EQ(ExceptionMessage(other), "x");
