@@ -6,6 +6,7 @@
 
 #include <QCursor>
 #include <QDir>
+#include <QFocusEvent>
 #include <memory>
 #include <tuple>
 
@@ -370,4 +371,52 @@ TEST(MainGraph, SettingTheStartKeepsTheOperatorsZoom) {
     Settle();
     EXPECT_EQ(f.G->GetVisExts(), zoomed);
     EXPECT_NEAR(t->TraceValue(15), 3.0, 1e-9);
+}
+
+TEST(MainGraph, AGestureEndsWhenTheGraphIsHiddenOrLosesTheFocus) {
+    // Inside a window that stays shown: hiding the graph alone moves no focus away from it.
+    QWidget window;
+    auto* g = new TMainGraph(&window);
+    g->SetXMin(0);
+    g->SetXMax(80);
+    g->SetYMin(0);
+    g->SetYMax(50);
+    window.resize(900, 500);
+    g->resize(880, 480);
+    window.show();
+    QApplication::processEvents();
+    AddTrace(*g, line(2001, 0.005), 0.005);
+    QWidget* port = g->viewport();
+    const TRect c = g->ContentRect();
+
+    // A zoom frame: the stores stay held until the gesture ends.
+    SendMouse(port, QEvent::MouseButtonPress, {c.Left + 100, c.Top + 100}, true);
+    SendMouse(port, QEvent::MouseMove, {c.Left + 200, c.Top + 200}, true);
+    ASSERT_EQ(g->MouseMode(), TMainGraph::TMouseMode::ZoomFrame);
+    ASSERT_EQ(g->Data().HoldDepth(), 1);
+    g->setVisible(false);
+    EXPECT_EQ(g->MouseMode(), TMainGraph::TMouseMode::None);
+    EXPECT_EQ(g->Data().HoldDepth(), 0);
+    g->setVisible(true);
+    QApplication::processEvents();
+    // The next press starts a gesture of its own.
+    const QPoint press(c.Left + 300, c.Top + 50);
+    SendMouse(port, QEvent::MouseButtonPress, press, true);
+    EXPECT_EQ(g->MouseMode(), TMainGraph::TMouseMode::ZoomFrame);
+    EXPECT_EQ(g->ZoomFrame().first.x(), g->Geometry().XMap().ToWorld(press.x()));
+    SendMouse(port, QEvent::MouseButtonRelease, press, false);
+
+    // Panning by a ruler ends too, and so does a cursor drag when the focus goes.
+    SendMouse(port, QEvent::MouseButtonPress, {c.Left + 100, g->AreaRect(woXRuls).Top + 1}, true);
+    ASSERT_EQ(g->RulerDrag(), TGraphView::TRulerDrag::Horizontal);
+    g->setVisible(false);
+    EXPECT_EQ(g->RulerDrag(), TGraphView::TRulerDrag::None);
+    g->setVisible(true);
+    QApplication::processEvents();
+    SendMouse(port, QEvent::MouseButtonPress, {g->Geometry().XMap().ToPixel(g->CursorX()), c.Top + 50}, true);
+    ASSERT_EQ(g->MouseMode(), TMainGraph::TMouseMode::CursorDrag);
+    QFocusEvent lost(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(g, &lost);
+    EXPECT_EQ(g->MouseMode(), TMainGraph::TMouseMode::None);
+    EXPECT_EQ(g->Data().HoldDepth(), 0);
 }
