@@ -132,6 +132,9 @@ private:
     enum class TFrameChange { Edges, Moved, New };
     void setFrame(const TRect& r, TFrameChange change);
     void endGesture();
+    // After a gesture: the active trace and extents of the main graph as they are now (its
+    // notices were ignored meanwhile).
+    void followMainGraph();
 
     QPointer<TGraphView> m_mainGraph;
     bool m_tracking = false;

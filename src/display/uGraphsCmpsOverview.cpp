@@ -369,6 +369,9 @@ void TOverviewGraph::mouseReleaseEvent(QMouseEvent* event) {
         }
         endGesture();
         if (m_mainGraph && (gesture == fgNewFrame || !m_tracking)) m_mainGraph->ZoomTo(m_windowExts);
+        // The main graph may show another window than the frame asked for (its zoom limit,
+        // whole pixels), and it may have changed its active trace during the drag.
+        followMainGraph();
     }
     TGraphView::mouseReleaseEvent(event);
 }
@@ -378,6 +381,14 @@ void TOverviewGraph::endGesture() {
     if (m_holding) m_holding->Data().ReleaseStores();
     m_holding = nullptr;
     viewport()->update();
+}
+
+void TOverviewGraph::followMainGraph() {
+    if (!m_mainGraph) return;
+    TUpdateGuard lock(*this);
+    TGDataItem* active = m_mainGraph->Data().ActiveItem();
+    m_item->SetStorage(active ? active->Storage() : nullptr);
+    SyncExts(m_mainGraph->GetExts(), m_mainGraph->GetVisExts());
 }
 
 void TOverviewGraph::focusOutEvent(QFocusEvent* event) {
@@ -390,6 +401,7 @@ void TOverviewGraph::CancelMouseMode() {
     if (m_gesture != fgNone) {
         endGesture();
         refreshFrame();
+        followMainGraph();
     }
     TGraphView::CancelMouseMode();
 }

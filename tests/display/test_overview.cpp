@@ -138,17 +138,23 @@ TEST(Overview, FramesStayAtLeastEightPixelsAndInsideTheContent) {
     TRect f = p.Overview->WindowFrame();
     const int midY = (f.Top + f.Bottom) / 2;
 
-    // The right edge dragged far past the left one stops 8 pixels right of it.
-    p.Drag({f.Right - 1, midY}, {c.Left - 50, midY});
+    // The right edge dragged far past the left one stops 8 pixels right of it. (Once released,
+    // the frame shows what the main graph makes of it.)
+    SendMouse(p.Port(), QEvent::MouseButtonPress, {f.Right - 1, midY}, true);
+    SendMouse(p.Port(), QEvent::MouseMove, {c.Left - 50, midY}, true);
     EXPECT_EQ(p.Overview->WindowFrame().Width(), TOverviewGraph::kMinFrame);
     EXPECT_EQ(p.Overview->WindowFrame().Left, f.Left);
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, {c.Left - 50, midY}, false);
     RenderView(*p.Main);
     Settle();
 
     // The bottom edge pulled up: 8 pixels high.
     f = p.Overview->WindowFrame();
-    p.Drag({(f.Left + f.Right) / 2, f.Bottom - 1}, {(f.Left + f.Right) / 2, c.Top - 30});
+    const int midX = (f.Left + f.Right) / 2;
+    SendMouse(p.Port(), QEvent::MouseButtonPress, {midX, f.Bottom - 1}, true);
+    SendMouse(p.Port(), QEvent::MouseMove, {midX, c.Top - 30}, true);
     EXPECT_EQ(p.Overview->WindowFrame().Height(), TOverviewGraph::kMinFrame);
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, {midX, c.Top - 30}, false);
 
     // The whole frame dragged far right and down stays inside the content.
     f = p.Overview->WindowFrame();
@@ -206,4 +212,46 @@ TEST(Overview, KeepsItsLastPictureWhenTheMainGraphGoes) {
     // Gestures no longer reach a graph.
     p.Drag({20, 20}, {60, 60});
     EXPECT_EQ(RenderView(*p.Overview).size(), before.size());
+}
+
+// Notices of the main graph are ignored while the frame is dragged; once the gesture is over the
+// overview shows the main graph as it is again.
+TEST(Overview, AfterAGestureFrameAndCurveFollowTheMainGraphAgain) {
+    Pair p;
+    p.Overview->SetTracking(true);
+    TMainDataItem* a = p.Add(2001, 0.01); // 0 .. 20 km
+    p.ZoomX(5, 10);
+    RenderView(*p.Overview);
+    const TRect f = p.Overview->WindowFrame();
+    const int midY = (f.Top + f.Bottom) / 2;
+    // The right edge pulled onto the left one asks for more zoom than the main graph allows; it
+    // shows a wider window, and paints (and reports it) while the pointer moves.
+    SendMouse(p.Port(), QEvent::MouseButtonPress, {f.Right - 1, midY}, true);
+    for (int x = f.Right - 5; x > f.Left - 20; x -= 5) {
+        SendMouse(p.Port(), QEvent::MouseMove, {x, midY}, true);
+        p.Sync();
+    }
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, {f.Left - 20, midY}, false);
+    p.Sync();
+    EXPECT_EQ(p.Overview->WindowExts(), p.Main->GetVisExts());
+    EXPECT_EQ(p.Overview->WindowFrame(), p.Overview->Geometry().WorldRectToPixel(p.Main->GetVisExts()));
+
+    // The active trace closed during a drag: afterwards the overview shows the one active now.
+    TMainDataItem* b = p.Add(1001, 0.01);
+    ASSERT_EQ(p.Overview->Curve()->Storage(), b->Storage());
+    RenderView(*p.Overview);
+    const TRect g = p.Overview->WindowFrame();
+    const QPoint inside((g.Left + g.Right) / 2, (g.Top + g.Bottom) / 2);
+    SendMouse(p.Port(), QEvent::MouseButtonPress, inside, true);
+    delete b;
+    p.Sync();
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, inside, false);
+    EXPECT_EQ(p.Overview->Curve()->Storage(), a->Storage());
+
+    // Hiding the overview ends a drag as well, and lets the main graph's stores go.
+    SendMouse(p.Port(), QEvent::MouseButtonPress, inside, true);
+    ASSERT_EQ(p.Main->Data().HoldDepth(), 1);
+    p.Overview->setVisible(false);
+    EXPECT_EQ(p.Overview->FrameGesture(), TOverviewGraph::fgNone);
+    EXPECT_EQ(p.Main->Data().HoldDepth(), 0);
 }
