@@ -209,9 +209,12 @@ TEST(Overview, KeepsItsLastPictureWhenTheMainGraphGoes) {
     EXPECT_EQ(p.Overview->MainGraph(), nullptr);
     ASSERT_TRUE(p.Overview->Curve()->Valid());
     EXPECT_EQ(RenderView(*p.Overview), before);
-    // Gestures no longer reach a graph.
+    // A frame can still be drawn; it reaches no graph and leaves the overview's world alone.
+    const TRealRect world = p.Overview->GetExts();
     p.Drag({20, 20}, {60, 60});
-    EXPECT_EQ(RenderView(*p.Overview).size(), before.size());
+    EXPECT_EQ(p.Overview->FrameGesture(), TOverviewGraph::fgNone);
+    EXPECT_EQ(p.Overview->WindowFrame(), (TRect{20, 20, 61, 61}));
+    EXPECT_EQ(p.Overview->GetExts(), world);
 }
 
 // Notices of the main graph are ignored while the frame is dragged; once the gesture is over the
