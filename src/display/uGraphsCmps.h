@@ -344,6 +344,9 @@ private:
     void finishZoomFrame(const QPoint& pos);
     // Pages the view when the world X lies outside the content; answers the pixels moved.
     int pageTo(double x);
+    // The edge paging of the cursor and marker drags: pages to x, the pointer moving with the
+    // content, or else puts the pointer on x's column; the result is the new anchor.
+    void followDrag(const QPoint& pos, double x);
     QRegion markerRegions(const TGContentPainter& gp) const;
 
     double m_cursorX = 0, m_cursorY = 0;

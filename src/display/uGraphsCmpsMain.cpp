@@ -624,23 +624,27 @@ int TMainGraph::pageTo(double x) {
     return XOffset() - before;
 }
 
-void TMainGraph::cursorDragTo(const QPoint& pos) {
-    if (pos.x() != m_anchor.x()) SetCursorX(Geometry().XMap().ToWorld(pos.x()));
+void TMainGraph::followDrag(const QPoint& pos, double x) {
     QPoint pointer = pos;
-    const int moved = pageTo(m_cursorX);
+    const int moved = pageTo(x);
     if (moved != 0) {
         // The pointer stays over the same world point, now moved with the content.
         pointer.rx() -= moved;
         MovePointer(pointer);
     } else {
-        // The pointer cannot leave the cursor.
-        const int column = Geometry().XMap().ToPixel(m_cursorX);
+        // The pointer cannot leave the cursor (or the dragged marker's stem).
+        const int column = Geometry().XMap().ToPixel(x);
         if (pointer.x() != column) {
             pointer.setX(column);
             MovePointer(pointer);
         }
     }
     m_anchor = pointer;
+}
+
+void TMainGraph::cursorDragTo(const QPoint& pos) {
+    if (pos.x() != m_anchor.x()) SetCursorX(Geometry().XMap().ToWorld(pos.x()));
+    followDrag(pos, m_cursorX);
 }
 
 void TMainGraph::markerDragTo(const QPoint& pos) {
@@ -658,19 +662,7 @@ void TMainGraph::markerDragTo(const QPoint& pos) {
             MarkersChanged();
         }
     }
-    QPoint pointer = pos;
-    const int moved = pageTo(m->X());
-    if (moved != 0) {
-        pointer.rx() -= moved;
-        MovePointer(pointer);
-    } else {
-        const int stem = Geometry().XMap().ToPixel(m->X());
-        if (pointer.x() != stem) {
-            pointer.setX(stem);
-            MovePointer(pointer);
-        }
-    }
-    m_anchor = pointer;
+    followDrag(pos, m->X());
 }
 
 QPointF TMainGraph::frameCorner(const QPoint& pos) const {

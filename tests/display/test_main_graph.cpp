@@ -279,6 +279,21 @@ TEST(MainGraph, DraggingTheCursorPastTheEdgePagesTheView) {
     f.Release(f.Pointer());
     EXPECT_EQ(g.MouseMode(), TMainGraph::TMouseMode::None);
     EXPECT_EQ(g.Data().HoldDepth(), 0);
+
+    // A marker dragged past the edge pages the view the same way, the pointer on its stem.
+    g.ZoomTo({0, 20, 2, 32});
+    g.PlaceMarker(1, false, 1);
+    const QPoint grip = f.Stem(g.Marker(1));
+    f.Press(grip);
+    ASSERT_EQ(g.MouseMode(), TMainGraph::TMouseMode::MarkerDrag);
+    const int before = g.XOffset();
+    const double target = f.Km(c.Right + 5);
+    f.Move({c.Right + 5, grip.y()});
+    EXPECT_EQ(g.XOffset(), before + c.Width() - 2);
+    EXPECT_DOUBLE_EQ(g.Marker(1)->X(), target);
+    EXPECT_EQ(f.Pointer().x(), f.Px(g.Marker(1)->X()));
+    f.Release(f.Pointer());
+    EXPECT_EQ(g.Data().HoldDepth(), 0);
 }
 
 TEST(MainGraph, AHiddenCursorLineStillReportsItsPlace) {
