@@ -360,7 +360,6 @@ private:
     bool m_showMarkersLine = true;
     TMouseMode m_mouseMode = TMouseMode::None;
     QPoint m_anchor;
-    QPoint m_press;
     QPointF m_frameStart, m_frameEnd;
     TMarker* m_dragged = nullptr;
     struct TNotified {

@@ -520,7 +520,7 @@ Qt::CursorShape TMainGraph::PointerShapeAt(const QPoint& pos) const {
 
 void TMainGraph::startGesture(TMouseMode mode, const QPoint& pos) {
     m_mouseMode = mode;
-    m_anchor = m_press = pos;
+    m_anchor = pos;
     const TGraphGeometry g = Geometry();
     m_frameStart = m_frameEnd = QPointF(g.XMap().ToWorld(pos.x()), g.YMap().ToWorld(pos.y()));
     Data().HoldStores();
@@ -708,7 +708,6 @@ void TMainGraph::frameDragTo(const QPoint& pos) {
 
 void TMainGraph::finishZoomFrame(const QPoint& pos) {
     m_frameEnd = frameCorner(pos);
-    const QPoint press = m_press;
     const QPointF a = m_frameStart, b = m_frameEnd;
     endGesture();
     const TGraphGeometry g = Geometry();
@@ -718,7 +717,8 @@ void TMainGraph::finishZoomFrame(const QPoint& pos) {
     const int top = ym.ToPixel(f.YMax), bottom = ym.ToPixel(f.YMin);
     const bool thin = right - left < kMinZoomFrame, low = bottom - top < kMinZoomFrame;
     if (thin && low) {
-        SetCursorX(xm.ToWorld(press.x()));
+        // The press point in world units: the view may have scrolled since the press.
+        SetCursorX(a.x());
         return;
     }
     if (thin) {

@@ -178,6 +178,18 @@ TEST(MainGraph, ClicksMoveTheCursorAndFramesZoom) {
     f.Release({right + 60, c.Top + 150});
     EXPECT_NEAR(g.GetVisExts().XMax, g.XMax(), 1e-9);
     EXPECT_NEAR(g.GetVisExts().XMin, all.XMap().ToWorld(right - 32), before.Width() / 800);
+
+    // A click whose small wobble crossed the edge and scrolled the view still puts the cursor
+    // where the button went down.
+    g.ZoomTo({2, 20, 4, 32});
+    const QPoint edge(c.Right - 3, c.Top + 100);
+    const double pressed = f.Km(edge.x());
+    const int scrolled = g.XOffset();
+    f.Press(edge);
+    f.Move({c.Right + 1, c.Top + 101});
+    ASSERT_GT(g.XOffset(), scrolled);
+    f.Release(f.Pointer());
+    EXPECT_DOUBLE_EQ(g.CursorX(), pressed);
 }
 
 TEST(MainGraph, AClickBeyondTheTraceLeavesTheCursorAndReportsItHidden) {
