@@ -332,6 +332,8 @@ private:
     bool placeMarker(TMarker* m, double x, bool check);
     void hide(TMarker* m);
     void rereadStart();
+    // The active trace when cursor and markers are its own (the list has reported it active).
+    TMainDataItem* ownTrace() const;
     void storeCursor(bool visible, double x);
     TMarker* markerAt(const QPoint& pos) const;
     bool overCursor(const QPoint& pos) const;

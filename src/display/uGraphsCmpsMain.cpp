@@ -188,8 +188,15 @@ void TMainGraph::rereadStart() {
     m_startX = t ? t->TraceValue(15) : 0.0;
 }
 
+TMainDataItem* TMainGraph::ownTrace() const {
+    // A trace is the list's active item as soon as its data arrive, but cursor and markers are
+    // still the previous trace's until the list reports the change (its notice is queued).
+    TMainDataItem* t = ActiveTrace();
+    return t && t->Serial() == m_lastActiveSerial ? t : nullptr;
+}
+
 void TMainGraph::storeCursor(bool visible, double x) {
-    if (TMainDataItem* t = ActiveTrace()) t->SetCursorPos(visible ? x : -1.0);
+    if (TMainDataItem* t = ownTrace()) t->SetCursorPos(visible ? x : -1.0);
     rereadStart();
 }
 
@@ -303,7 +310,7 @@ void TMainGraph::HideAllMarkers() {
 void TMainGraph::MarkersChanged() {
     if (m_lock.load() > 0 || !Data().ActiveItem()) return;
     rereadStart();
-    TMainDataItem* t = ActiveTrace();
+    TMainDataItem* t = ownTrace();
     if (!t) return;
     auto pos = [](const TMarker* m) { return m->Shown() ? m->X() : -1.0; };
     t->SetMarkerPos(0, pos(m_markers[0].get()));

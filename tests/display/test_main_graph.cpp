@@ -247,6 +247,33 @@ TEST(MainGraph, EachTraceKeepsItsOwnCursorAndMarkers) {
     EXPECT_EQ(g.StartX(), 0.0);
 }
 
+TEST(MainGraph, ATraceThatJustGotItsDataKeepsItsOwnCursorAndMarkers) {
+    // A trace is active as soon as its data arrive, but the graph learns it only when the posted
+    // notice comes; a paint or a marker placed in between must not write the previous trace's
+    // cursor or markers into it.
+    Fixture f;
+    TMainGraph& g = *f.G;
+    f.Trace(10);
+    g.SetCursorX(3);
+    g.PlaceMarker(1, false, 2);
+    auto* store = new TRDataStorage(nullptr);
+    auto* b = new TMainDataItem(&g.Data());
+    b->SetStorage(store);
+    FillTrace(store, line(2001, 0.005, -2), 0.005);
+    store->SetCursor(7); // as stored in its file
+    store->SetMarker(0, 6);
+    ASSERT_EQ(g.Data().ActiveItem(), b);
+    RenderView(g);
+    g.MarkerAtCursor(2, false);
+    EXPECT_DOUBLE_EQ(b->CursorPos(), 7.0);
+    EXPECT_DOUBLE_EQ(b->MarkerPos(0), 6.0);
+    EXPECT_EQ(b->MarkerPos(1), -1.0);
+    Settle();
+    EXPECT_DOUBLE_EQ(g.CursorX(), 7.0);
+    EXPECT_EQ(g.MarkersMask(), 1);
+    EXPECT_DOUBLE_EQ(g.Marker(1)->X(), 6.0);
+}
+
 TEST(MainGraph, NewDataOfTheActiveTraceKeepCursorAndMarkersAtTheirX) {
     Fixture f;
     TMainGraph& g = *f.G;
