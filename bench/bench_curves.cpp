@@ -3,6 +3,7 @@
 // dmLinkLine. "Summarised" is the view as built: group ends found from the pixel columns, group
 // extremes from the per-trace min/max summary. "PlainRule" is the same view whose curve is
 // reduced sample by sample, as the rule is written: the figure before the summaries.
+// "markerStep" is the trace store's work for one step of a marker drag (least squares).
 //
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench_curves   (the medians are the _median rows)
 
@@ -15,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "display/uGraphsCmps.h"
 #include "display/uViewCmps.h"
 #include "display/uViewCmpsData.h"
 #include "formats/uTRAConvs.h"
@@ -149,6 +151,38 @@ void summaryBuild(benchmark::State& state) {
     state.counters["bytes"] = double(summary.MemoryBytes());
 }
 
+// One step of a marker drag on a main graph: M2 moves between M1 and M3 and the trace store
+// recomputes its sections by least squares (the work per step follows the samples between the
+// markers). Painting is left out.
+void markerStep(benchmark::State& state) {
+    const int samples = int(state.range(0));
+    TMainGraph g;
+    g.resize(kWidth, kHeight);
+    auto* store = new TRDataStorage(nullptr);
+    auto* item = new TMainDataItem(&g.Data());
+    item->SetStorage(store);
+    PDataStruct setup = MakeParamBlock();
+    SetDefaultParams(*setup->Params());
+    (*setup->Params())[prmIOR] = TVariant(1.5);
+    (*setup->Params())[prmRESR] = TVariant(kStepKm * 3000.0 / (1e-8 * kLightSpeed));
+    store->SetupArrived(setup.get());
+    const std::vector<double> levels = fibre(samples);
+    PDataStruct data = MakeSampleBlock(levels.data(), samples);
+    store->DataArrived(data.get());
+    QApplication::processEvents();
+    item->SetApproxMode(1);
+    const double km = item->Extents().XMax;
+    g.PlaceMarker(1, false, km * 0.01);
+    g.PlaceMarker(2, false, km * 0.5);
+    g.PlaceMarker(3, false, km * 0.99);
+    bool odd = false;
+    for (auto _ : state) {
+        g.PlaceMarker(2, false, km * (odd ? 0.5 : 0.51));
+        odd = !odd;
+    }
+    state.counters["samples"] = samples;
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     for (int n : {10000, 100000, 1000000, 4000000})
         b->Arg(n);
@@ -166,6 +200,7 @@ BENCHMARK_CAPTURE(repaint, PlainRule_Max_ZoomedIn1pc, dmMax, true, true)->Apply(
 BENCHMARK_CAPTURE(repaint, PlainRule_LinkLine_ZoomedOut, dmLinkLine, false, true)->Apply(sizes);
 BENCHMARK_CAPTURE(repaint, PlainRule_LinkLine_ZoomedIn1pc, dmLinkLine, true, true)->Apply(sizes);
 BENCHMARK(summaryBuild)->Apply(sizes);
+BENCHMARK(markerStep)->Apply(sizes);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",

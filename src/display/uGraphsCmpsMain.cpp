@@ -312,11 +312,14 @@ void TMainGraph::MarkersChanged() {
     rereadStart();
     TMainDataItem* t = ownTrace();
     if (!t) return;
-    auto pos = [](const TMarker* m) { return m->Shown() ? m->X() : -1.0; };
-    t->SetMarkerPos(0, pos(m_markers[0].get()));
-    t->SetMarkerPos(1, pos(m_markers[1].get()));
-    t->SetMarkerPos(2, pos(m_markers[2].get()));
-    t->SetMarkerPos(4, pos(m_markers[3].get()));
+    // Each write makes the trace recompute its sections (by least squares, over every sample
+    // between the markers): a drag step writes the one marker that moved.
+    const int stored[] = {0, 1, 2, 4};
+    for (size_t i = 0; i < 4; ++i) {
+        const TMarker* m = m_markers[i].get();
+        const double x = m->Shown() ? m->X() : -1.0;
+        if (t->MarkerPos(stored[i]) != x) t->SetMarkerPos(stored[i], x);
+    }
     DoMarkersChanged(t);
 }
 

@@ -132,6 +132,35 @@ TEST(MainGraph, MarkersKeepTheirOrder) {
     EXPECT_FALSE(g.Marker(1)->SetSize(20, 24));
 }
 
+TEST(MainGraph, OnlyAMovedMarkerMakesTheTraceRecompute) {
+    // Each recomputation of a least-squares trace reads every sample between the markers; a
+    // drag step moves one marker and needs one.
+    struct Recomputing : TRDataStorage {
+        using TRDataStorage::TRDataStorage;
+        void Recalculate() override {
+            ++Count;
+            TRDataStorage::Recalculate();
+        }
+        int Count = 0;
+    };
+    Fixture f;
+    auto* store = new Recomputing(nullptr);
+    TMainDataItem* t = AddTrace(*f.G, line(2001, 0.005), 0.005, 0, "", store);
+    TMainGraph& g = *f.G;
+    g.PlaceMarker(1, false, 1);
+    g.PlaceMarker(2, false, 5);
+    g.PlaceMarker(3, false, 9);
+    store->Count = 0;
+    g.PlaceMarker(2, false, 6);
+    EXPECT_EQ(store->Count, 1);
+    EXPECT_DOUBLE_EQ(t->MarkerPos(1), 6.0);
+    EXPECT_NEAR(t->TraceValue(1), 5.0, 1e-9);
+    EXPECT_NEAR(t->TraceValue(3), 3.0, 1e-9);
+    g.HideMarker(3, false);
+    EXPECT_EQ(store->Count, 2);
+    EXPECT_EQ(t->MarkerPos(2), -1.0);
+}
+
 TEST(MainGraph, ClicksMoveTheCursorAndFramesZoom) {
     Fixture f;
     f.Trace();
