@@ -166,7 +166,9 @@ void TOverviewGraph::PaintContentObjects(TGContentPainter& gp) {
     }
     if (m_gesture == fgNewFrame && m_anchor != m_start) {
         p->setPen(QPen(Qt::white, 1, Qt::DotLine));
-        p->drawRect(QRect(m_start, m_anchor).normalized());
+        // Its edges run through the press point and the pointer (a drawn QRect is a pixel
+        // wider and higher than itself).
+        p->drawRect(QRect(m_start, m_anchor).normalized().adjusted(0, 0, -1, -1));
     }
     p->restore();
 }

@@ -166,6 +166,26 @@ TEST(Overview, FramesStayAtLeastEightPixelsAndInsideTheContent) {
     EXPECT_EQ(p.Overview->WindowFrame().Width(), f.Width());
     EXPECT_LE(p.Main->GetVisExts().XMax, p.Main->XMax() + 1e-9);
 
+    // While a new frame is drawn its dotted outline runs through the press point and the
+    // pointer, not a pixel beyond.
+    p.Overview->SetCurveColor(clYellow); // white is the outline's alone
+    const QPoint from(c.Left + 30, c.Top + 20), to(c.Left + 90, c.Top + 60);
+    SendMouse(p.Port(), QEvent::MouseButtonPress, from, true);
+    SendMouse(p.Port(), QEvent::MouseMove, to, true);
+    const QImage drawing = RenderView(*p.Overview);
+    auto whiteIn = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                n += drawing.pixel(x, y) == qRgb(255, 255, 255);
+        return n;
+    };
+    EXPECT_GT(whiteIn(to.x(), from.y() + 2, to.x(), to.y() - 2), 0);
+    EXPECT_EQ(whiteIn(to.x() + 1, from.y() + 2, to.x() + 1, to.y() - 2), 0);
+    EXPECT_GT(whiteIn(from.x() + 2, to.y(), to.x() - 2, to.y()), 0);
+    EXPECT_EQ(whiteIn(from.x() + 2, to.y() + 1, to.x() - 2, to.y() + 1), 0);
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, to, false);
+
     // A new frame drawn from outside the content to beyond it is clamped to the content.
     SendMouse(p.Port(), QEvent::MouseButtonPress, {c.Left + 10, c.Top + 10}, true);
     SendMouse(p.Port(), QEvent::MouseMove, {c.Right + 40, c.Bottom + 40}, true);
