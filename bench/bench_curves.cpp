@@ -41,6 +41,21 @@ std::vector<double> fibre(int n) {
     return v;
 }
 
+// A trace store with `samples` levels kStepKm apart, as a device hands them over; it frees
+// itself with its last client.
+TRDataStorage* trace(int samples) {
+    auto* store = new TRDataStorage(nullptr);
+    PDataStruct setup = MakeParamBlock();
+    SetDefaultParams(*setup->Params());
+    (*setup->Params())[prmIOR] = TVariant(1.5);
+    (*setup->Params())[prmRESR] = TVariant(kStepKm * 3000.0 / (1e-8 * kLightSpeed));
+    store->SetupArrived(setup.get());
+    const std::vector<double> levels = fibre(samples);
+    PDataStruct data = MakeSampleBlock(levels.data(), samples);
+    store->DataArrived(data.get());
+    return store;
+}
+
 // The item's painting with the plain rule in place of the summarised one.
 class PlainRuleView : public TGraphView {
 public:
@@ -100,17 +115,8 @@ struct Scene {
         v.resize(v.width() + kWidth - v.ClientRect().width(), v.height() + kHeight - v.ClientRect().height());
         QApplication::processEvents();
 
-        auto* store = new TRDataStorage(nullptr);
-        PDataStruct setup = MakeParamBlock();
-        SetDefaultParams(*setup->Params());
-        (*setup->Params())[prmIOR] = TVariant(1.5);
-        (*setup->Params())[prmRESR] = TVariant(kStepKm * 3000.0 / (1e-8 * kLightSpeed));
-        store->SetupArrived(setup.get());
-        const std::vector<double> levels = fibre(samples);
-        PDataStruct data = MakeSampleBlock(levels.data(), samples);
-        store->DataArrived(data.get());
         auto* item = new TGDataItem(&v.Data());
-        item->SetStorage(store);
+        item->SetStorage(trace(samples));
         QApplication::processEvents();
         const TRealRect d = v.DataExtents();
         if (zoomedIn) {
@@ -158,17 +164,8 @@ void markerStep(benchmark::State& state) {
     const int samples = int(state.range(0));
     TMainGraph g;
     g.resize(kWidth, kHeight);
-    auto* store = new TRDataStorage(nullptr);
     auto* item = new TMainDataItem(&g.Data());
-    item->SetStorage(store);
-    PDataStruct setup = MakeParamBlock();
-    SetDefaultParams(*setup->Params());
-    (*setup->Params())[prmIOR] = TVariant(1.5);
-    (*setup->Params())[prmRESR] = TVariant(kStepKm * 3000.0 / (1e-8 * kLightSpeed));
-    store->SetupArrived(setup.get());
-    const std::vector<double> levels = fibre(samples);
-    PDataStruct data = MakeSampleBlock(levels.data(), samples);
-    store->DataArrived(data.get());
+    item->SetStorage(trace(samples));
     QApplication::processEvents();
     item->SetApproxMode(1);
     const double km = item->Extents().XMax;
