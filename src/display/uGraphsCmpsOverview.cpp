@@ -51,9 +51,13 @@ TOverviewGraph::TOverviewGraph(QWidget* parent) : TGraphView(parent) {
     SetXGridsVisible(false);
     SetYGridsVisible(false);
     SetDisplayMethod(dmEliminate);
-    // The whole world always fits the content: there is nothing to scroll.
+    // The whole world always fits the content: there is nothing to scroll, and no bars are
+    // shown to take room from the picture.
     HorzScrollBar().SetVisible(false);
     VertScrollBar().SetVisible(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RefreshBars();
     m_item = new TGDataItem(&Data());
     Data().BeforeChange = [this](TGData*, int code, bool& allow, int index) {
         ItemListChanging(code, allow, index);

@@ -80,6 +80,11 @@ TEST(Overview, ShowsTheActiveTraceAndTheVisibleWindow) {
     EXPECT_EQ(p.Overview->Curve()->Colour(), clWhite);
     p.Overview->SetCurveColor(clYellow);
     EXPECT_EQ(p.Overview->CurveColor(), clYellow);
+    // Nothing ever scrolls here: no scroll bars take room from the picture.
+    EXPECT_FALSE(p.Overview->PlatformBar(sbHorizontal)->isVisible());
+    EXPECT_FALSE(p.Overview->PlatformBar(sbVertical)->isVisible());
+    EXPECT_EQ(p.Overview->ClientRect().size(), p.Overview->viewport()->size());
+    EXPECT_EQ(p.Overview->ClientRect().size(), p.Overview->contentsRect().size());
 
     // Zooming the main graph moves the frame, not the overview's own scale.
     const TRealRect world = p.Overview->GetExts();
