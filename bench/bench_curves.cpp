@@ -3,6 +3,7 @@
 // dmLinkLine. "Summarised" is the view as built: group ends found from the pixel columns, group
 // extremes from the per-trace min/max summary. "PlainRule" is the same view whose curve is
 // reduced sample by sample, as the rule is written: the figure before the summaries.
+// "markerStep" is the trace store's work for one step of a marker drag (least squares).
 //
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench_curves   (the medians are the _median rows)
 
@@ -15,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "display/uGraphsCmps.h"
 #include "display/uViewCmps.h"
 #include "display/uViewCmpsData.h"
 #include "formats/uTRAConvs.h"
@@ -37,6 +39,21 @@ std::vector<double> fibre(int n) {
         v[size_t(i)] = 30.0 - 20.0 * i / n - (i > n / 2 ? 2.0 : 0.0) + noise;
     }
     return v;
+}
+
+// A trace store with `samples` levels kStepKm apart, as a device hands them over; it frees
+// itself with its last client.
+TRDataStorage* trace(int samples) {
+    auto* store = new TRDataStorage(nullptr);
+    PDataStruct setup = MakeParamBlock();
+    SetDefaultParams(*setup->Params());
+    (*setup->Params())[prmIOR] = TVariant(1.5);
+    (*setup->Params())[prmRESR] = TVariant(kStepKm * 3000.0 / (1e-8 * kLightSpeed));
+    store->SetupArrived(setup.get());
+    const std::vector<double> levels = fibre(samples);
+    PDataStruct data = MakeSampleBlock(levels.data(), samples);
+    store->DataArrived(data.get());
+    return store;
 }
 
 // The item's painting with the plain rule in place of the summarised one.
@@ -98,17 +115,8 @@ struct Scene {
         v.resize(v.width() + kWidth - v.ClientRect().width(), v.height() + kHeight - v.ClientRect().height());
         QApplication::processEvents();
 
-        auto* store = new TRDataStorage(nullptr);
-        PDataStruct setup = MakeParamBlock();
-        SetDefaultParams(*setup->Params());
-        (*setup->Params())[prmIOR] = TVariant(1.5);
-        (*setup->Params())[prmRESR] = TVariant(kStepKm * 3000.0 / (1e-8 * kLightSpeed));
-        store->SetupArrived(setup.get());
-        const std::vector<double> levels = fibre(samples);
-        PDataStruct data = MakeSampleBlock(levels.data(), samples);
-        store->DataArrived(data.get());
         auto* item = new TGDataItem(&v.Data());
-        item->SetStorage(store);
+        item->SetStorage(trace(samples));
         QApplication::processEvents();
         const TRealRect d = v.DataExtents();
         if (zoomedIn) {
@@ -149,6 +157,29 @@ void summaryBuild(benchmark::State& state) {
     state.counters["bytes"] = double(summary.MemoryBytes());
 }
 
+// One step of a marker drag on a main graph: M2 moves between M1 and M3 and the trace store
+// recomputes its sections by least squares (the work per step follows the samples between the
+// markers). Painting is left out.
+void markerStep(benchmark::State& state) {
+    const int samples = int(state.range(0));
+    TMainGraph g;
+    g.resize(kWidth, kHeight);
+    auto* item = new TMainDataItem(&g.Data());
+    item->SetStorage(trace(samples));
+    QApplication::processEvents();
+    item->SetApproxMode(1);
+    const double km = item->Extents().XMax;
+    g.PlaceMarker(1, false, km * 0.01);
+    g.PlaceMarker(2, false, km * 0.5);
+    g.PlaceMarker(3, false, km * 0.99);
+    bool odd = false;
+    for (auto _ : state) {
+        g.PlaceMarker(2, false, km * (odd ? 0.5 : 0.51));
+        odd = !odd;
+    }
+    state.counters["samples"] = samples;
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     for (int n : {10000, 100000, 1000000, 4000000})
         b->Arg(n);
@@ -166,6 +197,7 @@ BENCHMARK_CAPTURE(repaint, PlainRule_Max_ZoomedIn1pc, dmMax, true, true)->Apply(
 BENCHMARK_CAPTURE(repaint, PlainRule_LinkLine_ZoomedOut, dmLinkLine, false, true)->Apply(sizes);
 BENCHMARK_CAPTURE(repaint, PlainRule_LinkLine_ZoomedIn1pc, dmLinkLine, true, true)->Apply(sizes);
 BENCHMARK(summaryBuild)->Apply(sizes);
+BENCHMARK(markerStep)->Apply(sizes);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",

@@ -132,6 +132,9 @@ private:
     enum class TFrameChange { Edges, Moved, New };
     void setFrame(const TRect& r, TFrameChange change);
     void endGesture();
+    // After a gesture: the active trace and extents of the main graph as they are now (its
+    // notices were ignored meanwhile).
+    void followMainGraph();
 
     QPointer<TGraphView> m_mainGraph;
     bool m_tracking = false;
@@ -329,6 +332,8 @@ private:
     bool placeMarker(TMarker* m, double x, bool check);
     void hide(TMarker* m);
     void rereadStart();
+    // The active trace when cursor and markers are its own (the list has reported it active).
+    TMainDataItem* ownTrace() const;
     void storeCursor(bool visible, double x);
     TMarker* markerAt(const QPoint& pos) const;
     bool overCursor(const QPoint& pos) const;
@@ -341,6 +346,9 @@ private:
     void finishZoomFrame(const QPoint& pos);
     // Pages the view when the world X lies outside the content; answers the pixels moved.
     int pageTo(double x);
+    // The edge paging of the cursor and marker drags: pages to x, the pointer moving with the
+    // content, or else puts the pointer on x's column; the result is the new anchor.
+    void followDrag(const QPoint& pos, double x);
     QRegion markerRegions(const TGContentPainter& gp) const;
 
     double m_cursorX = 0, m_cursorY = 0;
@@ -354,7 +362,6 @@ private:
     bool m_showMarkersLine = true;
     TMouseMode m_mouseMode = TMouseMode::None;
     QPoint m_anchor;
-    QPoint m_press;
     QPointF m_frameStart, m_frameEnd;
     TMarker* m_dragged = nullptr;
     struct TNotified {

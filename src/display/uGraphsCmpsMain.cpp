@@ -188,8 +188,15 @@ void TMainGraph::rereadStart() {
     m_startX = t ? t->TraceValue(15) : 0.0;
 }
 
+TMainDataItem* TMainGraph::ownTrace() const {
+    // A trace is the list's active item as soon as its data arrive, but cursor and markers are
+    // still the previous trace's until the list reports the change (its notice is queued).
+    TMainDataItem* t = ActiveTrace();
+    return t && t->Serial() == m_lastActiveSerial ? t : nullptr;
+}
+
 void TMainGraph::storeCursor(bool visible, double x) {
-    if (TMainDataItem* t = ActiveTrace()) t->SetCursorPos(visible ? x : -1.0);
+    if (TMainDataItem* t = ownTrace()) t->SetCursorPos(visible ? x : -1.0);
     rereadStart();
 }
 
@@ -303,13 +310,16 @@ void TMainGraph::HideAllMarkers() {
 void TMainGraph::MarkersChanged() {
     if (m_lock.load() > 0 || !Data().ActiveItem()) return;
     rereadStart();
-    TMainDataItem* t = ActiveTrace();
+    TMainDataItem* t = ownTrace();
     if (!t) return;
-    auto pos = [](const TMarker* m) { return m->Shown() ? m->X() : -1.0; };
-    t->SetMarkerPos(0, pos(m_markers[0].get()));
-    t->SetMarkerPos(1, pos(m_markers[1].get()));
-    t->SetMarkerPos(2, pos(m_markers[2].get()));
-    t->SetMarkerPos(4, pos(m_markers[3].get()));
+    // Each write makes the trace recompute its sections (by least squares, over every sample
+    // between the markers): a drag step writes the one marker that moved.
+    const int stored[] = {0, 1, 2, 4};
+    for (size_t i = 0; i < 4; ++i) {
+        const TMarker* m = m_markers[i].get();
+        const double x = m->Shown() ? m->X() : -1.0;
+        if (t->MarkerPos(stored[i]) != x) t->SetMarkerPos(stored[i], x);
+    }
     DoMarkersChanged(t);
 }
 
@@ -520,7 +530,7 @@ Qt::CursorShape TMainGraph::PointerShapeAt(const QPoint& pos) const {
 
 void TMainGraph::startGesture(TMouseMode mode, const QPoint& pos) {
     m_mouseMode = mode;
-    m_anchor = m_press = pos;
+    m_anchor = pos;
     const TGraphGeometry g = Geometry();
     m_frameStart = m_frameEnd = QPointF(g.XMap().ToWorld(pos.x()), g.YMap().ToWorld(pos.y()));
     Data().HoldStores();
@@ -624,23 +634,27 @@ int TMainGraph::pageTo(double x) {
     return XOffset() - before;
 }
 
-void TMainGraph::cursorDragTo(const QPoint& pos) {
-    if (pos.x() != m_anchor.x()) SetCursorX(Geometry().XMap().ToWorld(pos.x()));
+void TMainGraph::followDrag(const QPoint& pos, double x) {
     QPoint pointer = pos;
-    const int moved = pageTo(m_cursorX);
+    const int moved = pageTo(x);
     if (moved != 0) {
         // The pointer stays over the same world point, now moved with the content.
         pointer.rx() -= moved;
         MovePointer(pointer);
     } else {
-        // The pointer cannot leave the cursor.
-        const int column = Geometry().XMap().ToPixel(m_cursorX);
+        // The pointer cannot leave the cursor (or the dragged marker's stem).
+        const int column = Geometry().XMap().ToPixel(x);
         if (pointer.x() != column) {
             pointer.setX(column);
             MovePointer(pointer);
         }
     }
     m_anchor = pointer;
+}
+
+void TMainGraph::cursorDragTo(const QPoint& pos) {
+    if (pos.x() != m_anchor.x()) SetCursorX(Geometry().XMap().ToWorld(pos.x()));
+    followDrag(pos, m_cursorX);
 }
 
 void TMainGraph::markerDragTo(const QPoint& pos) {
@@ -658,19 +672,7 @@ void TMainGraph::markerDragTo(const QPoint& pos) {
             MarkersChanged();
         }
     }
-    QPoint pointer = pos;
-    const int moved = pageTo(m->X());
-    if (moved != 0) {
-        pointer.rx() -= moved;
-        MovePointer(pointer);
-    } else {
-        const int stem = Geometry().XMap().ToPixel(m->X());
-        if (pointer.x() != stem) {
-            pointer.setX(stem);
-            MovePointer(pointer);
-        }
-    }
-    m_anchor = pointer;
+    followDrag(pos, m->X());
 }
 
 QPointF TMainGraph::frameCorner(const QPoint& pos) const {
@@ -716,7 +718,6 @@ void TMainGraph::frameDragTo(const QPoint& pos) {
 
 void TMainGraph::finishZoomFrame(const QPoint& pos) {
     m_frameEnd = frameCorner(pos);
-    const QPoint press = m_press;
     const QPointF a = m_frameStart, b = m_frameEnd;
     endGesture();
     const TGraphGeometry g = Geometry();
@@ -726,7 +727,8 @@ void TMainGraph::finishZoomFrame(const QPoint& pos) {
     const int top = ym.ToPixel(f.YMax), bottom = ym.ToPixel(f.YMin);
     const bool thin = right - left < kMinZoomFrame, low = bottom - top < kMinZoomFrame;
     if (thin && low) {
-        SetCursorX(xm.ToWorld(press.x()));
+        // The press point in world units: the view may have scrolled since the press.
+        SetCursorX(a.x());
         return;
     }
     if (thin) {

@@ -51,9 +51,13 @@ TOverviewGraph::TOverviewGraph(QWidget* parent) : TGraphView(parent) {
     SetXGridsVisible(false);
     SetYGridsVisible(false);
     SetDisplayMethod(dmEliminate);
-    // The whole world always fits the content: there is nothing to scroll.
+    // The whole world always fits the content: there is nothing to scroll, and no bars are
+    // shown to take room from the picture.
     HorzScrollBar().SetVisible(false);
     VertScrollBar().SetVisible(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RefreshBars();
     m_item = new TGDataItem(&Data());
     Data().BeforeChange = [this](TGData*, int code, bool& allow, int index) {
         ItemListChanging(code, allow, index);
@@ -166,7 +170,9 @@ void TOverviewGraph::PaintContentObjects(TGContentPainter& gp) {
     }
     if (m_gesture == fgNewFrame && m_anchor != m_start) {
         p->setPen(QPen(Qt::white, 1, Qt::DotLine));
-        p->drawRect(QRect(m_start, m_anchor).normalized());
+        // Its edges run through the press point and the pointer (a drawn QRect is a pixel
+        // wider and higher than itself).
+        p->drawRect(QRect(m_start, m_anchor).normalized().adjusted(0, 0, -1, -1));
     }
     p->restore();
 }
@@ -369,6 +375,9 @@ void TOverviewGraph::mouseReleaseEvent(QMouseEvent* event) {
         }
         endGesture();
         if (m_mainGraph && (gesture == fgNewFrame || !m_tracking)) m_mainGraph->ZoomTo(m_windowExts);
+        // The main graph may show another window than the frame asked for (its zoom limit,
+        // whole pixels), and it may have changed its active trace during the drag.
+        followMainGraph();
     }
     TGraphView::mouseReleaseEvent(event);
 }
@@ -378,6 +387,14 @@ void TOverviewGraph::endGesture() {
     if (m_holding) m_holding->Data().ReleaseStores();
     m_holding = nullptr;
     viewport()->update();
+}
+
+void TOverviewGraph::followMainGraph() {
+    if (!m_mainGraph) return;
+    TUpdateGuard lock(*this);
+    TGDataItem* active = m_mainGraph->Data().ActiveItem();
+    m_item->SetStorage(active ? active->Storage() : nullptr);
+    SyncExts(m_mainGraph->GetExts(), m_mainGraph->GetVisExts());
 }
 
 void TOverviewGraph::focusOutEvent(QFocusEvent* event) {
@@ -390,6 +407,7 @@ void TOverviewGraph::CancelMouseMode() {
     if (m_gesture != fgNone) {
         endGesture();
         refreshFrame();
+        followMainGraph();
     }
     TGraphView::CancelMouseMode();
 }

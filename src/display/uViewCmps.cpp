@@ -5,6 +5,7 @@
 #include "display/uViewCmpsData.h"
 
 #include <QFocusEvent>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
@@ -854,6 +855,13 @@ void TGraphView::CancelMouseMode() {
 void TGraphView::focusOutEvent(QFocusEvent* event) {
     if (m_rulerDrag != TRulerDrag::None) CancelMouseMode();
     TVisScrollingWinControl::focusOutEvent(event);
+}
+
+void TGraphView::hideEvent(QHideEvent* event) {
+    // A hidden view gets no more mouse events, and it may keep the focus (nothing else in its
+    // window takes it): a drag going on ends here, as when the mouse is lost.
+    CancelMouseMode();
+    TVisScrollingWinControl::hideEvent(event);
 }
 
 void TGraphView::wheelEvent(QWheelEvent* event) {

@@ -6,6 +6,7 @@
 
 #include <QCursor>
 #include <QDir>
+#include <QFocusEvent>
 #include <memory>
 #include <tuple>
 
@@ -131,6 +132,35 @@ TEST(MainGraph, MarkersKeepTheirOrder) {
     EXPECT_FALSE(g.Marker(1)->SetSize(20, 24));
 }
 
+TEST(MainGraph, OnlyAMovedMarkerMakesTheTraceRecompute) {
+    // Each recomputation of a least-squares trace reads every sample between the markers; a
+    // drag step moves one marker and needs one.
+    struct Recomputing : TRDataStorage {
+        using TRDataStorage::TRDataStorage;
+        void Recalculate() override {
+            ++Count;
+            TRDataStorage::Recalculate();
+        }
+        int Count = 0;
+    };
+    Fixture f;
+    auto* store = new Recomputing(nullptr);
+    TMainDataItem* t = AddTrace(*f.G, line(2001, 0.005), 0.005, 0, "", store);
+    TMainGraph& g = *f.G;
+    g.PlaceMarker(1, false, 1);
+    g.PlaceMarker(2, false, 5);
+    g.PlaceMarker(3, false, 9);
+    store->Count = 0;
+    g.PlaceMarker(2, false, 6);
+    EXPECT_EQ(store->Count, 1);
+    EXPECT_DOUBLE_EQ(t->MarkerPos(1), 6.0);
+    EXPECT_NEAR(t->TraceValue(1), 5.0, 1e-9);
+    EXPECT_NEAR(t->TraceValue(3), 3.0, 1e-9);
+    g.HideMarker(3, false);
+    EXPECT_EQ(store->Count, 2);
+    EXPECT_EQ(t->MarkerPos(2), -1.0);
+}
+
 TEST(MainGraph, ClicksMoveTheCursorAndFramesZoom) {
     Fixture f;
     f.Trace();
@@ -177,6 +207,18 @@ TEST(MainGraph, ClicksMoveTheCursorAndFramesZoom) {
     f.Release({right + 60, c.Top + 150});
     EXPECT_NEAR(g.GetVisExts().XMax, g.XMax(), 1e-9);
     EXPECT_NEAR(g.GetVisExts().XMin, all.XMap().ToWorld(right - 32), before.Width() / 800);
+
+    // A click whose small wobble crossed the edge and scrolled the view still puts the cursor
+    // where the button went down.
+    g.ZoomTo({2, 20, 4, 32});
+    const QPoint edge(c.Right - 3, c.Top + 100);
+    const double pressed = f.Km(edge.x());
+    const int scrolled = g.XOffset();
+    f.Press(edge);
+    f.Move({c.Right + 1, c.Top + 101});
+    ASSERT_GT(g.XOffset(), scrolled);
+    f.Release(f.Pointer());
+    EXPECT_DOUBLE_EQ(g.CursorX(), pressed);
 }
 
 TEST(MainGraph, AClickBeyondTheTraceLeavesTheCursorAndReportsItHidden) {
@@ -234,6 +276,33 @@ TEST(MainGraph, EachTraceKeepsItsOwnCursorAndMarkers) {
     EXPECT_EQ(g.StartX(), 0.0);
 }
 
+TEST(MainGraph, ATraceThatJustGotItsDataKeepsItsOwnCursorAndMarkers) {
+    // A trace is active as soon as its data arrive, but the graph learns it only when the posted
+    // notice comes; a paint or a marker placed in between must not write the previous trace's
+    // cursor or markers into it.
+    Fixture f;
+    TMainGraph& g = *f.G;
+    f.Trace(10);
+    g.SetCursorX(3);
+    g.PlaceMarker(1, false, 2);
+    auto* store = new TRDataStorage(nullptr);
+    auto* b = new TMainDataItem(&g.Data());
+    b->SetStorage(store);
+    FillTrace(store, line(2001, 0.005, -2), 0.005);
+    store->SetCursor(7); // as stored in its file
+    store->SetMarker(0, 6);
+    ASSERT_EQ(g.Data().ActiveItem(), b);
+    RenderView(g);
+    g.MarkerAtCursor(2, false);
+    EXPECT_DOUBLE_EQ(b->CursorPos(), 7.0);
+    EXPECT_DOUBLE_EQ(b->MarkerPos(0), 6.0);
+    EXPECT_EQ(b->MarkerPos(1), -1.0);
+    Settle();
+    EXPECT_DOUBLE_EQ(g.CursorX(), 7.0);
+    EXPECT_EQ(g.MarkersMask(), 1);
+    EXPECT_DOUBLE_EQ(g.Marker(1)->X(), 6.0);
+}
+
 TEST(MainGraph, NewDataOfTheActiveTraceKeepCursorAndMarkersAtTheirX) {
     Fixture f;
     TMainGraph& g = *f.G;
@@ -277,6 +346,21 @@ TEST(MainGraph, DraggingTheCursorPastTheEdgePagesTheView) {
     f.Move({f.Px(g.CursorX()), y});
     f.Release(f.Pointer());
     EXPECT_EQ(g.MouseMode(), TMainGraph::TMouseMode::None);
+    EXPECT_EQ(g.Data().HoldDepth(), 0);
+
+    // A marker dragged past the edge pages the view the same way, the pointer on its stem.
+    g.ZoomTo({0, 20, 2, 32});
+    g.PlaceMarker(1, false, 1);
+    const QPoint grip = f.Stem(g.Marker(1));
+    f.Press(grip);
+    ASSERT_EQ(g.MouseMode(), TMainGraph::TMouseMode::MarkerDrag);
+    const int before = g.XOffset();
+    const double target = f.Km(c.Right + 5);
+    f.Move({c.Right + 5, grip.y()});
+    EXPECT_EQ(g.XOffset(), before + c.Width() - 2);
+    EXPECT_DOUBLE_EQ(g.Marker(1)->X(), target);
+    EXPECT_EQ(f.Pointer().x(), f.Px(g.Marker(1)->X()));
+    f.Release(f.Pointer());
     EXPECT_EQ(g.Data().HoldDepth(), 0);
 }
 
@@ -370,4 +454,52 @@ TEST(MainGraph, SettingTheStartKeepsTheOperatorsZoom) {
     Settle();
     EXPECT_EQ(f.G->GetVisExts(), zoomed);
     EXPECT_NEAR(t->TraceValue(15), 3.0, 1e-9);
+}
+
+TEST(MainGraph, AGestureEndsWhenTheGraphIsHiddenOrLosesTheFocus) {
+    // Inside a window that stays shown: hiding the graph alone moves no focus away from it.
+    QWidget window;
+    auto* g = new TMainGraph(&window);
+    g->SetXMin(0);
+    g->SetXMax(80);
+    g->SetYMin(0);
+    g->SetYMax(50);
+    window.resize(900, 500);
+    g->resize(880, 480);
+    window.show();
+    QApplication::processEvents();
+    AddTrace(*g, line(2001, 0.005), 0.005);
+    QWidget* port = g->viewport();
+    const TRect c = g->ContentRect();
+
+    // A zoom frame: the stores stay held until the gesture ends.
+    SendMouse(port, QEvent::MouseButtonPress, {c.Left + 100, c.Top + 100}, true);
+    SendMouse(port, QEvent::MouseMove, {c.Left + 200, c.Top + 200}, true);
+    ASSERT_EQ(g->MouseMode(), TMainGraph::TMouseMode::ZoomFrame);
+    ASSERT_EQ(g->Data().HoldDepth(), 1);
+    g->setVisible(false);
+    EXPECT_EQ(g->MouseMode(), TMainGraph::TMouseMode::None);
+    EXPECT_EQ(g->Data().HoldDepth(), 0);
+    g->setVisible(true);
+    QApplication::processEvents();
+    // The next press starts a gesture of its own.
+    const QPoint press(c.Left + 300, c.Top + 50);
+    SendMouse(port, QEvent::MouseButtonPress, press, true);
+    EXPECT_EQ(g->MouseMode(), TMainGraph::TMouseMode::ZoomFrame);
+    EXPECT_EQ(g->ZoomFrame().first.x(), g->Geometry().XMap().ToWorld(press.x()));
+    SendMouse(port, QEvent::MouseButtonRelease, press, false);
+
+    // Panning by a ruler ends too, and so does a cursor drag when the focus goes.
+    SendMouse(port, QEvent::MouseButtonPress, {c.Left + 100, g->AreaRect(woXRuls).Top + 1}, true);
+    ASSERT_EQ(g->RulerDrag(), TGraphView::TRulerDrag::Horizontal);
+    g->setVisible(false);
+    EXPECT_EQ(g->RulerDrag(), TGraphView::TRulerDrag::None);
+    g->setVisible(true);
+    QApplication::processEvents();
+    SendMouse(port, QEvent::MouseButtonPress, {g->Geometry().XMap().ToPixel(g->CursorX()), c.Top + 50}, true);
+    ASSERT_EQ(g->MouseMode(), TMainGraph::TMouseMode::CursorDrag);
+    QFocusEvent lost(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(g, &lost);
+    EXPECT_EQ(g->MouseMode(), TMainGraph::TMouseMode::None);
+    EXPECT_EQ(g->Data().HoldDepth(), 0);
 }

@@ -80,6 +80,11 @@ TEST(Overview, ShowsTheActiveTraceAndTheVisibleWindow) {
     EXPECT_EQ(p.Overview->Curve()->Colour(), clWhite);
     p.Overview->SetCurveColor(clYellow);
     EXPECT_EQ(p.Overview->CurveColor(), clYellow);
+    // Nothing ever scrolls here: no scroll bars take room from the picture.
+    EXPECT_FALSE(p.Overview->PlatformBar(sbHorizontal)->isVisible());
+    EXPECT_FALSE(p.Overview->PlatformBar(sbVertical)->isVisible());
+    EXPECT_EQ(p.Overview->ClientRect().size(), p.Overview->viewport()->size());
+    EXPECT_EQ(p.Overview->ClientRect().size(), p.Overview->contentsRect().size());
 
     // Zooming the main graph moves the frame, not the overview's own scale.
     const TRealRect world = p.Overview->GetExts();
@@ -138,17 +143,23 @@ TEST(Overview, FramesStayAtLeastEightPixelsAndInsideTheContent) {
     TRect f = p.Overview->WindowFrame();
     const int midY = (f.Top + f.Bottom) / 2;
 
-    // The right edge dragged far past the left one stops 8 pixels right of it.
-    p.Drag({f.Right - 1, midY}, {c.Left - 50, midY});
+    // The right edge dragged far past the left one stops 8 pixels right of it. (Once released,
+    // the frame shows what the main graph makes of it.)
+    SendMouse(p.Port(), QEvent::MouseButtonPress, {f.Right - 1, midY}, true);
+    SendMouse(p.Port(), QEvent::MouseMove, {c.Left - 50, midY}, true);
     EXPECT_EQ(p.Overview->WindowFrame().Width(), TOverviewGraph::kMinFrame);
     EXPECT_EQ(p.Overview->WindowFrame().Left, f.Left);
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, {c.Left - 50, midY}, false);
     RenderView(*p.Main);
     Settle();
 
     // The bottom edge pulled up: 8 pixels high.
     f = p.Overview->WindowFrame();
-    p.Drag({(f.Left + f.Right) / 2, f.Bottom - 1}, {(f.Left + f.Right) / 2, c.Top - 30});
+    const int midX = (f.Left + f.Right) / 2;
+    SendMouse(p.Port(), QEvent::MouseButtonPress, {midX, f.Bottom - 1}, true);
+    SendMouse(p.Port(), QEvent::MouseMove, {midX, c.Top - 30}, true);
     EXPECT_EQ(p.Overview->WindowFrame().Height(), TOverviewGraph::kMinFrame);
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, {midX, c.Top - 30}, false);
 
     // The whole frame dragged far right and down stays inside the content.
     f = p.Overview->WindowFrame();
@@ -159,6 +170,26 @@ TEST(Overview, FramesStayAtLeastEightPixelsAndInsideTheContent) {
     EXPECT_EQ(p.Overview->WindowFrame().Bottom, c.Bottom);
     EXPECT_EQ(p.Overview->WindowFrame().Width(), f.Width());
     EXPECT_LE(p.Main->GetVisExts().XMax, p.Main->XMax() + 1e-9);
+
+    // While a new frame is drawn its dotted outline runs through the press point and the
+    // pointer, not a pixel beyond.
+    p.Overview->SetCurveColor(clYellow); // white is the outline's alone
+    const QPoint from(c.Left + 30, c.Top + 20), to(c.Left + 90, c.Top + 60);
+    SendMouse(p.Port(), QEvent::MouseButtonPress, from, true);
+    SendMouse(p.Port(), QEvent::MouseMove, to, true);
+    const QImage drawing = RenderView(*p.Overview);
+    auto whiteIn = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                n += drawing.pixel(x, y) == qRgb(255, 255, 255);
+        return n;
+    };
+    EXPECT_GT(whiteIn(to.x(), from.y() + 2, to.x(), to.y() - 2), 0);
+    EXPECT_EQ(whiteIn(to.x() + 1, from.y() + 2, to.x() + 1, to.y() - 2), 0);
+    EXPECT_GT(whiteIn(from.x() + 2, to.y(), to.x() - 2, to.y()), 0);
+    EXPECT_EQ(whiteIn(from.x() + 2, to.y() + 1, to.x() - 2, to.y() + 1), 0);
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, to, false);
 
     // A new frame drawn from outside the content to beyond it is clamped to the content.
     SendMouse(p.Port(), QEvent::MouseButtonPress, {c.Left + 10, c.Top + 10}, true);
@@ -203,7 +234,52 @@ TEST(Overview, KeepsItsLastPictureWhenTheMainGraphGoes) {
     EXPECT_EQ(p.Overview->MainGraph(), nullptr);
     ASSERT_TRUE(p.Overview->Curve()->Valid());
     EXPECT_EQ(RenderView(*p.Overview), before);
-    // Gestures no longer reach a graph.
+    // A frame can still be drawn; it reaches no graph and leaves the overview's world alone.
+    const TRealRect world = p.Overview->GetExts();
     p.Drag({20, 20}, {60, 60});
-    EXPECT_EQ(RenderView(*p.Overview).size(), before.size());
+    EXPECT_EQ(p.Overview->FrameGesture(), TOverviewGraph::fgNone);
+    EXPECT_EQ(p.Overview->WindowFrame(), (TRect{20, 20, 61, 61}));
+    EXPECT_EQ(p.Overview->GetExts(), world);
+}
+
+// Notices of the main graph are ignored while the frame is dragged; once the gesture is over the
+// overview shows the main graph as it is again.
+TEST(Overview, AfterAGestureFrameAndCurveFollowTheMainGraphAgain) {
+    Pair p;
+    p.Overview->SetTracking(true);
+    TMainDataItem* a = p.Add(2001, 0.01); // 0 .. 20 km
+    p.ZoomX(5, 10);
+    RenderView(*p.Overview);
+    const TRect f = p.Overview->WindowFrame();
+    const int midY = (f.Top + f.Bottom) / 2;
+    // The right edge pulled onto the left one asks for more zoom than the main graph allows; it
+    // shows a wider window, and paints (and reports it) while the pointer moves.
+    SendMouse(p.Port(), QEvent::MouseButtonPress, {f.Right - 1, midY}, true);
+    for (int x = f.Right - 5; x > f.Left - 20; x -= 5) {
+        SendMouse(p.Port(), QEvent::MouseMove, {x, midY}, true);
+        p.Sync();
+    }
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, {f.Left - 20, midY}, false);
+    p.Sync();
+    EXPECT_EQ(p.Overview->WindowExts(), p.Main->GetVisExts());
+    EXPECT_EQ(p.Overview->WindowFrame(), p.Overview->Geometry().WorldRectToPixel(p.Main->GetVisExts()));
+
+    // The active trace closed during a drag: afterwards the overview shows the one active now.
+    TMainDataItem* b = p.Add(1001, 0.01);
+    ASSERT_EQ(p.Overview->Curve()->Storage(), b->Storage());
+    RenderView(*p.Overview);
+    const TRect g = p.Overview->WindowFrame();
+    const QPoint inside((g.Left + g.Right) / 2, (g.Top + g.Bottom) / 2);
+    SendMouse(p.Port(), QEvent::MouseButtonPress, inside, true);
+    delete b;
+    p.Sync();
+    SendMouse(p.Port(), QEvent::MouseButtonRelease, inside, false);
+    EXPECT_EQ(p.Overview->Curve()->Storage(), a->Storage());
+
+    // Hiding the overview ends a drag as well, and lets the main graph's stores go.
+    SendMouse(p.Port(), QEvent::MouseButtonPress, inside, true);
+    ASSERT_EQ(p.Main->Data().HoldDepth(), 1);
+    p.Overview->setVisible(false);
+    EXPECT_EQ(p.Overview->FrameGesture(), TOverviewGraph::fgNone);
+    EXPECT_EQ(p.Main->Data().HoldDepth(), 0);
 }
