@@ -117,30 +117,35 @@ Parsed parseArgs(const std::vector<std::string>& args, size_t from, const std::v
 // Failures the operator would see in a box: the message is already on standard error.
 struct FileFailure {};
 
+// Runs one load or save: a false answer or any failure, out of memory included, is reported on
+// standard error (once: the core may have said it already) and ends as FileFailure.
+template <class Step>
+void fileStep(const char* failurePattern, const std::string& path, CliPrompts& prompts, std::ostream& err,
+              Step step) {
+    bool ok = false;
+    try {
+        ok = step();
+    } catch (...) {
+        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
+        throw FileFailure{};
+    }
+    if (!ok) {
+        if (!prompts.errorShown) err << FormatS(failurePattern, path) << "\n";
+        throw FileFailure{};
+    }
+}
+
 // Loads a trace (or a Setup file's parameters) into a new store.
 std::unique_ptr<TRDataStorage> loadStore(const std::string& path, CliPrompts& prompts, std::ostream& err) {
     auto store = std::make_unique<TRDataStorage>();
     store->SetAutoFree(false);
-    try {
-        bool ok;
-        if (extensionOf(path) == ".set") {
-            PDataStruct params;
-            ok = store->Converter()->LoadSetupFrom(params, path);
-            if (ok) store->SetupArrived(params.get());
-        } else {
-            ok = store->LoadFromFile(path, false);
-        }
-        if (!ok) {
-            if (!prompts.errorShown) err << FormatS(kMsgCannotReadFile, path) << "\n";
-            throw FileFailure{};
-        }
-    } catch (const FileFailure&) {
-        throw;
-    } catch (...) {
-        // Out of memory included: a file too large to read is a failure, not a crash.
-        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
-        throw FileFailure{};
-    }
+    fileStep(kMsgCannotReadFile, path, prompts, err, [&] {
+        if (extensionOf(path) != ".set") return store->LoadFromFile(path, false);
+        PDataStruct params;
+        if (!store->Converter()->LoadSetupFrom(params, path)) return false;
+        store->SetupArrived(params.get());
+        return true;
+    });
     return store;
 }
 
@@ -280,28 +285,15 @@ int cmdInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return rc;
 }
 
-// Saves the store under `out`, the extension choosing the format.
+// Saves the store under `path`, the extension choosing the format.
 void saveStore(TRDataStorage& s, const std::string& path, CliPrompts& prompts, std::ostream& err) {
-    try {
-        bool ok;
-        if (extensionOf(path) == ".set") {
-            PDataStruct params = s.LockSetup();
-            ok = params && s.Converter()->SaveSetupAs(params.get(), path);
-            s.UnlockSetup();
-        } else {
-            ok = s.SaveToFile(path, false);
-        }
-        if (!ok) {
-            if (!prompts.errorShown) err << FormatS(kMsgCannotWriteFile, path) << "\n";
-            throw FileFailure{};
-        }
-    } catch (const FileFailure&) {
-        throw;
-    } catch (...) {
-        // Out of memory included: a file too large to read is a failure, not a crash.
-        err << ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory) << "\n";
-        throw FileFailure{};
-    }
+    fileStep(kMsgCannotWriteFile, path, prompts, err, [&] {
+        if (extensionOf(path) != ".set") return s.SaveToFile(path, false);
+        PDataStruct params = s.LockSetup();
+        const bool ok = params && s.Converter()->SaveSetupAs(params.get(), path);
+        s.UnlockSetup();
+        return ok;
+    });
 }
 
 int cmdConvert(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
