@@ -18,8 +18,4 @@ cli="$root/build/src/lumvaris-cli"
 "$cli" synth "$demo/Демо 1550 длинная.sor" --length-km 80 --wavelength 1550 --pulse 1000 \
   --samples 200000 --seed 3
 
-if [ -x "$root/build/src/lumvaris" ]; then
-  exec "$root/build/src/lumvaris" "$demo"/*.tra "$demo"/*.sor
-fi
-echo "Окно программы ещё не собрано; сведения о демонстрационных трассах:"
-"$cli" info "$demo"/*.tra "$demo"/*.sor
+exec "$root/build/src/lumvaris" "$demo"/*.tra "$demo"/*.sor
