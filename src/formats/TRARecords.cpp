@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <new>
+#include <span>
 
 namespace lv {
 
@@ -256,10 +257,9 @@ std::unique_ptr<TTRARecord> TRAImageToRecord(const TTRAImage& image) {
 }
 
 namespace {
-const std::vector<int>& layoutOrder(const TTRARecord& r) {
-    static const std::vector<int> setup(kSetupBlockOrder.begin(), kSetupBlockOrder.end());
-    static const std::vector<int> trace(kTraceBlockOrder.begin(), kTraceBlockOrder.end());
-    return r.Kind == TTRAKind::Setup ? setup : trace;
+std::span<const int> layoutOrder(const TTRARecord& r) {
+    if (r.Kind == TTRAKind::Setup) return kSetupBlockOrder;
+    return kTraceBlockOrder;
 }
 
 size_t commentLength(const TTRARecord& r) {

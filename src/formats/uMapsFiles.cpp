@@ -381,7 +381,8 @@ void WriteFileMapped(const std::string& path, uint64_t size, const std::function
     // Replacing through a rename needs only the folder's permission; a file the operator has
     // write-protected is not replaced behind his back.
     struct stat target {};
-    if (::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode) &&
+    const bool targetExists = ::stat(path.c_str(), &target) == 0;
+    if (targetExists && S_ISREG(target.st_mode) &&
         ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0))
         throw EFileError(FormatS(kMsgCannotOpenForMap, path), EACCES);
     std::string tmpl = folderOf(path) + "/.lumvaris-XXXXXX";
@@ -397,9 +398,8 @@ void WriteFileMapped(const std::string& path, uint64_t size, const std::function
 
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
     mode_t mode = 0666;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
+    if (targetExists) {
+        mode = target.st_mode & 07777;
     } else {
         mode_t mask = ::umask(0);
         ::umask(mask);

@@ -114,6 +114,13 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& o) {
         return std::pow(10.0, (height) / 10.0) * shape;
     };
 
+    // Levels that are the same for every sample: the launch, and the fibre's end after every loss.
+    const double launchLin = std::pow(10.0, start / 10.0);
+    double endLevel = start - t.attenuationDbKm * length;
+    for (const TSynthEvent& e : events)
+        if (e.positionKm < length) endLevel -= e.lossDb;
+    const double endLin = std::pow(10.0, endLevel / 10.0);
+
     t.levels.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double x = i * t.stepKm;
@@ -131,13 +138,10 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& o) {
             for (const TSynthEvent& e : events)
                 if (e.kind == TSynthEvent::Kind::Connector && e.positionKm < length)
                     signal += scale * peak(x, e.positionKm, e.reflectionDb);
-            signal += std::pow(10.0, start / 10.0) * peak(x, 0.0, 16.0); // launch reflection
+            signal += launchLin * peak(x, 0.0, 16.0); // launch reflection
         }
         // The end reflection and the fall to the noise floor.
-        double endLevel = start - t.attenuationDbKm * length;
-        for (const TSynthEvent& e : events)
-            if (e.positionKm < length) endLevel -= e.lossDb;
-        signal += std::pow(10.0, endLevel / 10.0) * peak(x, length, 14.0);
+        signal += endLin * peak(x, length, 14.0);
         const double noise = floorLin * std::exp(0.3 * rnd.gaussian());
         // Receiver noise is also visible on the backscatter itself, weakly.
         const double wobble = 1.0 + 0.004 * rnd.gaussian();

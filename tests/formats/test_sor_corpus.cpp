@@ -41,13 +41,10 @@ const char* const kSupTexts[][2] = {{"SN", "supplier_name"},
                                     {"SR", "software_revision"},
                                     {"OT", "other"}};
 
-struct StoreDeleter {
-    void operator()(TRDataStorage* s) const { delete s; }
-};
-using Store = std::unique_ptr<TRDataStorage, StoreDeleter>;
+using Store = std::unique_ptr<TRDataStorage>;
 
 Store newStore() {
-    Store s(new TRDataStorage());
+    Store s = std::make_unique<TRDataStorage>();
     s->SetAutoFree(false);
     return s;
 }
