@@ -31,6 +31,9 @@ int rankOf(const TMarker* m) {
     return m->MkNum() == 3 ? 3 : m->MkNum() - 1;
 }
 
+// The trace's marker index of m_markers[i] (M1, M2, M3, Y).
+constexpr int kStoredMarker[] = {0, 1, 2, 4};
+
 const QPoint kFunnel[] = {{0, 0}, {0, 2}, {6, 14}, {6, 23}, {8, 23}, {8, 16}, {15, 2}, {15, 0}};
 const QPoint kPrintOutline[] = {{0, 0}, {0, 2}, {7, 15}, {7, 23}, {8, 23}, {8, 16}, {15, 2}, {15, 0}, {0, 0}};
 
@@ -314,11 +317,10 @@ void TMainGraph::MarkersChanged() {
     if (!t) return;
     // Each write makes the trace recompute its sections (by least squares, over every sample
     // between the markers): a drag step writes the one marker that moved.
-    const int stored[] = {0, 1, 2, 4};
     for (size_t i = 0; i < 4; ++i) {
         const TMarker* m = m_markers[i].get();
         const double x = m->Shown() ? m->X() : -1.0;
-        if (t->MarkerPos(stored[i]) != x) t->SetMarkerPos(stored[i], x);
+        if (t->MarkerPos(kStoredMarker[i]) != x) t->SetMarkerPos(kStoredMarker[i], x);
     }
     DoMarkersChanged(t);
 }
@@ -378,9 +380,8 @@ void TMainGraph::DoItemChanged(TGDataItem* item, bool isActive) {
                 // is hidden rather than left where the previous trace had it.
                 const double cursor = trace->CursorPos();
                 if (cursor >= 0) SetCursorX(cursor);
-                const int stored[] = {0, 1, 2, 4};
                 for (size_t i = 0; i < 4; ++i) {
-                    const double p = trace->MarkerPos(stored[i]);
+                    const double p = trace->MarkerPos(kStoredMarker[i]);
                     if (p < 0 || !placeMarker(m_markers[i].get(), p, false)) hide(m_markers[i].get());
                 }
             }

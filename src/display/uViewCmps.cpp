@@ -604,7 +604,7 @@ void TGraphView::setSize(int& slot, int v, int minimum) {
     relayout();
 }
 
-void TGraphView::setStripFont(TAxis, TGraphFont& slot, const TGraphFont& f, int& size, TWhatObject area) {
+void TGraphView::setStripFont(TGraphFont& slot, const TGraphFont& f, int& size, TWhatObject area) {
     if (slot == f) return;
     const int oldHeight = FontPixelHeight(slot.Font);
     slot = f;
@@ -691,15 +691,7 @@ void TGraphView::SetHeaderPos(THeaderPos v) {
 }
 
 void TGraphView::SetHeaderFont(const TGraphFont& f) {
-    if (m_headerFont == f) return;
-    const int oldHeight = FontPixelHeight(m_headerFont.Font);
-    m_headerFont = f;
-    if (FontPixelHeight(f.Font) != oldHeight && m_headerSize < defaultSize(f)) {
-        m_headerSize = defaultSize(f);
-        relayout();
-    } else {
-        InvalidateArea(woHeader);
-    }
+    setStripFont(m_headerFont, f, m_headerSize, woHeader);
 }
 
 void TGraphView::SetHeaderShowGraphColor(bool v) {

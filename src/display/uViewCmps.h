@@ -341,11 +341,11 @@ public:
     void SetYLabelColor(TColor v) { setColor(m_y.LabelColor, v, woYLabel); }
     const TGraphFont& XLabelFont() const { return m_x.LabelFont; }
     void SetXLabelFont(const TGraphFont& f) {
-        setStripFont(TAxis::X, m_x.LabelFont, f, m_x.LabelSize, woXLabel);
+        setStripFont(m_x.LabelFont, f, m_x.LabelSize, woXLabel);
     }
     const TGraphFont& YLabelFont() const { return m_y.LabelFont; }
     void SetYLabelFont(const TGraphFont& f) {
-        setStripFont(TAxis::Y, m_y.LabelFont, f, m_y.LabelSize, woYLabel);
+        setStripFont(m_y.LabelFont, f, m_y.LabelSize, woYLabel);
     }
     int XLabelSize() const { return m_x.LabelSize; }
     void SetXLabelSize(int v) { setSize(m_x.LabelSize, v, defaultSize(m_x.LabelFont)); }
@@ -408,11 +408,11 @@ public:
     void SetYValuesVisible(bool v) { setRelayout(m_y.ValuesVisible, v); }
     const TGraphFont& XValuesFont() const { return m_x.ValuesFont; }
     void SetXValuesFont(const TGraphFont& f) {
-        setStripFont(TAxis::X, m_x.ValuesFont, f, m_x.ValuesSize, woXValues);
+        setStripFont(m_x.ValuesFont, f, m_x.ValuesSize, woXValues);
     }
     const TGraphFont& YValuesFont() const { return m_y.ValuesFont; }
     void SetYValuesFont(const TGraphFont& f) {
-        setStripFont(TAxis::Y, m_y.ValuesFont, f, m_y.ValuesSize, woYValues);
+        setStripFont(m_y.ValuesFont, f, m_y.ValuesSize, woYValues);
     }
     int XValuesPrec() const { return m_x.ValuesPrec; }
     void SetXValuesPrec(int v) { setInt(m_x.ValuesPrec, std::max(v, 0), woXValues); }
@@ -612,7 +612,7 @@ private:
     static int scaleStripDefault(const TAxisStrips& s) {
         return std::max(FontPixelHeight(s.ScaleFont.Font), FontPixelHeight(s.PowerFont.Font)) + 2;
     }
-    void setStripFont(TAxis axis, TGraphFont& slot, const TGraphFont& f, int& size, TWhatObject area);
+    void setStripFont(TGraphFont& slot, const TGraphFont& f, int& size, TWhatObject area);
     void setScaleFont(TAxis axis, TGraphFont& slot, const TGraphFont& f);
     void setScalePart(TAxis axis, bool& slot, bool v, bool power);
     void setRulsPerGrd(TAxisStrips& s, int v);

@@ -3,12 +3,11 @@
 // spacing and first-sample distance, as a device would hand them over (setup, then data).
 
 #include <QApplication>
-#include <QImage>
-#include <QPainter>
 #include <cmath>
 #include <functional>
 #include <vector>
 
+#include "ViewFixture.h"
 #include "display/uGraphsCmps.h"
 #include "display/uViewCmps.h"
 #include "formats/uTRAConvs.h"
@@ -94,15 +93,6 @@ inline lv::TMainDataItem* AddTrace(lv::TGraphView& v, const std::vector<double>&
 inline void Settle() {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
-}
-
-// Paints the whole client of `v` into an image, as the screen would.
-inline QImage RenderView(lv::TGraphView& v) {
-    QImage img(v.ClientRect().size(), QImage::Format_RGB32);
-    img.fill(Qt::magenta);
-    QPainter p(&img);
-    v.PaintView(p, v.ClientRect());
-    return img;
 }
 
 } // namespace lvtest

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -13,6 +15,15 @@
 #include "display/uViewCmps.h"
 
 namespace lvtest {
+
+// Paints the whole client of `v` into an image, as the screen would.
+inline QImage RenderView(lv::TGraphView& v) {
+    QImage img(v.ClientRect().size(), QImage::Format_RGB32);
+    img.fill(Qt::magenta);
+    QPainter p(&img);
+    v.PaintView(p, v.ClientRect());
+    return img;
+}
 
 struct DrawnText {
     lv::TWhatObject Area;
@@ -38,14 +49,9 @@ public:
         return r;
     }
 
-    // Paints the whole client into an image of its size, as the screen would.
     QImage Render() {
         Texts.clear();
-        QImage img(ClientRect().size(), QImage::Format_RGB32);
-        img.fill(Qt::magenta);
-        QPainter p(&img);
-        PaintView(p, ClientRect());
-        return img;
+        return RenderView(*this);
     }
 
     using lv::TGraphView::CreateScrollInfo;

@@ -10,8 +10,8 @@
 #include "display/uGraphsCmps.h"
 
 using namespace lv;
+using lvtest::AddTrace;
 using lvtest::Fibre;
-using lvtest::FillTrace;
 using lvtest::RenderView;
 using lvtest::SendMouse;
 using lvtest::Settle;
@@ -29,10 +29,7 @@ struct Pair {
     }
 
     TMainDataItem* Add(int n, double stepKm, double firstKm = 0) {
-        auto* store = new TRDataStorage(nullptr);
-        auto* item = new TMainDataItem(&Main->Data());
-        item->SetStorage(store);
-        FillTrace(store, Fibre(n), stepKm, firstKm);
+        TMainDataItem* item = AddTrace(*Main, Fibre(n), stepKm, firstKm);
         Sync();
         return item;
     }
