@@ -238,11 +238,8 @@ int TMainForm::SaveTracesBeforePrint() {
         TRDataStorage* store = item->Trace();
         askCaption(item);
         // Without a data folder the trace stays beside its own file.
-        QString folder = DataFolder();
-        if (folder.isEmpty()) {
-            const QString own = storeFileName(store);
-            folder = own.isEmpty() ? FolderWithSeparator(QDir::currentPath()) : folderOf(own);
-        }
+        QString folder = saveDialogFolder(store);
+        if (folder.isEmpty()) folder = FolderWithSeparator(QDir::currentPath());
         const QString name = DataFolderName(folder, item->Caption(), item->TraceValue(10));
         if (!LiesDirectlyIn(name, folder)) continue;
         if (QFileInfo::exists(name) && !confirmOverwrite(name)) continue;

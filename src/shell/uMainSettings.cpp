@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "formats/ByteCursor.h"
 #include "shell/uGraphData.h"
 #include "trace/Errors.h"
 #include "trace/PromptService.h"
@@ -295,37 +296,28 @@ bool RestoreWindowPlacement(QSettings& s, const QString& section, QWidget& widge
 
 // ---- toolbar layout ----------------------------------------------------------------------------------
 
-namespace {
-void putInt32(QByteArray& out, int offset, int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        out[offset + i] = static_cast<char>((u >> (8 * i)) & 0xFF);
-}
-int32_t getInt32(const QByteArray& in, int offset) {
-    uint32_t u = 0;
-    for (int i = 0; i < 4; ++i)
-        u |= static_cast<uint32_t>(static_cast<uint8_t>(in[offset + i])) << (8 * i);
-    return static_cast<int32_t>(u);
-}
-} // namespace
-
 QByteArray EncodeCoolBar(const TCoolBarLayout& layout) {
-    QByteArray out(kCoolBarBytes, '\0');
-    for (int i = 0; i < 4; ++i) {
-        putInt32(out, i * 12, layout[i].Index);
-        out[i * 12 + 4] = layout[i].Break ? 1 : 0;
-        putInt32(out, i * 12 + 8, layout[i].Width);
+    std::vector<uint8_t> out;
+    out.reserve(kCoolBarBytes);
+    TLEWriter w(out);
+    for (const TCoolBandRecord& band : layout) {
+        w.I32(band.Index);
+        w.U8(band.Break ? 1 : 0);
+        w.Zeros(3);
+        w.I32(band.Width);
     }
-    return out;
+    return QByteArray(reinterpret_cast<const char*>(out.data()), qsizetype(out.size()));
 }
 
 std::optional<TCoolBarLayout> DecodeCoolBar(const QByteArray& bytes) {
     if (bytes.size() != kCoolBarBytes) return std::nullopt;
+    TLEReader r(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
     TCoolBarLayout layout;
-    for (int i = 0; i < 4; ++i) {
-        layout[i].Index = getInt32(bytes, i * 12);
-        layout[i].Break = bytes[i * 12 + 4] != 0;
-        layout[i].Width = getInt32(bytes, i * 12 + 8);
+    for (TCoolBandRecord& band : layout) {
+        band.Index = r.I32();
+        band.Break = r.U8() != 0;
+        r.Skip(3);
+        band.Width = r.I32();
     }
     return layout;
 }

@@ -46,10 +46,7 @@ QString SafeNamePart(const QString& caption) {
     QString out;
     for (QChar c : caption)
         if (!IsTitleRemovedChar(c) && c != u'*' && c != u'|') out += c;
-    out = out.trimmed();
-    // The removal set already takes every dot; a name part never starts with one all the same.
-    while (out.startsWith(u'.'))
-        out.remove(0, 1);
+    // The removal set takes every dot, so no name part starts with one.
     out = out.trimmed();
     return out.isEmpty() ? QString::fromUtf8(kNoNameCaption) : out;
 }
