@@ -26,7 +26,7 @@ extern const char* const kMsgTRAFieldRange; // a value that does not fit its fie
 
 constexpr int32_t kTRAMaxSamples = 65535;
 
-// k of the distance conversion; nullopt when the group index is zero or not finite.
+// k of the distance conversion; raises EConvertError when the group index is zero or not finite.
 double TRADistanceFactor(double groupIndex);
 
 // Sets the defaults of a new setup into the 144 parameters (all others emptied).
