@@ -139,7 +139,7 @@ std::vector<TFibreMask> FindMaskCandidates(const std::vector<std::string>& folde
 using TMaskChooser = std::function<size_t(const std::vector<TFibreMask>& candidates)>;
 
 // The mask of a set of folders: none when no candidate was found, the only one, or the one the
-// chooser picks (an index out of range takes the first).
+// chooser picks (an index out of range, or no chooser, takes the first).
 TFibreMask BuildMask(const std::vector<std::string>& folders, const TMaskChooser& choose,
                      const TFolderReader& reader = ReadFolder);
 // The mask of a data folder in a mode, from its pair of sub-folders.
