@@ -126,7 +126,7 @@ TBookModel protocol(const TProtocolLayout& at, const std::string& title) {
     s.Style({at.MarkRow, at.MarkColumn, at.MarkRow, at.MarkColumn + 3}, st.field);
     s.Text(at.DrumRow, at.DrumColumn - (at.DrumColumn > 5 ? 1 : 4), "Номер барабана:");
     s.At(at.DrumRow, at.DrumColumn).Style = st.field;
-    s.Text(at.MarksRow, 1, "Метки на оболочке кабеля (начало; конец):");
+    s.Text(at.MarksRow, 1, "Метки (начало; конец):");
     s.Style({at.MarksRow, at.MarksColumn, at.MarksRow, at.MarksColumn + 2}, st.field);
     s.Text(at.LengthRow, 1, "Длина кабеля по меткам, м:");
     s.At(at.LengthRow, at.LengthColumn).Style = st.field;
@@ -135,9 +135,10 @@ TBookModel protocol(const TProtocolLayout& at, const std::string& title) {
     const int normRow = at.LengthRow + 2;
     s.Text(normRow, 1, "Нормы километрического затухания, дБ/км, не более:");
     s.Text(normRow + 1, 2, "на длине волны 1310 нм");
-    s.Number(normRow + 1, 6, 0.36, st.loss);
+    const int norm = st.number(book, "0.00");
+    s.Number(normRow + 1, 6, 0.36, norm);
     s.Text(normRow + 2, 2, "на длине волны 1550 нм");
-    s.Number(normRow + 2, 6, 0.22, st.loss);
+    s.Number(normRow + 2, 6, 0.22, norm);
     const std::string norm1310 = "[.$F$" + std::to_string(normRow + 1) + "]";
     const std::string norm1550 = "[.$F$" + std::to_string(normRow + 2) + "]";
     const std::string lengthRef = "[.$" + ColumnLetters(at.LengthColumn) + "$" + std::to_string(at.LengthRow) + "]";
