@@ -8,12 +8,29 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
   xvfb xauth xdotool imagemagick poppler-utils fonts-liberation2
+  # The reports drive LibreOffice Calc over UNO; picture export renders metafiles with Draw.
+  # The desktop packages show the finished workbook to the operator in a Calc window. Their
+  # "-nogui" twins (headless servers) conflict with them, so either family is accepted: the
+  # word after "|" is the "-nogui" alternative, which counts as present, and which is the one
+  # installed when that family is already on the machine (mixing the two cannot install).
+  "libreoffice-calc|libreoffice-calc-nogui" "libreoffice-draw|libreoffice-draw-nogui"
+  libreoffice-dev python3-openpyxl
 )
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+nogui=0
+installed libreoffice-core-nogui && nogui=1
+
 missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
+for spec in "${packages[@]}"; do
+  present=0
+  IFS='|' read -r -a choices <<<"$spec"
+  for p in "${choices[@]}"; do
+    if installed "$p"; then present=1; break; fi
+  done
+  if ((!present)); then
+    if ((nogui && ${#choices[@]} > 1)); then missing+=("${choices[1]}"); else missing+=("${choices[0]}"); fi
   fi
 done
 

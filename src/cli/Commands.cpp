@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/Json.h"
+#include "cli/TemplateCommand.h"
 #include "formats/FileErrors.h"
 #include "formats/uBellcoreConvs.h"
 #include "formats/uFileFormats.h"
@@ -29,6 +30,7 @@ const char* const kUsage =
     "  lumvaris-cli samples ФАЙЛ\n"
     "  lumvaris-cli synth ВЫХОД [--length-km L] [--wavelength НМ] [--pulse НС] [--samples N]\n"
     "                           [--seed S] [--events splice@КМ:ДБ,connector@КМ:ДБ:ОТРАЖЕНИЕ]\n"
+    "  lumvaris-cli template VhPasport|PrPasport|SimplePasport ВЫХОД.fods|.ods|.xlsx|.xls | --show\n"
     "Формат файла определяется расширением: .sor — Bellcore, .set — настройки, иначе TRA.\n";
 
 struct UsageError {
@@ -399,6 +401,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (cmd == "convert") return cmdConvert(args, out, err);
         if (cmd == "samples") return cmdSamples(args, out, err);
         if (cmd == "synth") return cmdSynth(args, out, err);
+        if (cmd == "template") {
+            const int rc = RunTemplateCommand(args, out, err);
+            if (rc < 0) throw UsageError{"нужны имя встроенного шаблона и выходной файл или --show"};
+            return rc;
+        }
         if (cmd == "--help" || cmd == "-h" || cmd == "help") {
             out << kUsage;
             return kExitOk;

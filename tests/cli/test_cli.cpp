@@ -50,6 +50,20 @@ CliRun cli(const std::vector<std::string>& args, long memoryKb = 0) {
 
 } // namespace
 
+TEST(Cli, TemplateWritesAFlatWorkbookWithoutAnOffice) {
+    TempDir tmp;
+    const std::string out = tmp.file("simple.fods");
+    CliRun r = cli({"template", "SimplePasport", out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::ifstream f(out);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    const std::string xml = ss.str();
+    EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
+    for (const char* sheet : {"Сводка", "СВТ", "Измерения", "Потери", "Муфта"})
+        EXPECT_NE(xml.find("table:name=\"" + std::string(sheet) + "\""), std::string::npos) << sheet;
+}
+
 TEST(Cli, UsageErrorsExitWithTwoAndAShortUsage) {
     const std::vector<std::vector<std::string>> cases = {
         {},
@@ -64,6 +78,8 @@ TEST(Cli, UsageErrorsExitWithTwoAndAShortUsage) {
         {"synth"},
         {"synth", "x.tra", "--samples", "1"},
         {"synth", "x.tra", "--events", "weld@3"},
+        {"template", "VhPasport"},
+        {"template", "Нет", "x.fods"},
     };
     for (const auto& args : cases) {
         CliRun r = cli(args);
