@@ -15,6 +15,8 @@ packages=(
   # installed when that family is already on the machine (mixing the two cannot install).
   "libreoffice-calc|libreoffice-calc-nogui" "libreoffice-draw|libreoffice-draw-nogui"
   libreoffice-dev python3-openpyxl
+  # Calc's own menus and dialogs in Russian, like the rest of the workstation.
+  libreoffice-l10n-ru
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
