@@ -5,6 +5,7 @@
 #include <new>
 
 #include "trace/Errors.h"
+#include "trace/uDeviceIntfsDevice.h"
 
 namespace lv {
 
