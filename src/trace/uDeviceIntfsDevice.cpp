@@ -397,10 +397,11 @@ uint32_t TIDevice::UnregisterStorageById(uint32_t id) {
 }
 
 void TIDevice::NotifyStorages(TStorageNotifyAction action) {
-    if (!IsOwnerThread()) {
-        onOwnerThread([action](TIDevice& d) { d.NotifyStorages(action); });
-        return;
-    }
+    // Not NotifyStorages again: without an installed service the task runs on this same thread.
+    onOwnerThread([action](TIDevice& d) { d.notifyStoragesNow(action); });
+}
+
+void TIDevice::notifyStoragesNow(TStorageNotifyAction action) {
     // Told outside the lock: a storage's handler may ask the device anything, register or
     // unregister storages included.
     std::vector<TIDataStorage*> storages;

@@ -280,6 +280,7 @@ private:
     void announceData();
     void announceSetup();
     bool isRegistered(const TIDataStorage* storage) const;
+    void notifyStoragesNow(TStorageNotifyAction action);
     void notifyStorage(TIDataStorage* storage, TStorageNotifyAction action);
 
     std::atomic<bool> m_connected{false};

@@ -118,6 +118,24 @@ TEST(DeviceStorages, AHandlerMayCommandTheDevice) {
     storage.SetInputDevice(nullptr);
 }
 
+TEST(DeviceStorages, WithoutAnOwnerThreadServiceTheWorkerTellsTheStorages) {
+    Watchdog dog("notices without an owner-thread service");
+    FakeDevice dev;
+    dev.SetConnected(true);
+    TIDataStorage storage;
+    storage.SetInputDevice(&dev);
+    storage.SetActive(true);
+    std::atomic<int> setups{0};
+    storage.OnDeviceNotify = [&](TIDataStorage*, TIDevice*, TStorageNotifyAction& a) {
+        if (a == snaSetupChanged) ++setups;
+    };
+    auto setup = std::make_shared<TICommand>("SETUP");
+    ASSERT_NE(dev.QueueCommand(setup), 0u);
+    ASSERT_TRUE(setup->WaitDone(std::chrono::seconds(60)));
+    EXPECT_EQ(setups.load(), 1); // told before the command was done
+    storage.SetInputDevice(nullptr);
+}
+
 namespace {
 
 // While a store reads its blocks, the instrument's data arrives: the writer waits for the read.
