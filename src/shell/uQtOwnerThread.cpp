@@ -15,7 +15,8 @@ bool TQtOwnerThread::IsOwnerThread() const {
 
 void TQtOwnerThread::Post(TOwnerTask task) {
     if (!m_context || !task) return;
-    QMetaObject::invokeMethod(m_context, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
 }
 
 TQtOwnerThread& InstallQtOwnerThread() {

@@ -61,9 +61,17 @@ int TkvGatekeeper::counter(const int& c) {
     return c;
 }
 
-int TkvGatekeeper::WaitingReaders() { return counter(m_waitingReaders); }
-int TkvGatekeeper::ActiveReaders() { return counter(m_activeReaders); }
-int TkvGatekeeper::WaitingWriters() { return counter(m_waitingWriters); }
-int TkvGatekeeper::ActiveWriters() { return counter(m_activeWriters); }
+int TkvGatekeeper::WaitingReaders() {
+    return counter(m_waitingReaders);
+}
+int TkvGatekeeper::ActiveReaders() {
+    return counter(m_activeReaders);
+}
+int TkvGatekeeper::WaitingWriters() {
+    return counter(m_waitingWriters);
+}
+int TkvGatekeeper::ActiveWriters() {
+    return counter(m_activeWriters);
+}
 
 } // namespace lv

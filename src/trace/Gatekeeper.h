@@ -53,4 +53,16 @@ private:
     int m_writeGrants = 0;
 };
 
+// Holds the gate's writer side for a scope.
+class TkvWriteGuard {
+public:
+    explicit TkvWriteGuard(TkvGatekeeper& gate) : m_gate(gate) { m_gate.BeginWrite(); }
+    ~TkvWriteGuard() { m_gate.EndWrite(); }
+    TkvWriteGuard(const TkvWriteGuard&) = delete;
+    TkvWriteGuard& operator=(const TkvWriteGuard&) = delete;
+
+private:
+    TkvGatekeeper& m_gate;
+};
+
 } // namespace lv

@@ -52,6 +52,8 @@ void RunOnOwnerThread(TOwnerTask task) {
     }
 }
 
-bool IsOwnerThread() { return OwnerThread().IsOwnerThread(); }
+bool IsOwnerThread() {
+    return OwnerThread().IsOwnerThread();
+}
 
 } // namespace lv

@@ -43,6 +43,11 @@ using PDataStruct = std::unique_ptr<TDataStruct>;
 
 // A zeroed descriptor (both fields 0).
 PDataStruct MakeEmptyDataStruct();
+// The same for a storage or a device: a failure goes to `handleAllocError`, which may replace the
+// exception; true answers no descriptor, false raises it.
+PDataStruct MakeEmptyDataStruct(const std::function<bool(std::exception_ptr&)>& handleAllocError);
+// Gives an out-of-memory failure the message "Недостаточно памяти для размещения данных".
+void UseNotEnoughMemoryMessage(std::exception_ptr& error);
 // A descriptor owning n zeroed samples. More than INT32_MAX / 8 samples raise EOutOfMemory
 // "Недостаточно памяти для размещения данных" (their byte count does not fit Size).
 PDataStruct MakeSampleBlock(int32_t n);

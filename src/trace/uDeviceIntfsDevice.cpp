@@ -11,7 +11,8 @@ const char* const kMsgUnknownDeviceError = "Неизвестная аппара�
 const char* const kMsgDeviceNotConnected =
     "Отсутствует соединение с оборудованием.\r\nВыполнение любых команд невозможно.\r\n"
     "Выполните процедуру подключения и повторите операцию.";
-const char* const kMsgCannotQueueCommand = "Ошибка при помещении команды в очередь. Возможно не хватает памяти";
+const char* const kMsgCannotQueueCommand =
+    "Ошибка при помещении команды в очередь. Возможно не хватает памяти";
 const char* const kMsgObjectNotFound = "Объект не найден";
 
 namespace {
@@ -251,15 +252,19 @@ void TIDevice::SetConnected(bool value) {
     }
 }
 
-bool TIDevice::Initialize(bool& completed) {
+bool TIDevice::askInitHandler(const TInitEvent& handler, bool& completed) {
     completed = false;
+    bool result = true;
+    if (handler) {
+        result = false;
+        handler(this, completed, result);
+    }
+    return result;
+}
+
+bool TIDevice::Initialize(bool& completed) {
     try {
-        bool result = true;
-        if (OnInitializeEvent) {
-            result = false;
-            OnInitializeEvent(this, completed, result);
-        }
-        if (!result) return false;
+        if (!askInitHandler(OnInitializeEvent, completed)) return false;
         if (!completed) StartExecuter();
         return true;
     } catch (...) {
@@ -268,14 +273,8 @@ bool TIDevice::Initialize(bool& completed) {
 }
 
 bool TIDevice::Deinitialize(bool& completed) {
-    completed = false;
     try {
-        bool result = true;
-        if (OnDeinitializeEvent) {
-            result = false;
-            OnDeinitializeEvent(this, completed, result);
-        }
-        if (!result) return false;
+        if (!askInitHandler(OnDeinitializeEvent, completed)) return false;
         if (!completed) StopExecuter(true);
         return true;
     } catch (...) {
@@ -283,7 +282,9 @@ bool TIDevice::Deinitialize(bool& completed) {
     }
 }
 
-std::unique_ptr<TICommandExecuter> TIDevice::CreateExecuter() { return std::make_unique<TICommandExecuter>(this); }
+std::unique_ptr<TICommandExecuter> TIDevice::CreateExecuter() {
+    return std::make_unique<TICommandExecuter>(this);
+}
 
 void TIDevice::StartExecuter() {
     if (m_executer) {
@@ -355,7 +356,8 @@ uint32_t TIDevice::RegisterStorage(TIDataStorage* storage) {
         // The smallest number no registered storage has.
         std::vector<uint32_t> used;
         used.reserve(m_storages.size());
-        for (const TIDataStorage* s : m_storages) used.push_back(s->DeviceHandle());
+        for (const TIDataStorage* s : m_storages)
+            used.push_back(s->DeviceHandle());
         std::sort(used.begin(), used.end());
         id = 1;
         for (uint32_t u : used) {
@@ -435,34 +437,34 @@ void TIDevice::onOwnerThread(std::function<void(TIDevice&)> task) {
         } catch (...) {
             // Nobody is left to catch it: the operator sees it.
             try {
-                MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError,
-                           mbOK);
+                MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory),
+                           TMsgDlgType::mtError, mbOK);
             } catch (...) {
             }
         }
     });
 }
 
-std::string TIDevice::GetUniqueName() const { return ClassName(); }
-std::string TIDevice::GetEventName() const { return "ObjectOf" + GetUniqueName(); }
+std::string TIDevice::GetUniqueName() const {
+    return ClassName();
+}
+std::string TIDevice::GetEventName() const {
+    return "ObjectOf" + GetUniqueName();
+}
 
 void TIDevice::ReceiveData(const TVariant&) {}
 void TIDevice::ReceiveSetup(const TVariant&) {}
 
 PDataStruct TIDevice::MakeDataStruct() {
-    try {
-        return MakeEmptyDataStruct();
-    } catch (...) {
-        std::exception_ptr e = std::current_exception();
-        if (HandleAllocError(e)) return nullptr;
-        std::rethrow_exception(e);
-    }
+    return MakeEmptyDataStruct([this](std::exception_ptr& e) { return HandleAllocError(e); });
 }
 
-PDataStruct TIDevice::MakeSetupStruct() { return TIDevice::MakeDataStruct(); }
+PDataStruct TIDevice::MakeSetupStruct() {
+    return TIDevice::MakeDataStruct();
+}
 
 bool TIDevice::HandleAllocError(std::exception_ptr& error) {
-    if (IsOutOfMemory(error)) error = std::make_exception_ptr(EOutOfMemory(kMsgNotEnoughMemory));
+    UseNotEnoughMemoryMessage(error);
     return false;
 }
 
@@ -477,26 +479,18 @@ void TIDevice::DoPropertyChanged(int info) {
 }
 
 void TIDevice::DataReceived(const TVariant& arg) {
-    m_gate.BeginWrite();
-    try {
+    {
+        TkvWriteGuard write(m_gate);
         ReceiveData(arg);
-    } catch (...) {
-        m_gate.EndWrite();
-        throw;
     }
-    m_gate.EndWrite();
     onOwnerThread([](TIDevice& d) { d.announceData(); });
 }
 
 void TIDevice::SetupReceived(const TVariant& arg) {
-    m_gate.BeginWrite();
-    try {
+    {
+        TkvWriteGuard write(m_gate);
         ReceiveSetup(arg);
-    } catch (...) {
-        m_gate.EndWrite();
-        throw;
     }
-    m_gate.EndWrite();
     onOwnerThread([](TIDevice& d) { d.announceSetup(); });
 }
 
@@ -544,8 +538,12 @@ PDataStruct TIDevice::LockSetup() {
     }
 }
 
-void TIDevice::UnlockData() { m_gate.EndRead(); }
-void TIDevice::UnlockSetup() { m_gate.EndRead(); }
+void TIDevice::UnlockData() {
+    m_gate.EndRead();
+}
+void TIDevice::UnlockSetup() {
+    m_gate.EndRead();
+}
 
 void TIDevice::LockDataAndSetup(PDataStruct& data, PDataStruct& setup) {
     m_gate.BeginRead();
@@ -558,24 +556,35 @@ void TIDevice::LockDataAndSetup(PDataStruct& data, PDataStruct& setup) {
     }
 }
 
-void TIDevice::UnlockDataAndSetup() { m_gate.EndRead(); }
+void TIDevice::UnlockDataAndSetup() {
+    m_gate.EndRead();
+}
 
-TVariant TIDevice::RequestParam(int) { return TVariant(); }
+TVariant TIDevice::RequestParam(int) {
+    return TVariant();
+}
 
 // ---------------------------------------------------------------------------------------------
 // TIDevice: commands
 
 std::string TIDevice::GetErrorText(int code) const {
     switch (code) {
-    case crOk: return {};
-    case crNotConnected: return kMsgDeviceNotConnected;
-    case crQueueFailed: return kMsgCannotQueueCommand;
-    case crNotFound: return kMsgObjectNotFound;
-    default: return kMsgUnknownDeviceError; // -10 too
+    case crOk:
+        return {};
+    case crNotConnected:
+        return kMsgDeviceNotConnected;
+    case crQueueFailed:
+        return kMsgCannotQueueCommand;
+    case crNotFound:
+        return kMsgObjectNotFound;
+    default:
+        return kMsgUnknownDeviceError; // -10 too
     }
 }
 
-bool TIDevice::acceptsCommands() const { return Connected() || ConnectionState() == TConnectionState::Connecting; }
+bool TIDevice::acceptsCommands() const {
+    return Connected() || ConnectionState() == TConnectionState::Connecting;
+}
 
 Deadline TIDevice::callerDeadline() const {
     // The operator's windows must come back: their thread never waits without limit.
@@ -670,7 +679,8 @@ uint32_t TIDevice::SendCommand(const std::string& text) {
 void TIDevice::SendCommands(const std::vector<std::string>& texts) {
     ++m_batchCount;
     try {
-        for (const std::string& text : texts) SendCommand(text);
+        for (const std::string& text : texts)
+            SendCommand(text);
     } catch (...) {
         if (--m_batchCount == 0) setQueueEvent();
         throw;

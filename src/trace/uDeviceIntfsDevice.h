@@ -232,10 +232,10 @@ public:
 
     // What a driver or a caller may need to see of the queue.
     int StorageCount() const;
-    int QueuedCount() const;       // commands waiting for the worker
-    bool Holding() const;          // producers are held back
-    int ProducersWaiting() const;  // callers waiting for room in the queue
-    int Waiters() const;           // callers waiting for a command to be done
+    int QueuedCount() const;                                   // commands waiting for the worker
+    bool Holding() const;                                      // producers are held back
+    int ProducersWaiting() const;                              // callers waiting for room in the queue
+    int Waiters() const;                                       // callers waiting for a command to be done
     int QueueSignals() const { return m_queueSignals.load(); } // times the worker was woken
     int BatchCount() const { return m_batchCount.load(); }
     TICommandExecuter* Executer() const { return m_executer.get(); }
@@ -259,6 +259,8 @@ private:
     friend class TICommandExecuter;
     using TQueueLock = std::unique_lock<TkvPadlock>;
 
+    // Without a handler the answer is yes; Completed tells that the handler did the work itself.
+    bool askInitHandler(const TInitEvent& handler, bool& completed);
     bool acceptsCommands() const;
     // Appends under the queue lock and, for a caller that will wait for it, counts the waiter in
     // the same step; answers 0 on success or the refusal's code.

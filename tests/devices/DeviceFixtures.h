@@ -49,7 +49,9 @@ private:
     int m_permits = 0;
 };
 
-inline int32_t expectedResult(int32_t argument) { return 3 * argument + 1; }
+inline int32_t expectedResult(int32_t argument) {
+    return 3 * argument + 1;
+}
 
 class FakeDevice;
 

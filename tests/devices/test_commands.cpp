@@ -83,7 +83,8 @@ TEST(DeviceCommands, ConcurrentWaitersEachGetTheirOwnResult) {
                     ++wrong;
             }
         });
-    for (std::thread& t : threads) t.join();
+    for (std::thread& t : threads)
+        t.join();
 
     for (const Answer& a : answers) {
         EXPECT_EQ(a.code, crOk) << a.id;
@@ -139,7 +140,8 @@ TEST(DeviceCommands, ABatchWakesTheWorkerOnce) {
     dev.SendCommands({"RUN", "RUN", "RUN", "RUN", "RUN"});
     EXPECT_EQ(dev.QueueSignals(), before + 1);
     EXPECT_EQ(dev.BatchCount(), 0);
-    for (int i = 0; i < 3; ++i) dev.SendCommand("RUN");
+    for (int i = 0; i < 3; ++i)
+        dev.SendCommand("RUN");
     EXPECT_EQ(dev.QueueSignals(), before + 4);
     ASSERT_TRUE(Eventually([&] { return dev.Ran.load() == 8; }));
 }
@@ -185,7 +187,8 @@ TEST(DeviceCommands, ARunningCommandStaysFindableAndIdsAreNotReused) {
     dev.Permits.Close();
     dev.SetConnected(true);
     std::vector<TCommandRef> commands{runCommand(1), runCommand(2), runCommand(3)};
-    for (uint32_t i = 0; i < commands.size(); ++i) EXPECT_EQ(dev.QueueCommand(commands[i]), i + 1);
+    for (uint32_t i = 0; i < commands.size(); ++i)
+        EXPECT_EQ(dev.QueueCommand(commands[i]), i + 1);
     // Command 1 is out of the queue and running.
     ASSERT_TRUE(Eventually([&] { return dev.QueuedCount() == 2; }));
 
@@ -238,7 +241,8 @@ TEST(DeviceCommands, StoppingAnswersPendingWaitersWithNoConnection) {
             dev.reset();
         else
             dev->SetConnected(false);
-        for (std::thread& t : threads) t.join();
+        for (std::thread& t : threads)
+            t.join();
         EXPECT_EQ(codes, std::vector<int>(3, crNotConnected));
         EXPECT_TRUE(first->Done());
         EXPECT_EQ(first->ResultCode(), crNotConnected);

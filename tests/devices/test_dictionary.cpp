@@ -66,10 +66,10 @@ TEST(DeviceDictionary, TraceParametersAreNamedByTheirCommands) {
         bool reply; // named by the reply: the index has no command
     };
     const Row rows[] = {
-        {prmLAM, "LAM", false}, {prmIOR, "IOR", false}, {prmAVE, "AVE", false}, {prmLSA, "LSA", false},
-        {prmDOT, "DOT", false}, {prmM, "M", false},     {prmY, "Y", false},     {prmL, "L", false},
-        {prmREF, "REF", false}, {prmCU, "CU", false},   {prmPRN, "PRN", false}, {prmXYA, "XYA", false},
-        {prmDU, "DU", true},    {prmMD, "MD", true},    {prmDNR, "DNR", true},  {prmDBIR, "DBIR", true},
+        {prmLAM, "LAM", false},  {prmIOR, "IOR", false}, {prmAVE, "AVE", false}, {prmLSA, "LSA", false},
+        {prmDOT, "DOT", false},  {prmM, "M", false},     {prmY, "Y", false},     {prmL, "L", false},
+        {prmREF, "REF", false},  {prmCU, "CU", false},   {prmPRN, "PRN", false}, {prmXYA, "XYA", false},
+        {prmDU, "DU", true},     {prmMD, "MD", true},    {prmDNR, "DNR", true},  {prmDBIR, "DBIR", true},
         {prmRESR, "RESR", true},
     };
     for (const Row& r : rows) {
@@ -95,7 +95,8 @@ TEST(DeviceDictionary, ResultCodeTexts) {
         {-1, unknown},
         {7, unknown},
     };
-    for (const auto& [code, text] : rows) EXPECT_EQ(dev.GetErrorText(code), text) << code;
+    for (const auto& [code, text] : rows)
+        EXPECT_EQ(dev.GetErrorText(code), text) << code;
     EXPECT_EQ(dev.GetUniqueName(), "TIDevice");
     EXPECT_EQ(dev.GetEventName(), "ObjectOfTIDevice");
 }

@@ -105,7 +105,8 @@ TEST(Gatekeeper, AWriterLeavingAdmitsEveryWaitingReader) {
     EXPECT_EQ(gate.ActiveWriters(), 0);
     EXPECT_EQ(gate.WaitingWriters(), 1);
     release.unlock();
-    for (std::thread& t : readers) t.join();
+    for (std::thread& t : readers)
+        t.join();
     writer.join();
     EXPECT_EQ(gate.ActiveReaders() + gate.ActiveWriters() + gate.WaitingWriters(), 0);
 

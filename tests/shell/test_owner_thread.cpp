@@ -27,7 +27,8 @@ struct InstalledOwnerThread {
 template <class Pred> bool processUntil(Pred done) {
     QElapsedTimer waited;
     waited.start();
-    while (!done() && waited.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (!done() && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
 }
 
@@ -37,7 +38,9 @@ struct FailingExecuter : TICommandExecuter {
 };
 
 struct FailingDevice : TIDevice {
-    std::unique_ptr<TICommandExecuter> CreateExecuter() override { return std::make_unique<FailingExecuter>(this); }
+    std::unique_ptr<TICommandExecuter> CreateExecuter() override {
+        return std::make_unique<FailingExecuter>(this);
+    }
 };
 
 } // namespace

@@ -43,8 +43,7 @@ private:
 };
 
 // Polls `done()` until it holds; false when `limit` ran out first.
-template <class Pred>
-bool Eventually(Pred done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+template <class Pred> bool Eventually(Pred done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return done();
