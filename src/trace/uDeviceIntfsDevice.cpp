@@ -158,7 +158,11 @@ void TICommandExecuter::runOne(const TCommandRef& command, int queuedBefore) {
         } catch (...) {
             code = crFailed;
         }
-        if (code != crOk) ReportError(code, *command);
+        // Whatever happens in the report, the command's waiters must be answered.
+        try {
+            if (code != crOk) ReportError(code, *command);
+        } catch (...) {
+        }
     }
     TIDevice& d = *m_device;
     TIDevice::TQueueLock lock(d.m_queueLock);
@@ -657,6 +661,11 @@ void TIDevice::releaseQueued(int code) {
         TCommandRef command = std::move(m_queue.back());
         m_queue.pop_back();
         release(command, code, nullptr);
+    }
+    // A command a dead worker had taken out of the queue and never finished.
+    for (auto it = m_pending.begin(); it != m_pending.end(); it = m_pending.erase(it)) {
+        it->second->m_queued = false;
+        it->second->finish(code, nullptr);
     }
 }
 

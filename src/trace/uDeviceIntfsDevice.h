@@ -103,9 +103,10 @@ private:
 
 using TCommandRef = std::shared_ptr<TICommand>;
 
-// The worker: takes the device's commands one at a time and runs them. While more than
-// kHighWater commands are queued it holds the queue: producers wait until fewer than kLowWater
-// remain. Pausing is cooperative (between commands); no thread is ever suspended from outside.
+// The worker: takes the device's commands one at a time and runs them. A pass that finds more
+// than kHighWater commands queued holds the queue: producers wait until a pass that began with
+// fewer than kLowWater queued is done. Pausing is cooperative (between commands); no thread is
+// ever suspended from outside.
 class TICommandExecuter {
 public:
     static constexpr int kHighWater = 1100;
@@ -276,6 +277,8 @@ private:
     void setQueueEvent();
     // Marks the command done and forgets it; under the queue lock.
     void release(const TCommandRef& command, int code, const TVariant* result);
+    // Releases with `code` every command that nothing will run any more: the queued ones, last
+    // first, then any a worker took and never finished.
     void releaseQueued(int code);
     // Runs `task` on the owner thread: at once there, else later while the device still lives.
     void onOwnerThread(std::function<void(TIDevice&)> task);

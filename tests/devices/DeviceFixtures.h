@@ -1,6 +1,6 @@
 #pragma once
 // A device for tests. Its worker answers "RUN" commands with 3 × argument + 1 after a short
-// sleep, "FAIL" with the code 7, and "SETUP" by taking a setup from the instrument. While the
+// sleep, "FAIL" with the code 7, "THROW" by raising, and "SETUP" by taking a setup from the instrument. While the
 // permits are closed each command waits for one, so a test can hold the worker at a known command.
 
 #include <atomic>
@@ -92,6 +92,7 @@ inline int FakeExecuter::RunCommand(lv::TICommand& command, lv::TVariant& result
     m_fake->Permits.Pass();
     ++m_fake->Ran;
     if (command.Text() == "FAIL") return 7;
+    if (command.Text() == "THROW") throw lv::Exception("обрыв связи");
     if (command.Text() == "SETUP") {
         m_fake->SetupReceived(command.Argument());
         return lv::crOk;

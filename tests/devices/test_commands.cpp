@@ -292,22 +292,27 @@ TEST(DeviceCommands, WorkerErrorsAreShownOnTheOwnerThread) {
     FakeDevice dev;
     dev.SetConnected(true);
 
-    auto failing = std::make_shared<TICommand>("FAIL");
-    ASSERT_NE(dev.QueueCommand(failing), 0u);
-    ASSERT_TRUE(failing->WaitDone(kLongWait));
-    EXPECT_EQ(failing->ResultCode(), 7);
-    // Handed to the owner thread, not shown by the worker.
-    EXPECT_TRUE(prompts.Messages.empty());
-    ASSERT_EQ(owner.Pending(), 1u);
-    owner.Pump();
-    ASSERT_EQ(prompts.Messages.size(), 1u);
-    EXPECT_EQ(prompts.Messages[0].Text, "Неизвестная аппаратная ошибка");
-    EXPECT_EQ(prompts.Messages[0].Type, TMsgDlgType::mtError);
-    EXPECT_EQ(prompts.Messages[0].Buttons, TMsgDlgButtons(mbOK));
+    // A failing command and one whose transport raised: the worker goes on after both.
+    const std::pair<const char*, int> rows[] = {{"FAIL", 7}, {"THROW", crFailed}};
+    for (const auto& [text, code] : rows) {
+        auto failing = std::make_shared<TICommand>(text);
+        ASSERT_NE(dev.QueueCommand(failing), 0u);
+        ASSERT_TRUE(failing->WaitDone(kLongWait));
+        EXPECT_EQ(failing->ResultCode(), code);
+        // Handed to the owner thread, not shown by the worker.
+        EXPECT_TRUE(prompts.Messages.empty());
+        ASSERT_EQ(owner.Pending(), 1u);
+        owner.Pump();
+        ASSERT_EQ(prompts.Messages.size(), 1u);
+        EXPECT_EQ(prompts.Messages[0].Text, "Неизвестная аппаратная ошибка");
+        EXPECT_EQ(prompts.Messages[0].Type, TMsgDlgType::mtError);
+        EXPECT_EQ(prompts.Messages[0].Buttons, TMsgDlgButtons(mbOK));
+        prompts.Messages.clear();
+    }
 
     // Not shown: it stays pending.
     dev.Executer()->SetShowErrors(false);
-    failing = std::make_shared<TICommand>("FAIL");
+    auto failing = std::make_shared<TICommand>("FAIL");
     ASSERT_NE(dev.QueueCommand(failing), 0u);
     ASSERT_TRUE(failing->WaitDone(kLongWait));
     EXPECT_EQ(owner.Pending(), 0u);
