@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the optimised build, then everything again under
 # AddressSanitizer and UndefinedBehaviorSanitizer (the core, the command-line tool and the
-# widgets alike).
+# widgets alike), then the device layer's tests under ThreadSanitizer (only the core and that
+# test program are built for it).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -17,4 +18,8 @@ cmake --build build -j"$jobs"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMVARIS_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$jobs")
+
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMVARIS_CORE_ONLY=ON -DLUMVARIS_TSAN=ON >/dev/null
+cmake --build build-tsan -j"$jobs" --target test_devices
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -R '^test_devices$')
 echo "Все тесты пройдены."

@@ -11,6 +11,7 @@
 #include "shell/fMainForm.h"
 #include "shell/mDataOld.h"
 #include "shell/uOneCheck.h"
+#include "shell/uQtOwnerThread.h"
 #include "shell/uQtPrompts.h"
 #include "shell/uStartup.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     lv::InstallQtTranslations(app);
     lv::InstallQtPromptService();
+    lv::InstallQtOwnerThread();
 
     lv::TOneInstance instance;
     if (!lv::ClaimSingleInstance(instance)) return 0;

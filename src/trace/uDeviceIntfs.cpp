@@ -5,6 +5,7 @@
 #include <new>
 
 #include "trace/Errors.h"
+#include "trace/uDeviceIntfsDevice.h"
 
 namespace lv {
 
@@ -14,6 +15,20 @@ const char* const kMsgNotEnoughMemory = "Недостаточно памяти �
 // Descriptors
 
 PDataStruct MakeEmptyDataStruct() { return std::make_unique<TDataStruct>(); }
+
+PDataStruct MakeEmptyDataStruct(const std::function<bool(std::exception_ptr&)>& handleAllocError) {
+    try {
+        return MakeEmptyDataStruct();
+    } catch (...) {
+        std::exception_ptr e = std::current_exception();
+        if (handleAllocError(e)) return nullptr;
+        std::rethrow_exception(e);
+    }
+}
+
+void UseNotEnoughMemoryMessage(std::exception_ptr& error) {
+    if (IsOutOfMemory(error)) error = std::make_exception_ptr(EOutOfMemory(kMsgNotEnoughMemory));
+}
 
 PDataStruct MakeSampleBlock(int32_t n) {
     auto d = std::make_unique<TDataStruct>();
@@ -184,13 +199,7 @@ void TIDataStorage::NotifyClients(TStorageNotifyAction action) {
 }
 
 PDataStruct TIDataStorage::MakeDataStruct() {
-    try {
-        return MakeEmptyDataStruct();
-    } catch (...) {
-        std::exception_ptr e = std::current_exception();
-        if (HandleAllocError(e)) return nullptr;
-        std::rethrow_exception(e);
-    }
+    return MakeEmptyDataStruct([this](std::exception_ptr& e) { return HandleAllocError(e); });
 }
 
 PDataStruct TIDataStorage::MakeSetupStruct() { return TIDataStorage::MakeDataStruct(); }
@@ -201,7 +210,7 @@ void TIDataStorage::SetSetup(const TDataStruct*) { m_setupAccepted = m_setupPres
 std::string TIDataStorage::GetUniqueName() const { return ClassName(); }
 
 bool TIDataStorage::HandleAllocError(std::exception_ptr& error) {
-    if (IsOutOfMemory(error)) error = std::make_exception_ptr(EOutOfMemory(kMsgNotEnoughMemory));
+    UseNotEnoughMemoryMessage(error);
     return false;
 }
 

@@ -43,6 +43,11 @@ using PDataStruct = std::unique_ptr<TDataStruct>;
 
 // A zeroed descriptor (both fields 0).
 PDataStruct MakeEmptyDataStruct();
+// The same for a storage or a device: a failure goes to `handleAllocError`, which may replace the
+// exception; true answers no descriptor, false raises it.
+PDataStruct MakeEmptyDataStruct(const std::function<bool(std::exception_ptr&)>& handleAllocError);
+// Gives an out-of-memory failure the message "Недостаточно памяти для размещения данных".
+void UseNotEnoughMemoryMessage(std::exception_ptr& error);
 // A descriptor owning n zeroed samples. More than INT32_MAX / 8 samples raise EOutOfMemory
 // "Недостаточно памяти для размещения данных" (their byte count does not fit Size).
 PDataStruct MakeSampleBlock(int32_t n);
@@ -65,21 +70,9 @@ enum TStorageNotifyAction : uint8_t {
 class TIDataStorage;
 class TIDataClient;
 
-// What a storage needs of a measuring device. No concrete device is built in.
-class TIDevice {
-public:
-    virtual ~TIDevice() = default;
-    virtual uint32_t RegisterStorage(TIDataStorage* storage) = 0;
-    virtual uint32_t UnregisterStorageById(uint32_t id) = 0;
-    virtual bool HasDeviceSetup() const = 0;
-    virtual bool HasDeviceData() const = 0;
-    virtual bool Connected() const = 0;
-    virtual PDataStruct LockData() = 0;
-    virtual PDataStruct LockSetup() = 0;
-    virtual void UnlockData() = 0;
-    virtual void UnlockSetup() = 0;
-    virtual TVariant RequestParam(int index) = 0;
-};
+// The measuring device a storage can follow (trace/uDeviceIntfsDevice.h). No concrete device is
+// built in.
+class TIDevice;
 
 extern const char* const kMsgNotEnoughMemory; // "Недостаточно памяти для размещения данных"
 
@@ -148,6 +141,8 @@ public:
     int ClientCount() const { return static_cast<int>(m_clients.size()); }
     TIDataClient* Client(int index) const { return m_clients.at(static_cast<size_t>(index)); }
     int IndexOfClient(const TIDataClient* client) const;
+    // In its destructor: a device no longer tells it anything.
+    bool Destroying() const { return m_destroying; }
 
     TDeviceNotifyEvent OnDeviceNotify;
     TDataEvent OnDataChanged;
@@ -174,6 +169,7 @@ protected:
     bool m_setupAccepted = false;
 
 private:
+    friend class TIDevice; // writes DeviceHandle when it registers the storage
     std::vector<TIDataClient*> m_clients;
     uint32_t m_deviceHandle = 0;
     bool m_active = false;

@@ -10,6 +10,7 @@
 #include "trace/Numeric.h"
 #include "trace/PromptService.h"
 #include "trace/ValueHelpers.h"
+#include "trace/uDeviceIntfsDevice.h"
 
 namespace lv {
 
@@ -112,18 +113,18 @@ void TRDataStorage::DoDeviceNotify(TIDevice* device, TStorageNotifyAction& actio
     TBusyGuard guard(this);
     TIDataStorage::DoDeviceNotify(device, action);
     if (action != snaDataChanged || !device || !device->HasDeviceData()) return;
-    PDataStruct data = device->LockData();
-    PDataStruct setup = device->LockSetup();
+    // One read for both blocks: a second read would queue behind a device writer that waits for
+    // the first.
+    PDataStruct data, setup;
+    device->LockDataAndSetup(data, setup);
     try {
         SetupArrived(setup.get());
         DataArrived(data.get());
     } catch (...) {
-        device->UnlockSetup();
-        device->UnlockData();
+        device->UnlockDataAndSetup();
         throw;
     }
-    device->UnlockSetup();
-    device->UnlockData();
+    device->UnlockDataAndSetup();
     Accept(0);
 }
 

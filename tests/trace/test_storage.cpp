@@ -7,6 +7,7 @@
 #include "support/ScriptedPrompts.h"
 #include "trace/Errors.h"
 #include "trace/uDeviceIntfs.h"
+#include "trace/uDeviceIntfsDevice.h"
 
 using namespace lv;
 
@@ -41,17 +42,9 @@ public:
         unregistered.push_back(id);
         return id;
     }
-    bool HasDeviceSetup() const override { return hasSetup; }
-    bool HasDeviceData() const override { return hasData; }
-    bool Connected() const override { return true; }
-    PDataStruct LockData() override { return MakeEmptyDataStruct(); }
-    PDataStruct LockSetup() override { return MakeEmptyDataStruct(); }
-    void UnlockData() override {}
-    void UnlockSetup() override {}
-    TVariant RequestParam(int) override { return TVariant(); }
+    using TIDevice::SetHasDeviceData;
     uint32_t registered = 0;
     std::vector<uint32_t> unregistered;
-    bool hasSetup = false, hasData = false;
 };
 
 } // namespace
@@ -191,7 +184,7 @@ TEST(DataStorage, SuspensionNestsAndRestoresTheActiveState) {
 
     s.SuspendDevice(true);
     EXPECT_FALSE(s.Active());
-    dev.hasData = true;
+    dev.SetHasDeviceData(true);
     s.SuspendDevice(true); // the pending notice pulls the device's data
     EXPECT_TRUE(s.Active());
     EXPECT_EQ(fired, 1);
@@ -212,7 +205,7 @@ TEST(DataStorage, SuspensionNestsAndRestoresTheActiveState) {
 TEST(DataStorage, ResumeWithoutPendingNoticeActivatesSilently) {
     TestStorage s;
     FakeDevice dev;
-    dev.hasData = true;
+    dev.SetHasDeviceData(true);
     s.SetInputDevice(&dev);
     int fired = 0;
     s.OnDeviceNotify = [&](TIDataStorage*, TIDevice*, TStorageNotifyAction&) { ++fired; };
