@@ -7,13 +7,13 @@
 #include <optional>
 
 #include "cli/Json.h"
-#include "formats/FileErrors.h"
 #include "formats/uBellcoreConvs.h"
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 #include "trace/DateTime.h"
 #include "trace/Errors.h"
 #include "trace/PromptService.h"
 #include "trace/SyntheticTrace.h"
+#include "trace/ValueHelpers.h"
 #include "trace/uGraphIntfs.h"
 
 namespace lvcli {
@@ -35,46 +35,13 @@ struct UsageError {
     std::string text;
 };
 
-// Messages of the core go to standard error; nothing ever waits for an answer.
-class CliPrompts : public IPromptService {
-public:
-    explicit CliPrompts(std::ostream& err) : m_err(err) { m_previous = SetPromptService(this); }
-    ~CliPrompts() override { SetPromptService(m_previous); }
-    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int) override {
-        std::string t = text;
-        for (size_t p; (p = t.find("\r\n")) != std::string::npos;) t.replace(p, 2, "\n");
-        m_err << t << "\n";
-        if (type == TMsgDlgType::mtError) errorShown = true;
-        const TMsgDlgButtons answerable = buttons & ~static_cast<TMsgDlgButtons>(mbHelp);
-        if (answerable == mbOK || answerable == 0) return mrOk;
-        m_err << "(вопрос без ответа: отмена)\n";
-        return (buttons & mbCancel) ? mrCancel : mrNo;
-    }
-    bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override {
-        m_err << request.Title << ": выбор файла без окна невозможен, действие отменено\n";
-        files.clear();
-        return false;
-    }
-    bool errorShown = false;
-
-private:
-    std::ostream& m_err;
-    IPromptService* m_previous = nullptr;
+// Messages of the core go to standard error through the console's boxes, installed for one file
+// at a time; nothing ever waits for an answer.
+struct CliPrompts {
+    explicit CliPrompts(std::ostream& err) : service(err), scope(service) {}
+    TConsolePromptService service;
+    TPromptServiceScope scope;
 };
-
-std::string lastComponent(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string extensionOf(const std::string& path) {
-    std::string name = lastComponent(path);
-    size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 double parseNumber(const std::string& option, const std::string& text) {
     double v = 0;
@@ -130,7 +97,7 @@ void fileStep(const char* failurePattern, const std::string& path, CliPrompts& p
         throw FileFailure{};
     }
     if (!ok) {
-        if (!prompts.errorShown) err << FormatS(failurePattern, path) << "\n";
+        if (!prompts.service.ErrorShown()) err << FormatS(failurePattern, path) << "\n";
         throw FileFailure{};
     }
 }
@@ -140,7 +107,7 @@ std::unique_ptr<TRDataStorage> loadStore(const std::string& path, CliPrompts& pr
     auto store = std::make_unique<TRDataStorage>();
     store->SetAutoFree(false);
     fileStep(kMsgCannotReadFile, path, prompts, err, [&] {
-        if (extensionOf(path) != ".set") return store->LoadFromFile(path, false);
+        if (!HasExtension(path, ".set")) return store->LoadFromFile(path, false);
         PDataStruct params;
         if (!store->Converter()->LoadSetupFrom(params, path)) return false;
         store->SetupArrived(params.get());
@@ -288,7 +255,7 @@ int cmdInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 // Saves the store under `path`, the extension choosing the format.
 void saveStore(TRDataStorage& s, const std::string& path, CliPrompts& prompts, std::ostream& err) {
     fileStep(kMsgCannotWriteFile, path, prompts, err, [&] {
-        if (extensionOf(path) != ".set") return s.SaveToFile(path, false);
+        if (!HasExtension(path, ".set")) return s.SaveToFile(path, false);
         PDataStruct params = s.LockSetup();
         const bool ok = params && s.Converter()->SaveSetupAs(params.get(), path);
         s.UnlockSetup();

@@ -7,6 +7,7 @@
 #include "display/uViewCmps.h"
 #include "display/uViewCmpsData.h"
 #include "trace/Numeric.h"
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -28,11 +29,6 @@ void lineTo(QPainter& p, int x0, int y0, int x1, int y1) {
     p.drawLine(x0, y0, x1 - dx, y1 - dy);
 }
 
-QString namePart(const QString& path) {
-    int slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(slash + 1);
-}
-
 // Turned texts of the Y strips read upward on the first side unless that side is on the right.
 TTextRotation yRotation(int side, int pos) {
     return (side == 0 && pos != ylpRight) ? TTextRotation::Up : TTextRotation::Down;
@@ -45,7 +41,7 @@ TTextRotation yRotation(int side, int pos) {
 QString TGraphView::HeaderText() const {
     auto info = ActiveItemInfo();
     if (info && m_headerContent == hcCaption) return info->Caption;
-    if (info && m_headerContent == hcFileName) return namePart(info->FileName);
+    if (info && m_headerContent == hcFileName) return QString::fromStdString(std::string(PathNamePart(info->FileName.toStdString())));
     return m_header;
 }
 

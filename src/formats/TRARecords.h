@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 #include "trace/Errors.h"
 
 namespace lv {

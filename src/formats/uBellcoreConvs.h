@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 
 namespace lv {
 

@@ -13,6 +13,7 @@
 #include "trace/Numeric.h"
 #include "trace/PromptService.h"
 #include "trace/TraceParams.h"
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -48,20 +49,6 @@ std::string formatNumber(double v) {
     for (char& c : s)
         if (c == '.') c = ',';
     return s;
-}
-
-std::string formatMessage(const char* pattern, const std::vector<std::string>& args) {
-    std::string out;
-    size_t next = 0;
-    for (const char* p = pattern; *p; ++p) {
-        if (p[0] == '%' && (p[1] == 's' || p[1] == 'd') && next < args.size()) {
-            out += args[next++];
-            ++p;
-        } else {
-            out += *p;
-        }
-    }
-    return out;
 }
 
 [[noreturn]] void propertyTypeError() {
@@ -130,9 +117,8 @@ public:
         }
         if (v < lo || v > hi)
             throw ETRALimitError(
-                formatMessage(kMsgTRAFieldRange, {formatNumber(number(index, def)), std::to_string(index),
-                                                  formatNumber(static_cast<double>(lo) * scale),
-                                                  formatNumber(static_cast<double>(hi) * scale)}));
+                FormatS(kMsgTRAFieldRange, formatNumber(number(index, def)), std::to_string(index),
+                        formatNumber(static_cast<double>(lo) * scale), formatNumber(static_cast<double>(hi) * scale)));
         switch (w) {
         case Width::U8:
             *at = static_cast<uint8_t>(v);
@@ -276,7 +262,7 @@ std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* 
         int64_t n = 0;
         if (trace && samples && samples->Data && samples->Size > 0) n = samples->Size / kSampleSize;
         if (n > kTRAMaxSamples)
-            throw ETRALimitError(formatMessage(kMsgTRATooManySamples, {std::to_string(n)}));
+            throw ETRALimitError(FormatS(kMsgTRATooManySamples, std::to_string(n)));
         auto r = std::make_unique<TTRARecord>(kind, static_cast<int32_t>(2 * n));
         if (trace) {
             const auto* bytes = static_cast<const uint8_t*>(samples ? samples->Data : nullptr);
@@ -286,7 +272,7 @@ std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* 
                 auto v = RoundToInt64(level * 1000.0);
                 if (!v || *v < 0 || *v > UINT16_MAX)
                     throw ETRALimitError(
-                        formatMessage(kMsgTRALevelRange, {formatNumber(level), std::to_string(i + 1)}));
+                        FormatS(kMsgTRALevelRange, formatNumber(level), std::to_string(i + 1)));
                 PutU16(r->Block3.data() + 2 * i, static_cast<uint16_t>(*v));
             }
         }
@@ -505,11 +491,8 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
 }
 
 std::string WithDefaultExtension(const std::string& fileName, const std::string& extension) {
-    if (fileName.empty()) return fileName;
-    const size_t slash = fileName.find_last_of("/\\");
-    const size_t dot = fileName.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return hasExtension ? fileName : fileName + extension;
+    if (fileName.empty() || !PathExtension(fileName).empty()) return fileName;
+    return fileName + extension;
 }
 
 // ---------------------------------------------------------------------------------------------

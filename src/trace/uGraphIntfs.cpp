@@ -4,12 +4,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "formats/FileErrors.h"
-#include "formats/uFileFormats.h"
 #include "trace/Errors.h"
 #include "trace/Numeric.h"
 #include "trace/PromptService.h"
 #include "trace/ValueHelpers.h"
+#include "trace/uFileFormats.h"
 
 namespace lv {
 
@@ -53,11 +52,7 @@ std::string failureText(const char* pattern, const std::string& fileName, const 
 }
 } // namespace
 
-bool HasSorExtension(const std::string& fileName) {
-    size_t slash = fileName.find_last_of("/\\");
-    std::string last = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-    return last.size() >= 4 && SameText(last.substr(last.size() - 4), ".sor");
-}
+bool HasSorExtension(const std::string& fileName) { return HasExtension(fileName, ".sor"); }
 
 // ---------------------------------------------------------------------------------------------
 

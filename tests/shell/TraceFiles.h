@@ -9,7 +9,7 @@
 #include <string>
 
 #include "formats/uBellcoreConvs.h"
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 #include "formats/uTRAConvs.h"
 #include "trace/SyntheticTrace.h"
 #include "trace/TraceParams.h"

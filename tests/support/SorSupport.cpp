@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "formats/uBellcoreConvs.h"
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 #include "formats/uTRAConvs.h"
 
 namespace lvtest {

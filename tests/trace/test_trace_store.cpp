@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 #include "support/FakeConverter.h"
 #include "support/ScriptedPrompts.h"
 #include "trace/Errors.h"

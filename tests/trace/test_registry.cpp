@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 #include "support/FakeConverter.h"
 #include "support/ScriptedPrompts.h"
 #include "trace/Errors.h"
