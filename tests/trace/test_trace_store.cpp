@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "trace/uFileFormats.h"
 #include "support/FakeConverter.h"
 #include "support/ScriptedPrompts.h"
 #include "trace/Errors.h"
+#include "trace/uFileFormats.h"
 #include "trace/uGraphIntfs.h"
 
 using namespace lv;
