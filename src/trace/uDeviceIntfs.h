@@ -33,6 +33,11 @@ struct TDataStruct {
     void* Data = nullptr;
     TDataKind Kind = TDataKind::Bytes;
     std::shared_ptr<const void> Holder;
+    // A block made by MakeSampleBlock keeps its levels in an array of the trace store's own kind:
+    // a store handed the block takes the array over instead of copying it, so a trace's samples
+    // are decoded once and never copied on the way in. Whoever hands a block over does not write
+    // into it afterwards. Null for pinned or borrowed samples.
+    std::shared_ptr<TVarArray> SampleArray;
 
     int32_t SampleCount() const { return Size > 0 ? Size / kSampleSize : 0; }
     const double* Samples() const { return Kind == TDataKind::Samples ? static_cast<const double*>(Data) : nullptr; }
@@ -43,8 +48,9 @@ using PDataStruct = std::unique_ptr<TDataStruct>;
 
 // A zeroed descriptor (both fields 0).
 PDataStruct MakeEmptyDataStruct();
-// A descriptor owning n zeroed samples. More than INT32_MAX / 8 samples raise EOutOfMemory
-// "Недостаточно памяти для размещения данных" (their byte count does not fit Size).
+// A descriptor owning n zeroed samples, to be filled and handed over (see SampleArray). More
+// than INT32_MAX / 8 samples raise EOutOfMemory "Недостаточно памяти для размещения данных"
+// (their byte count does not fit Size).
 PDataStruct MakeSampleBlock(int32_t n);
 // A descriptor owning n samples copied from `values`.
 PDataStruct MakeSampleBlock(const double* values, int32_t n);
@@ -64,6 +70,7 @@ enum TStorageNotifyAction : uint8_t {
 
 class TIDataStorage;
 class TIDataClient;
+class TSampleSummary;
 
 // What a storage needs of a measuring device. No concrete device is built in.
 class TIDevice {
@@ -132,6 +139,9 @@ public:
     virtual void SuspendDevice(bool resume);
     virtual bool LoadFromFile(const std::string& fileName, bool useDialog);
     virtual bool SaveToFile(const std::string& fileName, bool toCurrent);
+    // The min/max summary of the samples, shared by every client that draws them; valid until the
+    // samples change. A storage that keeps none answers nullptr (the base).
+    virtual const TSampleSummary* SampleSummary() { return nullptr; }
 
     bool Active() const { return m_active; }
     TIDevice* InputDevice() const { return m_inputDevice; }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "trace/Errors.h"
 #include "trace/Numeric.h"
@@ -38,6 +37,18 @@ std::optional<double> numberOf(const TVariant& v) {
 
 bool isMarkerArray(const TVariant& v) {
     return v.IsDoubleArray() && v.LowBound() == 1 && v.HighBound() == 3;
+}
+
+// The n levels of a block as the store's array [1..n]. A block's own array (a converter's or a
+// generator's, see TDataStruct::SampleArray) is taken over when nobody else holds it; anything
+// else (a device's buffer, the store's own pinned samples) is copied.
+TVariant samplesOf(const TDataStruct& d, int32_t n) {
+    const std::shared_ptr<TVarArray>& a = d.SampleArray;
+    const bool own = a && a.use_count() == 2 && // held by this descriptor alone (Holder and SampleArray)
+                     a->OfDoubles && a->LowBound == 1 && a->Locks == 0 && a->Doubles.data() == d.Data &&
+                     a->Doubles.size() == static_cast<size_t>(n);
+    if (own) return TVariant::SharedArray(a);
+    return TVariant::DoubleArrayFrom(1, static_cast<const double*>(d.Data), static_cast<size_t>(n));
 }
 } // namespace
 
@@ -75,6 +86,18 @@ TRDataStorage::~TRDataStorage() {
     }
     sampleRangeChanged();
     if (m_converter) m_converter->Unsubscribe(m_converterHandle);
+}
+
+const TSampleSummary* TRDataStorage::SampleSummary() {
+    const TVariant& p = (*m_params)[prmDBIR];
+    const double* values = p.IsDoubleArray() ? p.DoubleData() : nullptr;
+    const int n = values ? p.Count() : 0;
+    if (n == 0) return nullptr;
+    if (!m_summaryValid || !m_summary.Covers(values, n)) {
+        m_summary.Build(values, n);
+        m_summaryValid = true;
+    }
+    return &m_summary;
 }
 
 int TRDataStorage::sampleCount() const {
@@ -147,12 +170,9 @@ void TRDataStorage::SetData(const TDataStruct* data) {
     m_dataPresent = false;
     try {
         if (data && data->Size > 0 && data->Data) {
-            const int32_t n = data->Size / kSampleSize;
-            std::vector<double> values(static_cast<size_t>(n));
-            if (n > 0) std::memcpy(values.data(), data->Data, static_cast<size_t>(n) * sizeof(double));
-            TVariant& p = param(prmDBIR);
-            p.Clear();
-            p = TVariant::DoubleArrayFrom(1, values.data(), values.size());
+            // Made before the old samples go: the block may be the store's own, pinned.
+            TVariant samples = samplesOf(*data, data->Size / kSampleSize);
+            param(prmDBIR) = std::move(samples);
             sampleRangeChanged();
             m_dataPresent = true;
             if (m_loadingCount == 0) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "trace/DateTime.h"
+#include "trace/SampleSummary.h"
 #include "trace/TraceParams.h"
 #include "trace/uDeviceIntfs.h"
 
@@ -56,6 +57,8 @@ public:
     void UnlockData() override;
     bool LoadFromFile(const std::string& fileName, bool useDialog) override;
     bool SaveToFile(const std::string& fileName, bool toCurrent) override;
+    // Built over the samples at the first request after they change; nullptr without samples.
+    const TSampleSummary* SampleSummary() override;
 
     // --- operations added by the trace store
     virtual double GetCursor();            // km, -1 for none
@@ -122,7 +125,11 @@ private:
     void computeSettingsResults();
     void resetMarkerArrays();
     TVariant& param(int index) { return (*m_params)[static_cast<size_t>(index)]; }
-    void sampleRangeChanged() { m_boundsValid = false; }
+    void sampleRangeChanged() {
+        m_boundsValid = false;
+        m_summaryValid = false;
+        m_summary.Clear();
+    }
     int sampleCount() const;
     int showError(const std::exception_ptr& error, int helpContext);
     TDataStruct ownParams() const;
@@ -139,6 +146,9 @@ private:
     // Lowest and highest sample, computed once per sample block.
     bool m_boundsValid = false;
     double m_minLevel = 0, m_maxLevel = 0;
+    // The summary the views draw from, built once per sample block when first asked for.
+    TSampleSummary m_summary;
+    bool m_summaryValid = false;
 };
 
 } // namespace lv

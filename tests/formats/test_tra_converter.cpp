@@ -584,7 +584,7 @@ namespace {
 // reads as the fields that are set.
 std::string compactHex(const std::vector<uint8_t>& bytes) {
     std::string out;
-    char buf[16];
+    char buf[32];
     for (size_t i = 0; i < bytes.size();) {
         size_t run = 1;
         while (i + run < bytes.size() && bytes[i + run] == bytes[i])
