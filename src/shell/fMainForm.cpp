@@ -229,7 +229,7 @@ void TMainForm::createCommands() {
     bind(addCommand("Close1B", QStringLiteral("Закрыть"), "close"), &TMainForm::CloseTrace);
     // The button runs "save as" while DoSaveAs is set, looked up at each press.
     connect(addCommand("Save1B", QStringLiteral("Сохранить"), "save"), &QAction::triggered, this,
-            [this] { runCommand([this] { DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
+            [this] { runCommand([this] { m_settings.DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
     pending(addCommand("Export1B", QStringLiteral("Экспорт"), "export"));
     pending(addCommand("Print1B", QStringLiteral("Печать"), "print"));
     pending(addCommand("AddToQueueBtn", QStringLiteral("Поместить в очередь на печать"), "queue_add"));
@@ -434,7 +434,7 @@ void TMainForm::createLayout() {
     // The areas follow the stored heights even in a window too small for them.
     m_panel3->setMinimumHeight(1);
     m_panel4->setMinimumHeight(1);
-    connect(m_hSplitter, &QSplitter::splitterMoved, this, [this] { OldGraphPosY = m_panel3->height(); });
+    connect(m_hSplitter, &QSplitter::splitterMoved, this, [this] { m_settings.OldGraphPosY = m_panel3->height(); });
     setCentralWidget(m_hSplitter);
 }
 
@@ -452,20 +452,20 @@ TMainFormParts TMainForm::formParts() {
 
 void TMainForm::restoreSettings() {
     auto settings = OpenSettings();
-    static_cast<TMainSettings&>(*this) = RestoreMainForm(*settings, formParts());
-    m_comboBox1->setCurrentIndex(ClampMarkingType(MarkingType));
-    m_workerNumEd->setText(WorkerNum);
+    m_settings = RestoreMainForm(*settings, formParts());
+    m_comboBox1->setCurrentIndex(ClampMarkingType(m_settings.MarkingType));
+    m_workerNumEd->setText(QString::fromStdString(m_settings.WorkerNum));
 }
 
 void TMainForm::saveSettings() {
     // A window never shown has no layout of its own: its values go back as they came.
     if (m_shownOnce) {
-        if (!FullGraphLayout()) OldGraphPosY = GraphAreaHeight();
-        FullScreen = FullGraphLayout();
+        if (!FullGraphLayout()) m_settings.OldGraphPosY = GraphAreaHeight();
+        m_settings.FullScreen = FullGraphLayout();
     }
-    MarkingType = ClampMarkingType(m_comboBox1->currentIndex());
+    m_settings.MarkingType = ClampMarkingType(m_comboBox1->currentIndex());
     auto settings = OpenSettings();
-    SaveMainForm(*settings, formParts(), *this);
+    SaveMainForm(*settings, formParts(), m_settings);
 }
 
 int TMainForm::ClientAreaHeight() const {
@@ -478,14 +478,57 @@ int TMainForm::GraphAreaHeight() const {
 
 // ---- registration, date and clock ----------------------------------------------------------------------
 
-bool TMainForm::RegisterAtStart() {
-    if (!RunRegistration(WorkerNum, nullptr)) return false;
-    m_workerNumEd->setText(WorkerNum);
+bool TMainForm::registerOperator(QWidget* parent) {
+    QString worker = QString::fromStdString(m_settings.WorkerNum);
+    if (!RunRegistration(worker, parent)) return false;
+    m_settings.WorkerNum = worker.toStdString();
+    m_workerNumEd->setText(worker);
     return true;
 }
 
+bool TMainForm::RegisterAtStart() {
+    return registerOperator(nullptr);
+}
+
 void TMainForm::reRegister() {
-    if (RunRegistration(WorkerNum, this)) m_workerNumEd->setText(WorkerNum);
+    registerOperator(this);
+}
+
+// ---- the main graph's cursor and markers, as the report windows use them --------------------------------
+
+namespace {
+// The graph's marker for a report marker, and whether it is the Y marker.
+std::pair<int, bool> graphMarker(TReportMarker marker) {
+    switch (marker) {
+    case TReportMarker::M1: return {1, false};
+    case TReportMarker::M2: return {2, false};
+    case TReportMarker::MY: return {2, true};
+    case TReportMarker::M3: break;
+    }
+    return {3, false};
+}
+} // namespace
+
+double TMainForm::CursorPosition() const {
+    return MainGraph->ActiveTrace() && MainGraph->CursorVisible() ? MainGraph->CursorX() : -1.0;
+}
+
+double TMainForm::MarkerPosition(TReportMarker marker) const {
+    const auto [number, isY] = graphMarker(marker);
+    const TMarker* m = isY ? MainGraph->YMarker() : MainGraph->Marker(number);
+    return MainGraph->ActiveTrace() && m->Shown() ? m->X() : -1.0;
+}
+
+void TMainForm::SetMarkerPosition(TReportMarker marker, double km) {
+    const auto [number, isY] = graphMarker(marker);
+    if (km < 0)
+        MainGraph->HideMarker(number, isY);
+    else
+        MainGraph->PlaceMarker(number, isY, km);
+}
+
+void TMainForm::ClearMarkers() {
+    MainGraph->HideAllMarkers();
 }
 
 QString TMainForm::DatePanelText(const QDate& date) {
@@ -543,7 +586,7 @@ void TMainForm::ToggleFullGraph() {
 }
 
 void TMainForm::enterFullGraph(bool recordHeight) {
-    if (recordHeight) OldGraphPosY = GraphAreaHeight();
+    if (recordHeight) m_settings.OldGraphPosY = GraphAreaHeight();
     m_panel4->hide();
     Command(QStringLiteral("FullScreen1B"))
         ->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph_restore.svg")));
@@ -551,9 +594,9 @@ void TMainForm::enterFullGraph(bool recordHeight) {
 
 void TMainForm::leaveFullGraph() {
     const int client = ClientAreaHeight();
-    if (OldGraphPosY >= client) OldGraphPosY = FittingGraphHeight(client);
+    if (m_settings.OldGraphPosY >= client) m_settings.OldGraphPosY = FittingGraphHeight(client);
     m_panel4->show();
-    setGraphHeight(OldGraphPosY);
+    setGraphHeight(m_settings.OldGraphPosY);
     Command(QStringLiteral("FullScreen1B"))->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph.svg")));
 }
 
@@ -572,11 +615,11 @@ void TMainForm::setStartExtents() {
 }
 
 void TMainForm::applyStartLayout() {
-    OldGraphPosY = ClampGraphHeight(OldGraphPosY, ClientAreaHeight());
-    if (FullScreen)
+    m_settings.OldGraphPosY = ClampGraphHeight(m_settings.OldGraphPosY, ClientAreaHeight());
+    if (m_settings.FullScreen)
         enterFullGraph(false);
     else
-        setGraphHeight(OldGraphPosY);
+        setGraphHeight(m_settings.OldGraphPosY);
     if (TraceCount() == 0) {
         // The graph got its extents before the window laid it out, and growing keeps the scale:
         // an empty graph showed three times the 50 dB. The start extents are meant for the area
@@ -596,7 +639,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 // ---- closing -------------------------------------------------------------------------------------------
 
 bool TMainForm::CloseQuery() {
-    if (ProcessingMode > 0) {
+    if (m_processingMode != pmNormal) {
         MessageDlg(kMsgCannotExit, TMsgDlgType::mtInformation, mbOK);
         return false;
     }
