@@ -24,7 +24,7 @@ const char* const kMsgBadScrollInfo = "Неверная иныормация о 
 // --- TGContentPainter -----------------------------------------------------------------------------
 
 TGContentPainter::TGContentPainter(const TGraphGeometry& geometry, const TRulerLayout& xRulers,
-                                   const TRulerLayout& yRulers, PDS ds)
+                                   const TRulerLayout& yRulers, TDrawStruct* ds)
     : m_geometry(geometry), m_xRulers(xRulers), m_yRulers(yRulers), m_ds(ds) {
     TRect r = (ds && !ds->PaintRect.IsEmpty()) ? ds->PaintRect : geometry.Content;
     m_paintXMin = m_geometry.XMap().ToWorld(r.Left);
