@@ -171,8 +171,8 @@ std::string infoJson(const std::string& path, TRDataStorage& s) {
     j.key("samples").value(p ? n : 0);
     j.key("origin_km").value(s.GetOrigin());
     j.key("step_km").value(s.GetStep());
-    j.key("level_min_db").value(s.GetBound(1));
-    j.key("level_max_db").value(s.GetBound(3));
+    j.key("level_min_db").value(s.GetBound(bkMinLevel));
+    j.key("level_max_db").value(s.GetBound(bkMaxLevel));
     j.key("levels_head").beginArray();
     for (int i = 0; p && i < std::min(n, 5); ++i) j.value(p[i]);
     j.endArray();

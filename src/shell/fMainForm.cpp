@@ -144,11 +144,11 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::createGraphs() {
-    m_panel3 = new QWidget;
-    m_panel3->setObjectName(QStringLiteral("Panel3"));
-    auto* graphLayout = new QVBoxLayout(m_panel3);
+    m_graphArea = new QWidget;
+    m_graphArea->setObjectName(QStringLiteral("Panel3"));
+    auto* graphLayout = new QVBoxLayout(m_graphArea);
     graphLayout->setContentsMargins(0, 0, 0, 0);
-    MainGraph = new TMainGraph(m_panel3);
+    MainGraph = new TMainGraph(m_graphArea);
     MainGraph->setObjectName(QStringLiteral("MainGraph"));
     graphLayout->addWidget(MainGraph);
 
@@ -173,21 +173,21 @@ void TMainForm::createGraphs() {
     g.SetMaxYMargin(10);
     m_graphProps = std::make_unique<TMainGraphPersistence>(g);
 
-    m_panel4 = new QWidget;
-    m_panel4->setObjectName(QStringLiteral("Panel4"));
-    auto* lower = new QHBoxLayout(m_panel4);
+    m_lowerArea = new QWidget;
+    m_lowerArea->setObjectName(QStringLiteral("Panel4"));
+    auto* lower = new QHBoxLayout(m_lowerArea);
     lower->setContentsMargins(0, 0, 0, 0);
     lower->setSpacing(2);
-    m_params = new TParamsPanel(m_panel4);
+    m_params = new TParamsPanel(m_lowerArea);
     lower->addWidget(m_params, 0, Qt::AlignTop);
-    m_panel7 = new QWidget(m_panel4);
-    m_panel7->setObjectName(QStringLiteral("Panel7"));
-    auto* overviewLayout = new QVBoxLayout(m_panel7);
+    m_overviewArea = new QWidget(m_lowerArea);
+    m_overviewArea->setObjectName(QStringLiteral("Panel7"));
+    auto* overviewLayout = new QVBoxLayout(m_overviewArea);
     overviewLayout->setContentsMargins(0, 0, 0, 0);
-    OverviewGraph = new TOverviewGraph(m_panel7);
+    OverviewGraph = new TOverviewGraph(m_overviewArea);
     OverviewGraph->setObjectName(QStringLiteral("OverviewGraph"));
     overviewLayout->addWidget(OverviewGraph);
-    lower->addWidget(m_panel7, 1);
+    lower->addWidget(m_overviewArea, 1);
 }
 
 QAction* TMainForm::addCommand(const char* name, const QString& text, const char* icon,
@@ -350,15 +350,15 @@ void TMainForm::createToolBars() {
     group(b1, {"Open1B", "Close1B", "Save1B", "Export1B"});
     group(b1, {"Print1B"});
     group(b1, {"AddToQueueBtn", "PrintQueueBtn", "ClearQueueBtn"});
-    m_comboBox1 = new QComboBox(b1);
-    m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    m_comboBox1->setToolTip(QStringLiteral("Кадров на странице"));
+    m_framesPerPage = new QComboBox(b1);
+    m_framesPerPage->setObjectName(QStringLiteral("ComboBox1"));
+    m_framesPerPage->setToolTip(QStringLiteral("Кадров на странице"));
     for (const char* text : kFramesPerPage)
-        m_comboBox1->addItem(QString::fromUtf8(text));
-    m_comboBox1->setCurrentIndex(2);
+        m_framesPerPage->addItem(QString::fromUtf8(text));
+    m_framesPerPage->setCurrentIndex(2);
     // The print queue is not built yet: the choice is kept and stored, not offered.
-    m_comboBox1->setEnabled(false);
-    b1->addWidget(m_comboBox1);
+    m_framesPerPage->setEnabled(false);
+    b1->addWidget(m_framesPerPage);
     m_picturesCount = makePanelLabel(QStringLiteral("Рисунков в очереди"), 28, b1);
     m_picturesCount->setObjectName(QStringLiteral("PicturesCountPanel"));
     m_picturesCount->setText(QStringLiteral("0"));
@@ -426,15 +426,15 @@ void TMainForm::createLayout() {
     m_hSplitter->setObjectName(QStringLiteral("HSplitter"));
     m_hSplitter->setHandleWidth(kSplitterWidth);
     m_hSplitter->setChildrenCollapsible(false);
-    m_hSplitter->addWidget(m_panel3);
-    m_hSplitter->addWidget(m_panel4);
+    m_hSplitter->addWidget(m_graphArea);
+    m_hSplitter->addWidget(m_lowerArea);
     // The graph area keeps its height when the window is resized; the lower area takes the rest.
     m_hSplitter->setStretchFactor(0, 0);
     m_hSplitter->setStretchFactor(1, 1);
     // The areas follow the stored heights even in a window too small for them.
-    m_panel3->setMinimumHeight(1);
-    m_panel4->setMinimumHeight(1);
-    connect(m_hSplitter, &QSplitter::splitterMoved, this, [this] { m_settings.OldGraphPosY = m_panel3->height(); });
+    m_graphArea->setMinimumHeight(1);
+    m_lowerArea->setMinimumHeight(1);
+    connect(m_hSplitter, &QSplitter::splitterMoved, this, [this] { m_settings.OldGraphPosY = m_graphArea->height(); });
     setCentralWidget(m_hSplitter);
 }
 
@@ -453,7 +453,7 @@ TMainFormParts TMainForm::formParts() {
 void TMainForm::restoreSettings() {
     auto settings = OpenSettings();
     m_settings = RestoreMainForm(*settings, formParts());
-    m_comboBox1->setCurrentIndex(ClampMarkingType(m_settings.MarkingType));
+    m_framesPerPage->setCurrentIndex(ClampMarkingType(m_settings.MarkingType));
     m_workerNumEd->setText(QString::fromStdString(m_settings.WorkerNum));
 }
 
@@ -463,7 +463,7 @@ void TMainForm::saveSettings() {
         if (!FullGraphLayout()) m_settings.OldGraphPosY = GraphAreaHeight();
         m_settings.FullScreen = FullGraphLayout();
     }
-    m_settings.MarkingType = ClampMarkingType(m_comboBox1->currentIndex());
+    m_settings.MarkingType = ClampMarkingType(m_framesPerPage->currentIndex());
     auto settings = OpenSettings();
     SaveMainForm(*settings, formParts(), m_settings);
 }
@@ -473,7 +473,7 @@ int TMainForm::ClientAreaHeight() const {
 }
 
 int TMainForm::GraphAreaHeight() const {
-    return m_panel3->height();
+    return m_graphArea->height();
 }
 
 // ---- registration, date and clock ----------------------------------------------------------------------
@@ -574,7 +574,7 @@ void TMainForm::listChanged() {
 // ---- full-graph layout -----------------------------------------------------------------------------------
 
 bool TMainForm::FullGraphLayout() const {
-    return m_panel4->isHidden();
+    return m_lowerArea->isHidden();
 }
 
 void TMainForm::ToggleFullGraph() {
@@ -587,7 +587,7 @@ void TMainForm::ToggleFullGraph() {
 
 void TMainForm::enterFullGraph(bool recordHeight) {
     if (recordHeight) m_settings.OldGraphPosY = GraphAreaHeight();
-    m_panel4->hide();
+    m_lowerArea->hide();
     Command(QStringLiteral("FullScreen1B"))
         ->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph_restore.svg")));
 }
@@ -595,7 +595,7 @@ void TMainForm::enterFullGraph(bool recordHeight) {
 void TMainForm::leaveFullGraph() {
     const int client = ClientAreaHeight();
     if (m_settings.OldGraphPosY >= client) m_settings.OldGraphPosY = FittingGraphHeight(client);
-    m_panel4->show();
+    m_lowerArea->show();
     setGraphHeight(m_settings.OldGraphPosY);
     Command(QStringLiteral("FullScreen1B"))->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph.svg")));
 }

@@ -142,7 +142,7 @@ public:
     TParamsPanel* ParamsPanel() const { return m_params; }
     QLabel* DatePanel() const { return m_datePanel; }
     QLineEdit* WorkerNumEd() const { return m_workerNumEd; }
-    QComboBox* FramesPerPage() const { return m_comboBox1; }
+    QComboBox* FramesPerPage() const { return m_framesPerPage; }
     const std::array<QToolBar*, 4>& ToolBars() const { return m_toolBars; }
 
     // --- the main graph's cursor and markers, for the report windows -----------------------------
@@ -207,16 +207,17 @@ private:
     int m_processingMode = pmNormal;
     std::unique_ptr<TMainGraphPersistence> m_graphProps;
     std::array<QToolBar*, 4> m_toolBars{};
-    QWidget* m_panel3 = nullptr; // graph area
-    QWidget* m_panel4 = nullptr; // lower area
-    QWidget* m_panel7 = nullptr; // overview area
+    // The window's panels keep their component names ("Panel3", "Panel4", "Panel7").
+    QWidget* m_graphArea = nullptr;    // the main graph, above the splitter
+    QWidget* m_lowerArea = nullptr;    // below the splitter: the parameter panel and the overview
+    QWidget* m_overviewArea = nullptr; // the overview graph's frame
     QSplitter* m_hSplitter = nullptr;
     TParamsPanel* m_params = nullptr;
     TNamePanel* m_namePanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_clock = nullptr;
     QLabel* m_picturesCount = nullptr;
-    QComboBox* m_comboBox1 = nullptr;
+    QComboBox* m_framesPerPage = nullptr; // the print queue's page marking ("ComboBox1")
     QLineEdit* m_workerNumEd = nullptr;
     QToolButton* m_reRegisterBtn = nullptr;
     QTimer* m_clockTimer = nullptr;

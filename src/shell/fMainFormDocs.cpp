@@ -205,7 +205,7 @@ bool TMainForm::saveAs(TMainDataItem* item, bool showName) {
     r.FilterIndex = 1;
     r.DefaultExt = "tra";
     r.InitialDir = folder.toStdString();
-    r.FileName = (folder + SuggestedSaveName(item->Caption(), item->TraceValue(10))).toStdString();
+    r.FileName = (folder + SuggestedSaveName(item->Caption(), item->TraceValue(tvWaveLength))).toStdString();
     r.OverwritePrompt = true;
     r.HideReadOnly = true;
     QString fileName;
@@ -247,7 +247,7 @@ int TMainForm::SaveTracesBeforePrint() {
         // Without a data folder the trace stays beside its own file.
         QString folder = saveDialogFolder(store);
         if (folder.isEmpty()) folder = FolderWithSeparator(QDir::currentPath());
-        const QString name = DataFolderName(folder, item->Caption(), item->TraceValue(10));
+        const QString name = DataFolderName(folder, item->Caption(), item->TraceValue(tvWaveLength));
         if (!LiesDirectlyIn(name, folder)) continue;
         if (QFileInfo::exists(name) && !confirmOverwrite(name)) continue;
         bool ok = false;

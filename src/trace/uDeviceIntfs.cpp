@@ -210,7 +210,7 @@ bool TIDataStorage::HandleAllocError(std::exception_ptr& error) {
 }
 
 double TIDataStorage::GetBound(int kind) {
-    if ((kind == 2 || kind == 3) && m_dataPresent && m_setupPresent) return 1.0;
+    if ((kind == bkLastX || kind == bkMaxLevel) && m_dataPresent && m_setupPresent) return 1.0;
     return 0.0;
 }
 

@@ -59,6 +59,10 @@ PDataStruct MakeParamBlock();
 // Absent, Size not positive, Data absent, or all of its contents zero (every parameter empty).
 bool IsEmptyData(const TDataStruct* d);
 
+// What GetBound answers: the abscissa of the first sample, the lowest sample, the abscissa of the
+// last sample, the highest sample.
+enum TBoundKind : int { bkFirstX = 0, bkMinLevel = 1, bkLastX = 2, bkMaxLevel = 3 };
+
 enum TStorageNotifyAction : uint8_t {
     snaNone = 0,
     snaAttached = 1,
@@ -115,7 +119,7 @@ public:
     // Called inside a failing operation with its exception; may replace it. True abandons the
     // operation silently, false makes the caller raise `error`.
     virtual bool HandleAllocError(std::exception_ptr& error);
-    virtual double GetBound(int kind);
+    virtual double GetBound(int kind); // a TBoundKind
     virtual double GetStep();
     virtual double GetOrigin();
     virtual std::string GetComment();

@@ -268,10 +268,10 @@ double TRDataStorage::GetBound(int kind) {
     if (!m_setupPresent || !m_dataPresent || n == 0) return x0;
     const double* p = (*m_params)[prmDBIR].DoubleData();
     switch (kind) {
-    case 0: return x0;
-    case 2: return x0 + GetStep() * (n - 1);
-    case 1:
-    case 3:
+    case bkFirstX: return x0;
+    case bkLastX: return x0 + GetStep() * (n - 1);
+    case bkMinLevel:
+    case bkMaxLevel:
         if (!m_boundsValid) {
             double lo = p[0], hi = p[0];
             for (int i = 1; i < n; ++i) {
@@ -284,7 +284,7 @@ double TRDataStorage::GetBound(int kind) {
             m_maxLevel = hi;
             m_boundsValid = true;
         }
-        return kind == 1 ? m_minLevel : m_maxLevel;
+        return kind == bkMinLevel ? m_minLevel : m_maxLevel;
     default: return x0;
     }
 }
@@ -537,7 +537,7 @@ std::optional<double> TRDataStorage::levelAt(const double* p, int n, double x) {
     int last = n - 1;
     const int limit = GetLastIndex();
     if (limit >= 0 && limit < last) last = limit;
-    auto t = SafeDivide(x - GetBound(0), GetStep());
+    auto t = SafeDivide(x - GetBound(bkFirstX), GetStep());
     if (!t) return std::nullopt;
     auto i = FloorToInt64(*t);
     if (!i || *i < 0 || *i >= last) return std::nullopt;
@@ -559,8 +559,8 @@ bool TRDataStorage::twoPointFit(const double* p, int n, double a, double b, Sect
 
 void TRDataStorage::leastSquaresFit(const double* p, int n, double a, double b, Section& s) {
     const double dx = GetStep();
-    const double x0 = GetBound(0);
-    const double xend = GetBound(2);
+    const double x0 = GetBound(bkFirstX);
+    const double xend = GetBound(bkLastX);
     if (n < 1 || !(dx > 0) || !std::isfinite(dx)) return;
     // No sample lies in a range wholly before the first or after the last sample.
     if (a > xend || b < x0) return;

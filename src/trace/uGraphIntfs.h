@@ -27,6 +27,24 @@ extern const char* const kMsgCannotWriteFile; // "Не удается запис
 // The named text fields, in order: five of parameter 136, then seven of parameter 137.
 extern const char* const kTextFieldNames[12];
 
+// The numbered results of a trace, as its main data item reads them by kind (TraceValue).
+enum TTraceValueKind : int {
+    tvLength12 = 1,    // km, section M1-M2
+    tvLoss12 = 2,      // dB
+    tvLength23 = 3,    // km, section M2-M3
+    tvLoss23 = 4,      // dB
+    tvSlope12 = 5,     // dB/km, the first section's fitted line
+    tvIntercept12 = 6, // dB
+    tvSlope23 = 7,     // dB/km, the second section's
+    tvIntercept23 = 8, // dB
+    tvSpliceLoss = 9,  // dB, at M2
+    tvWaveLength = 10, // µm
+    tvRefIndex = 12,   // the group index
+    tvAttenuator = 13, // dB, -1 when not set
+    tvRange = 14,      // km
+    tvReference = 15,  // km, the start point; 0 for none
+};
+
 // True when the last path component ends in ".sor" in any letter case.
 bool HasSorExtension(const std::string& fileName);
 
