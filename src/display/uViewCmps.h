@@ -11,7 +11,8 @@
 // the extents. Each step is a virtual operation; the content runs through a TGContentPainter that
 // holds the coordinate transforms. Descendants add curves (PaintCurves), cursors, markers and
 // frames (PaintContentObjects), and feed the view their data through DataExtents, AdoptExtents
-// and ActiveItemInfo.
+// and ActiveItemInfo. Printing (print properties, page arithmetic, the output mode) lives beside
+// the view, in uGraphPrint.h.
 
 #include <QPointer>
 #include <QRegion>
@@ -557,6 +558,7 @@ protected:
 private:
     friend class TGData;
     friend class TGraphChanger;
+    friend class TGraphOutputMode;
     void updateChanger();
 
     struct TAxisStrips {
