@@ -8,12 +8,12 @@
 
 #include "cli/Json.h"
 #include "formats/uBellcoreConvs.h"
-#include "trace/uFileFormats.h"
 #include "trace/DateTime.h"
 #include "trace/Errors.h"
 #include "trace/PromptService.h"
 #include "trace/SyntheticTrace.h"
 #include "trace/ValueHelpers.h"
+#include "trace/uFileFormats.h"
 #include "trace/uGraphIntfs.h"
 
 namespace lvcli {

@@ -29,7 +29,8 @@ TRect PageFrameRect(int frame, const QSize& page, const TPageGrid& grid) {
 
 TRect FitPictureRect(const TRect& frame, const QSize& picture) {
     if (picture.width() <= 0 || picture.height() <= 0) return {};
-    const double scale = std::min(double(frame.Height()) / picture.height(), double(frame.Width()) / picture.width());
+    const double scale =
+        std::min(double(frame.Height()) / picture.height(), double(frame.Width()) / picture.width());
     const int width = int(picture.width() * scale), height = int(picture.height() * scale);
     const int left = (frame.Left + frame.Right - width) / 2, top = (frame.Top + frame.Bottom - height) / 2;
     return {left, top, left + width, top + height};
@@ -85,8 +86,8 @@ void TGraphPrintSettings::SetPrintCopies(int v) {
     m_printCopies = std::max(v, 1);
 }
 
-std::vector<TGraphPrintSettings::TQueueFrame> TGraphPrintSettings::QueueFrames(const QSize& view,
-                                                                               const IPictureSink& sink) const {
+std::vector<TGraphPrintSettings::TQueueFrame>
+TGraphPrintSettings::QueueFrames(const QSize& view, const IPictureSink& sink) const {
     std::vector<TQueueFrame> frames;
     const int n = sink.FramesPerPage();
     if (n <= 0) return frames;

@@ -22,21 +22,36 @@ double TMainDataItem::TraceValue(int kind) {
     TRDataStorage* t = Trace();
     if (!t || !Valid()) return 0.0;
     switch (kind) {
-    case tvLength12: return t->Length12;
-    case tvLoss12: return t->SectionLoss12;
-    case tvLength23: return t->Length23;
-    case tvLoss23: return t->SectionLoss23;
-    case tvSlope12: return t->Slope12;
-    case tvIntercept12: return t->Intercept12;
-    case tvSlope23: return t->Slope23;
-    case tvIntercept23: return t->Intercept23;
-    case tvSpliceLoss: return t->JointLoss;
-    case tvWaveLength: return t->WaveLengthUm;
-    case tvRefIndex: return t->RefIndex;
-    case tvAttenuator: return t->AttenuatorDb;
-    case tvRange: return t->RangeKm;
-    case tvReference: return t->ReferenceKm;
-    default: return 0.0;
+    case tvLength12:
+        return t->Length12;
+    case tvLoss12:
+        return t->SectionLoss12;
+    case tvLength23:
+        return t->Length23;
+    case tvLoss23:
+        return t->SectionLoss23;
+    case tvSlope12:
+        return t->Slope12;
+    case tvIntercept12:
+        return t->Intercept12;
+    case tvSlope23:
+        return t->Slope23;
+    case tvIntercept23:
+        return t->Intercept23;
+    case tvSpliceLoss:
+        return t->JointLoss;
+    case tvWaveLength:
+        return t->WaveLengthUm;
+    case tvRefIndex:
+        return t->RefIndex;
+    case tvAttenuator:
+        return t->AttenuatorDb;
+    case tvRange:
+        return t->RangeKm;
+    case tvReference:
+        return t->ReferenceKm;
+    default:
+        return 0.0;
     }
 }
 

@@ -530,8 +530,9 @@ protected:
     virtual bool LimitZoom(const TRealRect& data, TRealRect& newRect);
     virtual QRegion AreaRegion(TWhatObject area) const;
     // Every text of the strips goes through here.
-    virtual void DrawStripText(TDrawStruct& ds, TWhatObject area, int side, const TRect& box, const QString& text,
-                               const TGraphFont& font, TTextRotation rotation, TTextPlacement placement);
+    virtual void DrawStripText(TDrawStruct& ds, TWhatObject area, int side, const TRect& box,
+                               const QString& text, const TGraphFont& font, TTextRotation rotation,
+                               TTextPlacement placement);
     // The active curve for the header: the item list's active item, when there is one.
     virtual std::optional<TActiveItemInfo> ActiveItemInfo() const;
     // The pointer shape over a client point when no drag is going on.

@@ -88,7 +88,8 @@ void TGDataItem::RefreshFromStore() {
     m_caption = QString::fromStdString(s->GetComment());
     m_lastIndex = s->GetLastIndex();
     m_ownDisplayMethod = s->GetDisplayMethod();
-    m_extents = {s->GetBound(bkFirstX), s->GetBound(bkMinLevel), s->GetBound(bkLastX), s->GetBound(bkMaxLevel)};
+    m_extents = {s->GetBound(bkFirstX), s->GetBound(bkMinLevel), s->GetBound(bkLastX),
+                 s->GetBound(bkMaxLevel)};
     m_step = s->GetStep();
 }
 

@@ -41,7 +41,8 @@ TTextRotation yRotation(int side, int pos) {
 QString TGraphView::HeaderText() const {
     auto info = ActiveItemInfo();
     if (info && m_headerContent == hcCaption) return info->Caption;
-    if (info && m_headerContent == hcFileName) return QString::fromStdString(std::string(PathNamePart(info->FileName.toStdString())));
+    if (info && m_headerContent == hcFileName)
+        return QString::fromStdString(std::string(PathNamePart(info->FileName.toStdString())));
     return m_header;
 }
 

@@ -514,7 +514,8 @@ void TDataPoints::Read(TLEReader& r, bool) {
         if (g == 0) {
             firstPoints = r.Current();
             for (size_t k = 0; k < count; ++k)
-                firstTop = std::max(firstTop, static_cast<uint16_t>(firstPoints[2 * k] | (firstPoints[2 * k + 1] << 8)));
+                firstTop = std::max(
+                    firstTop, static_cast<uint16_t>(firstPoints[2 * k] | (firstPoints[2 * k + 1] << 8)));
         }
         r.Skip(2 * count);
         groups.push_back(std::move(s));
@@ -530,7 +531,8 @@ void TDataPoints::DecodeFirstGroup(double* levels) const {
     const uint8_t* b = m_firstPoints;
     // The highest level becomes the largest value, as levels are shown.
     for (size_t k = 0; k < static_cast<size_t>(g.Count); ++k) {
-        const auto value = static_cast<uint16_t>(m_firstTop - static_cast<uint16_t>(b[2 * k] | (b[2 * k + 1] << 8)));
+        const auto value =
+            static_cast<uint16_t>(m_firstTop - static_cast<uint16_t>(b[2 * k] | (b[2 * k + 1] << 8)));
         levels[k] = static_cast<double>(value) * g.ScaleFactor / 1000000.0;
     }
 }

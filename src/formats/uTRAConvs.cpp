@@ -101,9 +101,9 @@ public:
             break;
         }
         if (v < lo || v > hi)
-            throw ETRALimitError(
-                FormatS(kMsgTRAFieldRange, formatNumber(number(index, def)), std::to_string(index),
-                        formatNumber(static_cast<double>(lo) * scale), formatNumber(static_cast<double>(hi) * scale)));
+            throw ETRALimitError(FormatS(kMsgTRAFieldRange, formatNumber(number(index, def)),
+                                         std::to_string(index), formatNumber(static_cast<double>(lo) * scale),
+                                         formatNumber(static_cast<double>(hi) * scale)));
         switch (w) {
         case Width::U8:
             *at = static_cast<uint8_t>(v);
@@ -323,29 +323,44 @@ const TField kFields[] = {
 
 size_t widthBytes(Width w) {
     switch (w) {
-    case Width::U8: return 1;
+    case Width::U8:
+        return 1;
     case Width::I16:
-    case Width::U16: return 2;
-    case Width::I32: return 4;
+    case Width::U16:
+        return 2;
+    case Width::I32:
+        return 4;
     }
     return 0;
 }
 
 void put(uint8_t* at, Width w, int64_t v) {
     switch (w) {
-    case Width::U8: *at = static_cast<uint8_t>(v); break;
-    case Width::I16: PutI16(at, static_cast<int16_t>(v)); break;
-    case Width::U16: PutU16(at, static_cast<uint16_t>(v)); break;
-    case Width::I32: PutI32(at, static_cast<int32_t>(v)); break;
+    case Width::U8:
+        *at = static_cast<uint8_t>(v);
+        break;
+    case Width::I16:
+        PutI16(at, static_cast<int16_t>(v));
+        break;
+    case Width::U16:
+        PutU16(at, static_cast<uint16_t>(v));
+        break;
+    case Width::I32:
+        PutI32(at, static_cast<int32_t>(v));
+        break;
     }
 }
 
 int64_t get(const uint8_t* at, Width w) {
     switch (w) {
-    case Width::U8: return *at;
-    case Width::I16: return GetI16(at);
-    case Width::U16: return GetU16(at);
-    case Width::I32: return GetI32(at);
+    case Width::U8:
+        return *at;
+    case Width::I16:
+        return GetI16(at);
+    case Width::U16:
+        return GetU16(at);
+    case Width::I32:
+        return GetI32(at);
     }
     return 0;
 }
@@ -353,10 +368,14 @@ int64_t get(const uint8_t* at, Width w) {
 // The field's bytes in the record (a const record gives const bytes).
 template <class Record> auto placeOf(Record& r, const TField& f) {
     switch (f.Place) {
-    case TPlace::Block1: return r.Block1.data() + f.Offset;
-    case TPlace::Block2: return r.Block2.data() + f.Offset;
-    case TPlace::Block8: return r.Block8.data() + f.Offset;
-    case TPlace::TextIndex: break;
+    case TPlace::Block1:
+        return r.Block1.data() + f.Offset;
+    case TPlace::Block2:
+        return r.Block2.data() + f.Offset;
+    case TPlace::Block8:
+        return r.Block8.data() + f.Offset;
+    case TPlace::TextIndex:
+        break;
     }
     return r.TextIndex.data() + f.Offset;
 }
@@ -364,10 +383,10 @@ template <class Record> auto placeOf(Record& r, const TField& f) {
 // What encoding needs beyond the parameters.
 struct TEncoding {
     const Encoder& Params;
-    double K;                // the distance factor of the group index
-    bool Trace;              // a TRA, not a Setup
-    int64_t Samples;         // a TRA's sample count
-    TDateTimeParts Now;      // the defaults of the date fields
+    double K;           // the distance factor of the group index
+    bool Trace;         // a TRA, not a Setup
+    int64_t Samples;    // a TRA's sample count
+    TDateTimeParts Now; // the defaults of the date fields
 };
 
 void writeField(const TField& f, const TEncoding& c, TTRARecord& r) {
@@ -385,7 +404,8 @@ void writeField(const TField& f, const TEncoding& c, TTRARecord& r) {
         if (e.scaled(f.Param, f.Default, f.Unit.Step) <= 0) propertyTypeError();
         e.field(at, f.Size, f.Param, f.Default, f.Unit.Step);
         break;
-    case TRule::ReadOnly: break;
+    case TRule::ReadOnly:
+        break;
     case TRule::Now: {
         const int parts[] = {c.Now.Year, c.Now.Month, c.Now.Day, c.Now.Hour, c.Now.Minute};
         e.field(at, f.Size, f.Param, parts[static_cast<int>(f.Default)]);
@@ -422,15 +442,21 @@ void writeField(const TField& f, const TEncoding& c, TTRARecord& r) {
             e.field(at + i * widthBytes(f.Size), f.Size, f.Param, f.Default, f.Unit.Step);
         break;
     case TRule::Cursor:
-    case TRule::Reference: PutI32(at, e.time(f.Param, f.Default, c.K)); break;
-    case TRule::Markers: e.markers(at, f.Param, c.K); break;
+    case TRule::Reference:
+        PutI32(at, e.time(f.Param, f.Default, c.K));
+        break;
+    case TRule::Markers:
+        e.markers(at, f.Param, c.K);
+        break;
     case TRule::Choice: {
         const int64_t v = e.scaled(f.Param, f.Default, 1);
         if (v < 0 || v > f.Count) propertyTypeError();
         *at = static_cast<uint8_t>(v);
         break;
     }
-    case TRule::Approximation: *at = e.scaled(f.Param, f.Default, 1) == 0 ? 1 : 0; break;
+    case TRule::Approximation:
+        *at = e.scaled(f.Param, f.Default, 1) == 0 ? 1 : 0;
+        break;
     }
 }
 
@@ -450,8 +476,10 @@ bool hasReading(TRule rule) {
     case TRule::Constant:
     case TRule::TimeCode:
     case TRule::SampleCount:
-    case TRule::Choice: return false;
-    default: return true;
+    case TRule::Choice:
+        return false;
+    default:
+        return true;
     }
 }
 
@@ -462,17 +490,23 @@ void readField(const TField& f, const TTRARecord& r, double k, TParamBlock& p) {
     const auto position = [&](int32_t time) { return time >= 0 ? time / 1000.0 * k : -1.0; };
     switch (f.Rule) {
     case TRule::Real:
-    case TRule::Positive: out = TVariant(static_cast<double>(get(at, f.Size)) / f.Unit.PerValue); break;
+    case TRule::Positive:
+        out = TVariant(static_cast<double>(get(at, f.Size)) / f.Unit.PerValue);
+        break;
     case TRule::Whole:
     case TRule::ReadOnly:
-    case TRule::Now: out = TVariant(static_cast<int32_t>(get(at, f.Size))); break;
+    case TRule::Now:
+        out = TVariant(static_cast<int32_t>(get(at, f.Size)));
+        break;
     case TRule::Truncated:
         out = TVariant(static_cast<int32_t>(get(at, f.Size) / static_cast<int64_t>(f.Unit.PerValue)));
         break;
     case TRule::Rounded:
         out = TVariant(static_cast<int32_t>(Round(static_cast<double>(get(at, f.Size)) / f.Unit.PerValue)));
         break;
-    case TRule::Attenuator: out = TVariant(static_cast<int32_t>(get(at, f.Size) / 1250)); break;
+    case TRule::Attenuator:
+        out = TVariant(static_cast<int32_t>(get(at, f.Size) / 1250));
+        break;
     case TRule::Exponent: {
         const double averages = std::ldexp(1.0, static_cast<int>(get(at, f.Size)));
         if (!std::isfinite(averages)) throw EInvalidDataFormat("");
@@ -484,8 +518,12 @@ void readField(const TField& f, const TTRARecord& r, double k, TParamBlock& p) {
         out = n ? TVariant(*n) : TVariant(TCurrency::FromDouble(1.48));
         break;
     }
-    case TRule::Cursor: out = TVariant(position(GetI32(at))); break;
-    case TRule::Reference: out = TVariant(GetI32(at) / 1000.0 * k); break;
+    case TRule::Cursor:
+        out = TVariant(position(GetI32(at)));
+        break;
+    case TRule::Reference:
+        out = TVariant(GetI32(at) / 1000.0 * k);
+        break;
     case TRule::Markers: {
         TVariant m = TVariant::DoubleArray(1, 3, -1.0);
         for (int i = 0; i < 3; ++i)
@@ -493,8 +531,11 @@ void readField(const TField& f, const TTRARecord& r, double k, TParamBlock& p) {
         out = m;
         break;
     }
-    case TRule::Approximation: out = TVariant(int32_t(*at == 0 ? 1 : 0)); break;
-    default: break;
+    case TRule::Approximation:
+        out = TVariant(int32_t(*at == 0 ? 1 : 0));
+        break;
+    default:
+        break;
     }
 }
 
@@ -572,7 +613,8 @@ std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* 
                 std::memcpy(&level, bytes + i * kSampleSize, sizeof level);
                 auto v = RoundToInt64(level * 1000.0);
                 if (!v || *v < 0 || *v > UINT16_MAX)
-                    throw ETRALimitError(FormatS(kMsgTRALevelRange, formatNumber(level), std::to_string(i + 1)));
+                    throw ETRALimitError(
+                        FormatS(kMsgTRALevelRange, formatNumber(level), std::to_string(i + 1)));
                 PutU16(r->Block3.data() + 2 * i, static_cast<uint16_t>(*v));
             }
         }

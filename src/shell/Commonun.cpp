@@ -42,7 +42,6 @@ const char* const kSystemColors[] = {
 const char* const kWeekdays[] = {"Суббота", "Воскресенье", "Понедельник", "Вторник",
                                  "Среда",   "Четверг",     "Пятница"};
 
-
 QString shownName(const QString& fileName) {
     return QDir::toNativeSeparators(fileName);
 }

@@ -434,7 +434,8 @@ void TMainForm::createLayout() {
     // The areas follow the stored heights even in a window too small for them.
     m_graphArea->setMinimumHeight(1);
     m_lowerArea->setMinimumHeight(1);
-    connect(m_hSplitter, &QSplitter::splitterMoved, this, [this] { m_settings.OldGraphPosY = m_graphArea->height(); });
+    connect(m_hSplitter, &QSplitter::splitterMoved, this,
+            [this] { m_settings.OldGraphPosY = m_graphArea->height(); });
     setCentralWidget(m_hSplitter);
 }
 
@@ -500,10 +501,14 @@ namespace {
 // The graph's marker for a report marker, and whether it is the Y marker.
 std::pair<int, bool> graphMarker(TReportMarker marker) {
     switch (marker) {
-    case TReportMarker::M1: return {1, false};
-    case TReportMarker::M2: return {2, false};
-    case TReportMarker::MY: return {2, true};
-    case TReportMarker::M3: break;
+    case TReportMarker::M1:
+        return {1, false};
+    case TReportMarker::M2:
+        return {2, false};
+    case TReportMarker::MY:
+        return {2, true};
+    case TReportMarker::M3:
+        break;
     }
     return {3, false};
 }

@@ -63,7 +63,9 @@ std::string failureText(const char* pattern, const std::string& fileName, const 
 }
 } // namespace
 
-bool HasSorExtension(const std::string& fileName) { return HasExtension(fileName, ".sor"); }
+bool HasSorExtension(const std::string& fileName) {
+    return HasExtension(fileName, ".sor");
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -268,8 +270,10 @@ double TRDataStorage::GetBound(int kind) {
     if (!m_setupPresent || !m_dataPresent || n == 0) return x0;
     const double* p = (*m_params)[prmDBIR].DoubleData();
     switch (kind) {
-    case bkFirstX: return x0;
-    case bkLastX: return x0 + GetStep() * (n - 1);
+    case bkFirstX:
+        return x0;
+    case bkLastX:
+        return x0 + GetStep() * (n - 1);
     case bkMinLevel:
     case bkMaxLevel:
         if (!m_boundsValid) {

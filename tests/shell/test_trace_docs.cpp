@@ -417,7 +417,9 @@ TEST_F(MainFormTest, ReportWindowsWorkThroughTheHostInterface) {
         double km;
         int storeIndex;
     };
-    const Row rows[] = {{TReportMarker::M1, 1.0, 0}, {TReportMarker::M2, 4.0, 1}, {TReportMarker::MY, 5.0, 4},
+    const Row rows[] = {{TReportMarker::M1, 1.0, 0},
+                        {TReportMarker::M2, 4.0, 1},
+                        {TReportMarker::MY, 5.0, 4},
                         {TReportMarker::M3, 8.0, 2}};
     for (const Row& r : rows) {
         EXPECT_EQ(host.MarkerPosition(r.marker), -1.0);
