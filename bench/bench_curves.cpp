@@ -20,6 +20,7 @@
 #include "display/uViewCmps.h"
 #include "display/uViewCmpsData.h"
 #include "formats/uTRAConvs.h"
+#include "trace/SyntheticTrace.h"
 #include "trace/TraceParams.h"
 #include "trace/uGraphIntfs.h"
 
@@ -27,19 +28,14 @@ using namespace lv;
 
 namespace {
 
+std::vector<double> fibre(int samples) {
+    TSynthOptions o;
+    o.samples = samples;
+    return SynthesizeTrace(o).levels;
+}
+
 constexpr int kWidth = 1600, kHeight = 900;
 constexpr double kStepKm = 0.0005;
-
-std::vector<double> fibre(int n) {
-    std::vector<double> v(static_cast<size_t>(n));
-    unsigned s = 12345;
-    for (int i = 0; i < n; ++i) {
-        s = s * 1103515245u + 12345u;
-        const double noise = double((s >> 16) & 0x7FFF) / 32767.0 - 0.5;
-        v[size_t(i)] = 30.0 - 20.0 * i / n - (i > n / 2 ? 2.0 : 0.0) + noise;
-    }
-    return v;
-}
 
 // A trace store with `samples` levels kStepKm apart, as a device hands them over; it frees
 // itself with its last client.

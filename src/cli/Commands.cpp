@@ -8,13 +8,13 @@
 
 #include "cli/Json.h"
 #include "cli/TemplateCommand.h"
-#include "formats/FileErrors.h"
 #include "formats/uBellcoreConvs.h"
-#include "formats/uFileFormats.h"
 #include "trace/DateTime.h"
 #include "trace/Errors.h"
 #include "trace/PromptService.h"
 #include "trace/SyntheticTrace.h"
+#include "trace/ValueHelpers.h"
+#include "trace/uFileFormats.h"
 #include "trace/uGraphIntfs.h"
 
 namespace lvcli {
@@ -37,46 +37,13 @@ struct UsageError {
     std::string text;
 };
 
-// Messages of the core go to standard error; nothing ever waits for an answer.
-class CliPrompts : public IPromptService {
-public:
-    explicit CliPrompts(std::ostream& err) : m_err(err) { m_previous = SetPromptService(this); }
-    ~CliPrompts() override { SetPromptService(m_previous); }
-    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int) override {
-        std::string t = text;
-        for (size_t p; (p = t.find("\r\n")) != std::string::npos;) t.replace(p, 2, "\n");
-        m_err << t << "\n";
-        if (type == TMsgDlgType::mtError) errorShown = true;
-        const TMsgDlgButtons answerable = buttons & ~static_cast<TMsgDlgButtons>(mbHelp);
-        if (answerable == mbOK || answerable == 0) return mrOk;
-        m_err << "(вопрос без ответа: отмена)\n";
-        return (buttons & mbCancel) ? mrCancel : mrNo;
-    }
-    bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override {
-        m_err << request.Title << ": выбор файла без окна невозможен, действие отменено\n";
-        files.clear();
-        return false;
-    }
-    bool errorShown = false;
-
-private:
-    std::ostream& m_err;
-    IPromptService* m_previous = nullptr;
+// Messages of the core go to standard error through the console's boxes, installed for one file
+// at a time; nothing ever waits for an answer.
+struct CliPrompts {
+    explicit CliPrompts(std::ostream& err) : service(err), scope(service) {}
+    TConsolePromptService service;
+    TPromptServiceScope scope;
 };
-
-std::string lastComponent(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string extensionOf(const std::string& path) {
-    std::string name = lastComponent(path);
-    size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 double parseNumber(const std::string& option, const std::string& text) {
     double v = 0;
@@ -132,7 +99,7 @@ void fileStep(const char* failurePattern, const std::string& path, CliPrompts& p
         throw FileFailure{};
     }
     if (!ok) {
-        if (!prompts.errorShown) err << FormatS(failurePattern, path) << "\n";
+        if (!prompts.service.ErrorShown()) err << FormatS(failurePattern, path) << "\n";
         throw FileFailure{};
     }
 }
@@ -142,7 +109,7 @@ std::unique_ptr<TRDataStorage> loadStore(const std::string& path, CliPrompts& pr
     auto store = std::make_unique<TRDataStorage>();
     store->SetAutoFree(false);
     fileStep(kMsgCannotReadFile, path, prompts, err, [&] {
-        if (extensionOf(path) != ".set") return store->LoadFromFile(path, false);
+        if (!HasExtension(path, ".set")) return store->LoadFromFile(path, false);
         PDataStruct params;
         if (!store->Converter()->LoadSetupFrom(params, path)) return false;
         store->SetupArrived(params.get());
@@ -206,8 +173,8 @@ std::string infoJson(const std::string& path, TRDataStorage& s) {
     j.key("samples").value(p ? n : 0);
     j.key("origin_km").value(s.GetOrigin());
     j.key("step_km").value(s.GetStep());
-    j.key("level_min_db").value(s.GetBound(1));
-    j.key("level_max_db").value(s.GetBound(3));
+    j.key("level_min_db").value(s.GetBound(bkMinLevel));
+    j.key("level_max_db").value(s.GetBound(bkMaxLevel));
     j.key("levels_head").beginArray();
     for (int i = 0; p && i < std::min(n, 5); ++i) j.value(p[i]);
     j.endArray();
@@ -290,7 +257,7 @@ int cmdInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 // Saves the store under `path`, the extension choosing the format.
 void saveStore(TRDataStorage& s, const std::string& path, CliPrompts& prompts, std::ostream& err) {
     fileStep(kMsgCannotWriteFile, path, prompts, err, [&] {
-        if (extensionOf(path) != ".set") return s.SaveToFile(path, false);
+        if (!HasExtension(path, ".set")) return s.SaveToFile(path, false);
         PDataStruct params = s.LockSetup();
         const bool ok = params && s.Converter()->SaveSetupAs(params.get(), path);
         s.UnlockSetup();
@@ -357,28 +324,12 @@ int cmdSynth(const std::vector<std::string>& args, std::ostream&, std::ostream& 
         std::string error;
         if (!ParseSynthEvents(a.options["--events"], o.events, error)) throw UsageError{"--events: " + error};
     }
-    TSynthTrace t = SynthesizeTrace(o);
 
     CliPrompts prompts(err);
     try {
         auto store = std::make_unique<TRDataStorage>();
         store->SetAutoFree(false);
-        PDataStruct params;
-        store->Converter()->NewParams(params);
-        TParamBlock& p = *params->Params();
-        p[prmLAM] = TVariant(int32_t(o.wavelengthNm));
-        p[prmPW] = o.pulseNs % 10 == 0 ? TVariant(int32_t(o.pulseNs / 10)) : TVariant(o.pulseNs / 10.0);
-        p[prmR] = TVariant(int32_t(std::ceil(o.lengthKm * 1.25)));
-        p[prmRESR] = TVariant(t.spacing10ns);
-        // A fixed date keeps the output identical for a seed.
-        p[prmYEA] = TVariant(2026);
-        p[prmMTH] = TVariant(3);
-        p[prmDAY] = TVariant(16);
-        p[prmHOU] = TVariant(10);
-        p[prmMIN] = TVariant(30);
-        p[prmL] = TVariant("Синтетическая трасса " + std::to_string(o.wavelengthNm) + " нм");
-        store->SetupArrived(params.get());
-        store->DataArrived(MakeSampleBlock(t.levels.data(), static_cast<int32_t>(t.levels.size())).get());
+        FillSyntheticTrace(*store, o, "Синтетическая трасса " + std::to_string(o.wavelengthNm) + " нм");
         store->SetTextField("OTDR", "lumvaris-cli synth");
         store->SetTextField("OT", "seed " + std::to_string(o.seed));
         saveStore(*store, a.positional[0], prompts, err);

@@ -22,33 +22,33 @@ double TMainDataItem::TraceValue(int kind) {
     TRDataStorage* t = Trace();
     if (!t || !Valid()) return 0.0;
     switch (kind) {
-    case 1:
+    case tvLength12:
         return t->Length12;
-    case 2:
+    case tvLoss12:
         return t->SectionLoss12;
-    case 3:
+    case tvLength23:
         return t->Length23;
-    case 4:
+    case tvLoss23:
         return t->SectionLoss23;
-    case 5:
+    case tvSlope12:
         return t->Slope12;
-    case 6:
+    case tvIntercept12:
         return t->Intercept12;
-    case 7:
+    case tvSlope23:
         return t->Slope23;
-    case 8:
+    case tvIntercept23:
         return t->Intercept23;
-    case 9:
+    case tvSpliceLoss:
         return t->JointLoss;
-    case 10:
+    case tvWaveLength:
         return t->WaveLengthUm;
-    case 12:
+    case tvRefIndex:
         return t->RefIndex;
-    case 13:
+    case tvAttenuator:
         return t->AttenuatorDb;
-    case 14:
+    case tvRange:
         return t->RangeKm;
-    case 15:
+    case tvReference:
         return t->ReferenceKm;
     default:
         return 0.0;

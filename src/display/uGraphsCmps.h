@@ -39,10 +39,8 @@ public:
     // --- reads
     double CursorPos();      // km, or -1
     double MarkerPos(int i); // i: 0 M1, 1 M2, 2 M3, 4 Y marker; km, or -1
-    // Results by kind: 1 length M1-M2 (km), 2 its loss (dB), 3 length M2-M3, 4 its loss, 5/6 slope
-    // (dB/km) and intercept of the first fit, 7/8 of the second, 9 splice loss at M2, 10
-    // wavelength (um), 12 refractive index, 13 attenuator (dB, -1 unset), 14 range (km), 15 start
-    // point (km, 0 none); 0 for any other kind.
+    // The trace's result of a TTraceValueKind (1 length M1-M2 … 15 start point); 0 for any other
+    // kind.
     double TraceValue(int kind);
     int ApproxMode(); // 0 two-point, 1 least squares (1 without data)
     int PulseWidth(); // ns

@@ -188,7 +188,7 @@ void TMainGraph::SetMonochrome(bool on) {
 
 void TMainGraph::rereadStart() {
     TMainDataItem* t = ActiveTrace();
-    m_startX = t ? t->TraceValue(15) : 0.0;
+    m_startX = t ? t->TraceValue(tvReference) : 0.0;
 }
 
 TMainDataItem* TMainGraph::ownTrace() const {
@@ -364,7 +364,7 @@ void TMainGraph::DoItemChanged(TGDataItem* item, bool isActive) {
                 hide(m.get());
             m_startX = 0;
         } else {
-            m_startX = trace ? trace->TraceValue(15) : 0.0;
+            m_startX = trace ? trace->TraceValue(tvReference) : 0.0;
             TIDataStorage* store = item->Storage();
             replaced = store && store->IsReady() && item->Serial() == m_lastActiveSerial;
             if (replaced) {

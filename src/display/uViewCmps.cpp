@@ -12,10 +12,10 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <cmath>
-#include <cstdio>
 
 #include "trace/Errors.h"
 #include "trace/Numeric.h"
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -24,7 +24,7 @@ const char* const kMsgBadScrollInfo = "Неверная иныормация о 
 // --- TGContentPainter -----------------------------------------------------------------------------
 
 TGContentPainter::TGContentPainter(const TGraphGeometry& geometry, const TRulerLayout& xRulers,
-                                   const TRulerLayout& yRulers, PDS ds)
+                                   const TRulerLayout& yRulers, TDrawStruct* ds)
     : m_geometry(geometry), m_xRulers(xRulers), m_yRulers(yRulers), m_ds(ds) {
     TRect r = (ds && !ds->PaintRect.IsEmpty()) ? ds->PaintRect : geometry.Content;
     m_paintXMin = m_geometry.XMap().ToWorld(r.Left);
@@ -80,11 +80,7 @@ void TGraphScrollInfo::Add(const TRect& r) {
 }
 
 const TRect& TGraphScrollInfo::Rect(int index) const {
-    if (index < 0 || index >= Count()) {
-        char buf[160];
-        std::snprintf(buf, sizeof buf, kMsgBadScrollInfo, index);
-        throw EListError(buf);
-    }
+    if (index < 0 || index >= Count()) throw EListError(FormatS(kMsgBadScrollInfo, std::to_string(index)));
     return m_rects[size_t(index)];
 }
 

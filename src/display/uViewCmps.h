@@ -11,7 +11,8 @@
 // the extents. Each step is a virtual operation; the content runs through a TGContentPainter that
 // holds the coordinate transforms. Descendants add curves (PaintCurves), cursors, markers and
 // frames (PaintContentObjects), and feed the view their data through DataExtents, AdoptExtents
-// and ActiveItemInfo.
+// and ActiveItemInfo. Printing (print properties, page arithmetic, the output mode) lives beside
+// the view, in uGraphPrint.h.
 
 #include <QPointer>
 #include <QRegion>
@@ -66,20 +67,19 @@ struct TDrawStruct {
     int VertPos = 0;
     TRect PaintRect; // the visible part of the content while it is painted; empty otherwise
 };
-using PDS = TDrawStruct*;
 
 // Converts world coordinates to pixels (and back) for everything drawn inside the content, and
 // draws lines between world points. Made for one paint or one conversion.
 class TGContentPainter {
 public:
     TGContentPainter(const TGraphGeometry& geometry, const TRulerLayout& xRulers, const TRulerLayout& yRulers,
-                     PDS ds = nullptr);
+                     TDrawStruct* ds = nullptr);
 
     const TGraphGeometry& Geometry() const { return m_geometry; }
     const TRealRect& Exts() const { return m_geometry.Exts; }
     const TRulerLayout& XRulers() const { return m_xRulers; }
     const TRulerLayout& YRulers() const { return m_yRulers; }
-    PDS DS() const { return m_ds; }
+    TDrawStruct* DS() const { return m_ds; }
     QPainter* Canvas() const { return m_ds ? m_ds->Canvas : nullptr; }
     // World X range of the PaintRect (the whole content when there is no drawing record).
     double PaintXMin() const { return m_paintXMin; }
@@ -108,7 +108,7 @@ private:
     TGraphGeometry m_geometry;
     TRulerLayout m_xRulers;
     TRulerLayout m_yRulers;
-    PDS m_ds;
+    TDrawStruct* m_ds;
     double m_paintXMin = 0, m_paintXMax = 0;
     QPoint m_penPos;
 };
@@ -156,8 +156,8 @@ public:
     using TScrollContentEvent = std::function<void(TGraphView* sender, int& deltaX, int& deltaY)>;
     using TExtsChangedEvent =
         std::function<void(TGraphView* sender, const TRealRect& exts, const TRealRect& visExts)>;
-    using TDrawEvent = std::function<void(TGraphView* sender, PDS ds)>;
-    using TDrawObjectEvent = std::function<void(TGraphView* sender, PDS ds, TWhatObject what)>;
+    using TDrawEvent = std::function<void(TGraphView* sender, TDrawStruct& ds)>;
+    using TDrawObjectEvent = std::function<void(TGraphView* sender, TDrawStruct& ds, TWhatObject what)>;
     using TDrawContentEvent =
         std::function<void(TGraphView* sender, TGContentPainter& gp, TWhatContent what)>;
     using TNotifyEvent = std::function<void(TGraphView* sender)>;
@@ -510,15 +510,15 @@ protected:
     // Whether an axis's scale-and-power strip is shown.
     virtual bool ScaleStripShown(TAxis axis) const;
     // The pipeline: layout, record, rulers, prepare (not when printing), objects, extents report.
-    virtual void Paint(PDS ds);
-    virtual void DoPreparePaint(PDS ds);
-    virtual void PaintObjects(PDS ds);
-    virtual void PaintHeader(PDS ds);
-    virtual void PaintLabels(PDS ds);
-    virtual void PaintScales(PDS ds);
-    virtual void PaintValues(PDS ds);
-    virtual void PaintRulers(PDS ds);
-    virtual void PaintContent(PDS ds);
+    virtual void Paint(TDrawStruct& ds);
+    virtual void DoPreparePaint(TDrawStruct& ds);
+    virtual void PaintObjects(TDrawStruct& ds);
+    virtual void PaintHeader(TDrawStruct& ds);
+    virtual void PaintLabels(TDrawStruct& ds);
+    virtual void PaintScales(TDrawStruct& ds);
+    virtual void PaintValues(TDrawStruct& ds);
+    virtual void PaintRulers(TDrawStruct& ds);
+    virtual void PaintContent(TDrawStruct& ds);
     // wcoXGrids or wcoYGrids.
     virtual void PaintGrids(TGContentPainter& gp, TWhatContent which);
     // The curves of the item list, last to first.
@@ -530,8 +530,9 @@ protected:
     virtual bool LimitZoom(const TRealRect& data, TRealRect& newRect);
     virtual QRegion AreaRegion(TWhatObject area) const;
     // Every text of the strips goes through here.
-    virtual void DrawStripText(PDS ds, TWhatObject area, int side, const TRect& box, const QString& text,
-                               const TGraphFont& font, TTextRotation rotation, TTextPlacement placement);
+    virtual void DrawStripText(TDrawStruct& ds, TWhatObject area, int side, const TRect& box,
+                               const QString& text, const TGraphFont& font, TTextRotation rotation,
+                               TTextPlacement placement);
     // The active curve for the header: the item list's active item, when there is one.
     virtual std::optional<TActiveItemInfo> ActiveItemInfo() const;
     // The pointer shape over a client point when no drag is going on.
@@ -558,6 +559,7 @@ protected:
 private:
     friend class TGData;
     friend class TGraphChanger;
+    friend class TGraphOutputMode;
     void updateChanger();
 
     struct TAxisStrips {
@@ -617,7 +619,7 @@ private:
     void setScalePart(TAxis axis, bool& slot, bool v, bool power);
     void setRulsPerGrd(TAxisStrips& s, int v);
     void setTickSize(TAxisStrips& s, int& slot, int v, TWhatObject area);
-    bool sideVisible(PDS ds, TWhatObject area, int side) const;
+    bool sideVisible(TDrawStruct& ds, TWhatObject area, int side) const;
     QString decimalSeparator() const;
     void panTo(const QPoint& pos);
     void onDragTimer();

@@ -69,18 +69,12 @@ void TGDataItem::Notify(TIDataStorage* sender, TStorageNotifyAction& action) {
     };
     switch (action) {
     case snaDataChanged:
-        m_summaryStale = true;
-        RefreshFromStore();
-        post();
-        break;
     case snaSetupChanged:
         RefreshFromStore();
         post();
         break;
     case snaDetached:
     case snaDestroying:
-        m_summary.Clear();
-        m_summaryStale = true;
         post();
         break;
     default:
@@ -94,7 +88,8 @@ void TGDataItem::RefreshFromStore() {
     m_caption = QString::fromStdString(s->GetComment());
     m_lastIndex = s->GetLastIndex();
     m_ownDisplayMethod = s->GetDisplayMethod();
-    m_extents = {s->GetBound(0), s->GetBound(1), s->GetBound(2), s->GetBound(3)};
+    m_extents = {s->GetBound(bkFirstX), s->GetBound(bkMinLevel), s->GetBound(bkLastX),
+                 s->GetBound(bkMaxLevel)};
     m_step = s->GetStep();
 }
 
@@ -143,14 +138,12 @@ void TGDataItem::Paint(TGContentPainter& gp) {
     const int last = ClampLastSample(range->second, n, m_lastIndex);
     if (first > last) return;
     const TCurveSamples samples{lock.Values(), n, m_extents.XMin, m_step};
-    if (effective == dmMax || effective == dmLinkLine) {
-        if (m_summaryStale || !m_summary.Covers(samples.Values, n)) {
-            m_summary.Build(samples.Values, n);
-            m_summaryStale = false;
-        }
-    }
+    // The trace's one summary, shared with every other view of it; only the methods that look at
+    // group extremes need it (and without one they draw by the plain rule).
+    const TSampleSummary* summary =
+        effective == dmMax || effective == dmLinkLine ? Storage()->SampleSummary() : nullptr;
     const TGraphGeometry& g = gp.Geometry();
-    ReduceCurve(samples, first, last, effective, g.XMap(), g.YMap(), &m_summary, m_points);
+    ReduceCurve(samples, first, last, effective, g.XMap(), g.YMap(), summary, m_points);
     if (m_points.empty()) return;
     p->save();
     p->setPen(QPen(ColorToQColor(view && view->Monochrome() ? clBlack : m_colour), 1));

@@ -96,10 +96,6 @@ private:
     int m_lastIndex = 0;
     uint8_t m_ownDisplayMethod = 0;
     TMessager m_messager;
-
-    // Min/max summary of the samples, rebuilt when the store reports new data.
-    TSampleSummary m_summary;
-    bool m_summaryStale = true;
     std::vector<QPoint> m_points; // the polyline, kept to spare allocations
 };
 

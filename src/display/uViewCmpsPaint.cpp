@@ -7,6 +7,7 @@
 #include "display/uViewCmps.h"
 #include "display/uViewCmpsData.h"
 #include "trace/Numeric.h"
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -28,11 +29,6 @@ void lineTo(QPainter& p, int x0, int y0, int x1, int y1) {
     p.drawLine(x0, y0, x1 - dx, y1 - dy);
 }
 
-QString namePart(const QString& path) {
-    int slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(slash + 1);
-}
-
 // Turned texts of the Y strips read upward on the first side unless that side is on the right.
 TTextRotation yRotation(int side, int pos) {
     return (side == 0 && pos != ylpRight) ? TTextRotation::Up : TTextRotation::Down;
@@ -45,7 +41,8 @@ TTextRotation yRotation(int side, int pos) {
 QString TGraphView::HeaderText() const {
     auto info = ActiveItemInfo();
     if (info && m_headerContent == hcCaption) return info->Caption;
-    if (info && m_headerContent == hcFileName) return namePart(info->FileName);
+    if (info && m_headerContent == hcFileName)
+        return QString::fromStdString(std::string(PathNamePart(info->FileName.toStdString())));
     return m_header;
 }
 
@@ -108,7 +105,7 @@ void TGraphView::PaintView(QPainter& painter, const QRect& clip) {
     TDrawStruct ds;
     PrepareDrawStruct(ds, painter, clip);
     painter.save();
-    Paint(&ds);
+    Paint(ds);
     painter.restore();
 }
 
@@ -120,13 +117,13 @@ void TGraphView::PrepareDrawStruct(TDrawStruct& ds, QPainter& painter, const QRe
     ds.PaintRect = {};
 }
 
-void TGraphView::Paint(PDS ds) {
+void TGraphView::Paint(TDrawStruct& ds) {
     LayoutAreas();
     CalcRulers();
     // Degenerate extents or a content without pixels make the transforms incomputable: the
     // paint is abandoned, leaving only the control's own colour.
     if (!Geometry().Valid() || m_xRulers.TickWorld <= 0 || m_yRulers.TickWorld <= 0) {
-        fill(*ds->Canvas, ds->ClipRect, m_color);
+        fill(*ds.Canvas, ds.ClipRect, m_color);
         return;
     }
     if (!m_printing) DoPreparePaint(ds);
@@ -134,16 +131,16 @@ void TGraphView::Paint(PDS ds) {
     DoExtsChanged();
 }
 
-void TGraphView::DoPreparePaint(PDS ds) {
+void TGraphView::DoPreparePaint(TDrawStruct& ds) {
     if (OnPreparePaint) {
         OnPreparePaint(this, ds);
         return;
     }
     for (const TRect& corner : m_layout.Corners)
-        fill(*ds->Canvas, corner, m_color);
+        fill(*ds.Canvas, corner, m_color);
 }
 
-void TGraphView::PaintObjects(PDS ds) {
+void TGraphView::PaintObjects(TDrawStruct& ds) {
     if (OnPaintObjects) {
         OnPaintObjects(this, ds);
         return;
@@ -161,20 +158,20 @@ void TGraphView::PaintObjects(PDS ds) {
     PaintContent(ds);
 }
 
-bool TGraphView::sideVisible(PDS ds, TWhatObject area, int side) const {
-    return m_layout.Area(area, side).Intersects(ds->ClipRect);
+bool TGraphView::sideVisible(TDrawStruct& ds, TWhatObject area, int side) const {
+    return m_layout.Area(area, side).Intersects(ds.ClipRect);
 }
 
-void TGraphView::DrawStripText(PDS ds, TWhatObject, int, const TRect& box, const QString& text,
+void TGraphView::DrawStripText(TDrawStruct& ds, TWhatObject, int, const TRect& box, const QString& text,
                                const TGraphFont& font, TTextRotation rotation, TTextPlacement placement) {
-    DrawFittedText(*ds->Canvas, box, text, font, rotation, placement);
+    DrawFittedText(*ds.Canvas, box, text, font, rotation, placement);
 }
 
 // --- strips --------------------------------------------------------------------------------------
 
-void TGraphView::PaintHeader(PDS ds) {
+void TGraphView::PaintHeader(TDrawStruct& ds) {
     if (!sideVisible(ds, woHeader, 0)) return;
-    QPainter& p = *ds->Canvas;
+    QPainter& p = *ds.Canvas;
     const TRect r = m_layout.Area(woHeader, 0);
     const TRect c = ContentRect();
     fill(p, r, m_headerColor);
@@ -217,24 +214,24 @@ void TGraphView::PaintHeader(PDS ds) {
     DrawStripText(ds, woHeader, 0, box, HeaderText(), m_headerFont, rotation, TTextPlacement::Centre);
 }
 
-void TGraphView::PaintLabels(PDS ds) {
+void TGraphView::PaintLabels(TDrawStruct& ds) {
     for (int side = 0; side < 2; ++side) {
         if (!sideVisible(ds, woXLabel, side)) continue;
         const TRect r = m_layout.Area(woXLabel, side);
-        fill(*ds->Canvas, r, m_x.LabelColor);
+        fill(*ds.Canvas, r, m_x.LabelColor);
         DrawStripText(ds, woXLabel, side, r, LabelText(TAxis::X), m_x.LabelFont, TTextRotation::None,
                       TTextPlacement::Centre);
     }
     for (int side = 0; side < 2; ++side) {
         if (!sideVisible(ds, woYLabel, side)) continue;
         const TRect r = m_layout.Area(woYLabel, side);
-        fill(*ds->Canvas, r, m_y.LabelColor);
+        fill(*ds.Canvas, r, m_y.LabelColor);
         DrawStripText(ds, woYLabel, side, r, LabelText(TAxis::Y), m_y.LabelFont,
                       yRotation(side, m_y.LabelPos), TTextPlacement::Centre);
     }
 }
 
-void TGraphView::PaintScales(PDS ds) {
+void TGraphView::PaintScales(TDrawStruct& ds) {
     for (TAxis axis : {TAxis::X, TAxis::Y}) {
         const TAxisStrips& s = strips(axis);
         const TWhatObject area = axis == TAxis::X ? woXScale : woYScale;
@@ -242,7 +239,7 @@ void TGraphView::PaintScales(PDS ds) {
             if (!sideVisible(ds, area, side)) continue;
             const TRect r = m_layout.Area(area, side);
             const TTextRotation rotation = axis == TAxis::X ? TTextRotation::None : yRotation(side, s.SPPos);
-            fill(*ds->Canvas, r, s.SPColor);
+            fill(*ds.Canvas, r, s.SPColor);
             DrawStripText(ds, area, side, r, ScaleText(axis), s.ScaleFont, rotation, TTextPlacement::Centre);
             const QString power = PowerText(axis);
             if (!power.isEmpty())
@@ -251,14 +248,14 @@ void TGraphView::PaintScales(PDS ds) {
     }
 }
 
-void TGraphView::PaintValues(PDS ds) {
+void TGraphView::PaintValues(TDrawStruct& ds) {
     for (TAxis axis : {TAxis::X, TAxis::Y}) {
         const TAxisStrips& s = strips(axis);
         const TWhatObject area = axis == TAxis::X ? woXValues : woYValues;
         for (int side = 0; side < 2; ++side) {
             if (!sideVisible(ds, area, side)) continue;
             const TRect r = m_layout.Area(area, side);
-            QPainter& p = *ds->Canvas;
+            QPainter& p = *ds.Canvas;
             fill(p, r, s.ValuesBkColor);
             p.save();
             p.setClipRect(r.ToQRect(), Qt::IntersectClip);
@@ -272,8 +269,8 @@ void TGraphView::PaintValues(PDS ds) {
     }
 }
 
-void TGraphView::PaintRulers(PDS ds) {
-    QPainter& p = *ds->Canvas;
+void TGraphView::PaintRulers(TDrawStruct& ds) {
+    QPainter& p = *ds.Canvas;
     const TRect c = ContentRect();
     auto length = [](const TAxisStrips& s, const TTick& t) {
         switch (TickKind(t.Phase, s.RulsPerGrd, s.RulsHalf)) {
@@ -324,15 +321,15 @@ void TGraphView::PaintRulers(PDS ds) {
 
 // --- content -------------------------------------------------------------------------------------
 
-void TGraphView::PaintContent(PDS ds) {
+void TGraphView::PaintContent(TDrawStruct& ds) {
     const TRect c = ContentRect();
-    if (!c.Intersects(ds->ClipRect)) return;
-    QPainter& p = *ds->Canvas;
+    if (!c.Intersects(ds.ClipRect)) return;
+    QPainter& p = *ds.Canvas;
     p.save();
     p.setClipRect(c.ToQRect(), Qt::IntersectClip);
-    ds->PaintRect = c.Intersected(ds->ClipRect);
-    TGContentPainter gp(Geometry(), m_xRulers, m_yRulers, ds);
-    fill(p, ds->PaintRect, m_contentBkColor);
+    ds.PaintRect = c.Intersected(ds.ClipRect);
+    TGContentPainter gp(Geometry(), m_xRulers, m_yRulers, &ds);
+    fill(p, ds.PaintRect, m_contentBkColor);
     if (OnPaintContent) {
         for (int w = wcoXGrids; w <= wcoObjects; ++w)
             OnPaintContent(this, gp, TWhatContent(w));
@@ -342,7 +339,7 @@ void TGraphView::PaintContent(PDS ds) {
         PaintCurves(gp);
         PaintContentObjects(gp);
     }
-    ds->PaintRect = {};
+    ds.PaintRect = {};
     p.restore();
 }
 

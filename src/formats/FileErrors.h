@@ -5,6 +5,7 @@
 #include <string>
 
 #include "trace/Errors.h"
+#include "trace/ValueHelpers.h" // FormatS, for the messages that name a file
 
 namespace lv {
 
@@ -23,13 +24,5 @@ class EFileMapError : public EFileError {
 public:
     using EFileError::EFileError;
 };
-
-// `pattern` with its first "%s" replaced by `arg`.
-inline std::string FormatS(const std::string& pattern, const std::string& arg) {
-    std::string s = pattern;
-    size_t pos = s.find("%s");
-    if (pos != std::string::npos) s.replace(pos, 2, arg);
-    return s;
-}
 
 } // namespace lv

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/uFileFormats.h"
 #include "trace/Errors.h"
+#include "trace/uFileFormats.h"
 
 namespace lv {
 

@@ -502,6 +502,8 @@ void TDataPoints::Read(TLEReader& r, bool) {
     const int16_t n = r.I16();
     if (n < 1) throw EInvalidDataFormat(kMsgSorNoPoints);
     std::vector<TDataPointsStruct> groups;
+    const uint8_t* firstPoints = nullptr;
+    uint16_t firstTop = 0;
     for (int g = 0; g < n; ++g) {
         TDataPointsStruct s;
         s.Count = r.I32();
@@ -509,20 +511,30 @@ void TDataPoints::Read(TLEReader& r, bool) {
         if (s.Count < 0 || (g == 0 && s.Count == 0)) throw EInvalidDataFormat(kMsgSorNoPoints);
         const size_t count = static_cast<size_t>(s.Count);
         if (count > r.Remaining() / 2) r.fail();
-        const uint8_t* b = r.Current();
-        s.Values.resize(count);
-        uint16_t top = 0;
-        for (size_t k = 0; k < count; ++k) {
-            s.Values[k] = static_cast<uint16_t>(b[2 * k] | (b[2 * k + 1] << 8));
-            top = std::max(top, s.Values[k]);
+        if (g == 0) {
+            firstPoints = r.Current();
+            for (size_t k = 0; k < count; ++k)
+                firstTop = std::max(
+                    firstTop, static_cast<uint16_t>(firstPoints[2 * k] | (firstPoints[2 * k + 1] << 8)));
         }
         r.Skip(2 * count);
-        // The highest level becomes the largest value, as levels are shown.
-        for (uint16_t& v : s.Values)
-            v = static_cast<uint16_t>(top - v);
         groups.push_back(std::move(s));
     }
     Groups = std::move(groups);
+    m_firstPoints = firstPoints;
+    m_firstTop = firstTop;
+}
+
+void TDataPoints::DecodeFirstGroup(double* levels) const {
+    if (!m_firstPoints) throw EInvalidDataFormat(kMsgSorNoPoints);
+    const TDataPointsStruct& g = Groups.front();
+    const uint8_t* b = m_firstPoints;
+    // The highest level becomes the largest value, as levels are shown.
+    for (size_t k = 0; k < static_cast<size_t>(g.Count); ++k) {
+        const auto value =
+            static_cast<uint16_t>(m_firstTop - static_cast<uint16_t>(b[2 * k] | (b[2 * k + 1] << 8)));
+        levels[k] = static_cast<double>(value) * g.ScaleFactor / 1000000.0;
+    }
 }
 
 void TDataPoints::Write(TLEWriter& w) const {
@@ -566,11 +578,6 @@ void TDataPoints::FromSamples(const double* samples, int32_t count) {
     Groups.clear();
     Groups.push_back(std::move(g));
     TotalPoints = count;
-}
-
-double TDataPoints::ValueAt(size_t group, size_t index) const {
-    const TDataPointsStruct& g = Groups.at(group);
-    return static_cast<double>(g.Values.at(index)) * g.ScaleFactor / 1000000.0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -633,6 +640,11 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
     resetBlocks();
     m_revision2 = false;
     m_foreign = true;
+    // Nothing of the blocks points into `data` once this returns.
+    struct Forget {
+        TDataPoints& points;
+        ~Forget() { points.ForgetReadBytes(); }
+    } forget{m_dataPoints};
 
     TLEReader file(data, size, kMsgSorMap);
     const bool layout2 = size >= 4 && std::memcmp(data, "Map\0", 4) == 0;
@@ -688,10 +700,9 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
     const TDataPointsStruct& first = m_dataPoints.Groups.front();
     if (first.Count > std::numeric_limits<int32_t>::max() / kSampleSize)
         throw EInvalidDataFormat(kMsgSorTooManyPoints);
+    // Decoded once, into the array the trace store takes over.
     PDataStruct outSamples = MakeSampleBlock(first.Count);
-    double* s = outSamples->MutableSamples();
-    for (size_t k = 0; k < first.Values.size(); ++k)
-        s[k] = static_cast<double>(first.Values[k]) * first.ScaleFactor / 1000000.0;
+    m_dataPoints.DecodeFirstGroup(outSamples->MutableSamples());
 
     const bool hasTRA = m_map.HasEntry(kSorTRA);
     PDataStruct outParams;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 
 namespace lv {
 
@@ -217,7 +217,8 @@ public:
 struct TDataPointsStruct {
     int32_t Count = 0;
     int16_t ScaleFactor = 1000;
-    // As read, every value is turned into (largest value − value), so 0 is the highest level.
+    // The values to write: (largest value − value) for each point, so that 0 is the highest level.
+    // Reading keeps none (see TDataPoints::Read).
     std::vector<uint16_t> Values;
 };
 
@@ -228,14 +229,25 @@ public:
     int32_t TotalPoints = 1;
     std::vector<TDataPointsStruct> Groups; // at least one group with at least one point
 
+    // Checks every group against the block's bytes and keeps their counts and scale factors. The
+    // first group's points stay where they lie, to be decoded once, straight into the trace's
+    // samples, by DecodeFirstGroup while those bytes live.
     void Read(TLEReader& r, bool revision2);
     void Write(TLEWriter& w) const;
     int64_t DataSize() const;
     // One group of the samples at 0.001 dB with scale factor 1000. Raises EConvertError when a
     // level is not finite or the levels span more than 65.535 dB.
     void FromSamples(const double* samples, int32_t count);
-    // The level in dB of one point: value × scale factor / 1000000.
-    double ValueAt(size_t group, size_t index) const;
+    // The first group's levels in dB into `levels` (Groups[0].Count of them): the highest point
+    // reads 0, any other (highest value − value) × scale factor / 1000000. Only right after Read,
+    // with the bytes it read still alive.
+    void DecodeFirstGroup(double* levels) const;
+    // Forgets where the read bytes were (they are the caller's and go).
+    void ForgetReadBytes() { m_firstPoints = nullptr; }
+
+private:
+    const uint8_t* m_firstPoints = nullptr; // the first group's little-endian values, as read
+    uint16_t m_firstTop = 0;                // their largest value
 };
 
 class TCheckSum : public TBlockData {

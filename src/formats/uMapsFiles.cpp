@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "formats/uFileFormats.h" // SameText
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -361,11 +361,10 @@ void TFileMaping::SetEndOfFile(int64_t size) {
 // Whole files
 
 namespace {
+// The temporary file lies beside the target, so that the rename never crosses file systems.
 std::string folderOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+    const std::string_view folder = PathFolderPart(path);
+    return folder.empty() ? std::string(".") : std::string(folder);
 }
 
 std::string replaceAll(std::string s, const std::string& from, const std::string& to) {

@@ -13,6 +13,7 @@
 #include "trace/Numeric.h"
 #include "trace/PromptService.h"
 #include "trace/TraceParams.h"
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -26,21 +27,6 @@ const char* const kMsgTRAFieldRange = "Значение %s параметра %d
 
 namespace {
 
-// --- offsets inside the blocks (image offsets)
-namespace b1 {
-constexpr size_t Wavelength = 12, Pulse = 14, Attenuation = 16, Count = 18, Range = 20, Origin = 32,
-                 Spacing = 36, AverageExp = 44, Cursor = 52, Markers = 56, YMarkers = 68, Reference = 164,
-                 Splice = 182, Backscatter = 184, EndOfFibre = 196;
-}
-namespace b2 {
-constexpr size_t Setting112 = 0, GroupIndex = 4, Filter = 118;
-}
-namespace b8 {
-constexpr size_t Setting1 = 0, Filter = 2, TimeCode = 4, Rate = 6, Setting10 = 8, Average = 10, Approx = 12,
-                 Setting20 = 20, Year = 26, Month = 28, Day = 29, Hour = 30, Minute = 31, Setting29 = 32,
-                 Setting30 = 34, Setting31 = 36, Display = 38, Beep = 44, Setting43 = 92, Setting44 = 94;
-}
-
 std::string formatNumber(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.10g", v);
@@ -48,20 +34,6 @@ std::string formatNumber(double v) {
     for (char& c : s)
         if (c == '.') c = ',';
     return s;
-}
-
-std::string formatMessage(const char* pattern, const std::vector<std::string>& args) {
-    std::string out;
-    size_t next = 0;
-    for (const char* p = pattern; *p; ++p) {
-        if (p[0] == '%' && (p[1] == 's' || p[1] == 'd') && next < args.size()) {
-            out += args[next++];
-            ++p;
-        } else {
-            out += *p;
-        }
-    }
-    return out;
 }
 
 [[noreturn]] void propertyTypeError() {
@@ -129,10 +101,9 @@ public:
             break;
         }
         if (v < lo || v > hi)
-            throw ETRALimitError(
-                formatMessage(kMsgTRAFieldRange, {formatNumber(number(index, def)), std::to_string(index),
-                                                  formatNumber(static_cast<double>(lo) * scale),
-                                                  formatNumber(static_cast<double>(hi) * scale)}));
+            throw ETRALimitError(FormatS(kMsgTRAFieldRange, formatNumber(number(index, def)),
+                                         std::to_string(index), formatNumber(static_cast<double>(lo) * scale),
+                                         formatNumber(static_cast<double>(hi) * scale)));
         switch (w) {
         case Width::U8:
             *at = static_cast<uint8_t>(v);
@@ -149,10 +120,10 @@ public:
         }
     }
 
-    // A position in metres (default -1) as a time; a failure writes -1.
-    int32_t time(int index, double k) const {
+    // A position in metres as a time; a failure writes -1.
+    int32_t time(int index, double def, double k) const {
         try {
-            auto t = metresToTime(number(index, -1), k);
+            auto t = metresToTime(number(index, def), k);
             return t ? *t : -1;
         } catch (const Exception&) {
             return -1;
@@ -211,9 +182,367 @@ int32_t averagingTimeCode(int64_t averages) {
     return averages >= 0 && averages <= 10 ? codes[averages] : 999;
 }
 
-void putRepeated(uint8_t* at, int32_t value, int count) {
-    for (int i = 0; i < count; ++i)
-        PutI32(at + 4 * i, value);
+// ---------------------------------------------------------------------------------------------
+// The fields of blocks 1, 2 and 8 and the text indexes of block 1, in one table that both
+// directions walk. Encoding runs it in order (the first value refused names itself); decoding reads
+// every row that has a reading.
+
+enum class TPlace : uint8_t { Block1, Block2, Block8, TextIndex };
+
+// A field's unit: the parameter is divided by Step when written, the raw value divided by PerValue
+// when read (both exact: 1 / Step is PerValue in floating point).
+struct TUnit {
+    double Step;
+    double PerValue;
+};
+constexpr TUnit kOnes{1, 1};
+constexpr TUnit kTenths{0.1, 10};
+constexpr TUnit kHalves{0.5, 2};
+constexpr TUnit kThousandths{0.001, 1000};
+constexpr TUnit kTenThousandths{1e-4, 1e4};
+constexpr TUnit kMillionths{1e-6, 1e6};
+
+enum class TRule : uint8_t {
+    Real,          // the parameter in units at the width, refused outside it; read back as a real
+    Whole,         // the same, read back as a whole number
+    Truncated,     // the same, read back as a whole number of units rounded towards zero
+    Rounded,       // the same, read back as the nearest whole number of units
+    Positive,      // Real, and a value of 0 units or less is refused as a wrong type
+    WriteOnly,     // the same rule writing; the parameter is read from another field
+    ReadOnly,      // never written (stays 0); read back as a whole number
+    Now,           // Whole, defaulting to a part of the current time (Default: 0 year .. 4 minute)
+    Constant,      // Default written Count times in a row; nothing read
+    Attenuator,    // the step 0..18 written as its attenuation in 0.001 dB; read back as raw ÷ 1250
+    Exponent,      // the count's exponent of two; read back as 2 to that power
+    TimeCode,      // the averaging time code of the count; nothing read
+    SampleCount,   // a trace's sample count, a Setup's parameter in units; nothing read
+    GroupIndex,    // the same value in Count fields; read back from the first that holds one
+    Cursor,        // metres as a round-trip time at the group index; read back, negatives as -1
+    Reference,     // the same, read back as it stands
+    Markers,       // elements 1..3 as Cursor
+    Choice,        // a text index 0..Count; nothing read (the value comes from block 8)
+    Approximation, // "LSA" (index 0) for least squares, "TPA" (1) for two points; read back
+};
+
+struct TField {
+    TPlace Place;
+    uint16_t Offset; // in the block's data; the TBlock1Text for a text index
+    Width Size;
+    int Param;      // -1 for none
+    double Default; // written when the parameter is not set; a constant's value
+    TRule Rule;
+    TUnit Unit = kOnes;
+    uint8_t Count = 1; // fields in a row (constants, the group index); a choice's largest index
+};
+
+using P = TPlace;
+using W = Width;
+using R = TRule;
+
+// clang-format off
+const TField kFields[] = {
+    {P::TextIndex, btFirst,   W::U8,  -1,      0,        R::Constant},
+    {P::TextIndex, btSecond,  W::U8,  -1,      0,        R::Constant},
+    {P::TextIndex, btAverage, W::U8,  prmAVE,  1,        R::Choice, kOnes, 2},
+    {P::Block1,    12,        W::I16, prmLAM,  1310,     R::Truncated, kTenths},
+    {P::Block1,    14,        W::I16, prmPW,   10,       R::Positive, kTenths},
+    {P::Block1,    16,        W::U16, prmAT,   1,        R::Attenuator},
+    {P::Block1,    18,        W::I16, prmDNR,  5000,     R::SampleCount, kHalves},
+    {P::Block1,    20,        W::I32, prmR,    5,        R::Rounded, kMillionths},
+    {P::Block1,    24,        W::I32, -1,      5000,     R::Constant},
+    {P::Block1,    28,        W::I32, -1,      20000000, R::Constant},
+    {P::Block1,    32,        W::I32, prmDU,   0,        R::Real, kMillionths},
+    {P::Block1,    36,        W::I32, prmRESR, 4,        R::Real, kTenThousandths},
+    {P::TextIndex, btRate,    W::U8,  prmDS,   0,        R::Choice, kOnes, 1},
+    {P::Block1,    44,        W::I16, prmNUM,  4096,     R::Exponent},
+    {P::Block1,    46,        W::I16, -1,      10,       R::Constant, kOnes, 3},
+    {P::Block1,    52,        W::I32, prmCU,   -1,       R::Cursor},
+    {P::Block1,    56,        W::I32, prmM,    -1,       R::Markers},
+    {P::Block1,    68,        W::I32, prmY,    -1,       R::Markers},
+    {P::Block1,    80,        W::I32, -1,      -1,       R::Constant, kOnes, 21},
+    {P::Block1,    164,       W::I32, prmREF,  -1,       R::Reference},
+    {P::Block1,    168,       W::I32, -1,      -1,       R::Constant, kOnes, 2},
+    {P::TextIndex, btApprox,  W::U8,  prmLSA,  0,        R::Approximation},
+    {P::Block1,    180,       W::I16, -1,      0,        R::Constant},
+    {P::Block1,    182,       W::U16, prmSPL,  0.2,      R::Real, kThousandths},
+    {P::Block1,    184,       W::I32, prmBSL,  50,       R::Real, kThousandths},
+    {P::Block1,    188,       W::I16, -1,      52,       R::Constant},
+    {P::Block1,    190,       W::I16, -1,      50,       R::Constant},
+    {P::Block1,    192,       W::I16, -1,      52,       R::Constant},
+    {P::Block1,    194,       W::I16, -1,      50,       R::Constant},
+    {P::Block1,    196,       W::U16, prmEFL,  3,        R::Real, kThousandths},
+    {P::Block1,    198,       W::I16, -1,      2,        R::Constant},
+
+    {P::Block2,    0,         W::I16, prmMD,   0,        R::Whole},
+    {P::Block2,    4,         W::I32, prmIOR,  1.465,    R::GroupIndex, kMillionths, 3},
+    {P::Block2,    20,        W::I16, -1,      8,        R::Constant, kOnes, 2},
+    {P::Block2,    28,        W::I16, -1,      5,        R::Constant},
+    {P::Block2,    32,        W::I32, -1,      40,       R::Constant},
+    {P::Block2,    36,        W::I32, -1,      20,       R::Constant},
+    {P::Block2,    40,        W::I32, -1,      10,       R::Constant},
+    {P::Block2,    44,        W::I32, -1,      5,        R::Constant},
+    {P::Block2,    48,        W::I32, -1,      2,        R::Constant},
+    {P::Block2,    52,        W::I32, -1,      1,        R::Constant},
+    {P::Block2,    56,        W::I32, -1,      160000,   R::Constant},
+    {P::Block2,    62,        W::I32, -1,      50000,    R::Constant},
+    {P::Block2,    66,        W::I32, -1,      156250,   R::Constant},
+    {P::Block2,    70,        W::I32, -1,      65536,    R::Constant},
+    {P::Block2,    76,        W::I32, -1,      -1,       R::Constant, kOnes, 5},
+    {P::Block2,    118,       W::I16, prmFIL,  0,        R::WriteOnly},
+    {P::Block2,    120,       W::I32, -1,      60274,    R::Constant},
+
+    {P::Block8,    0,         W::I16, prmASU,  0,        R::Whole},
+    {P::Block8,    2,         W::I16, prmFIL,  0,        R::Whole},
+    {P::Block8,    4,         W::I16, prmNUM,  1,        R::TimeCode},
+    {P::Block8,    6,         W::I16, prmDS,   0,        R::Whole},
+    {P::Block8,    8,         W::I16, prmPC,   1,        R::Whole},
+    {P::Block8,    10,        W::I16, prmAVE,  1,        R::Whole},
+    {P::Block8,    12,        W::I16, prmLSA,  0,        R::WriteOnly},
+    {P::Block8,    20,        W::I16, prmDM,   0,        R::Whole},
+    {P::Block8,    26,        W::I16, prmYEA,  0,        R::Now},
+    {P::Block8,    28,        W::U8,  prmMTH,  1,        R::Now},
+    {P::Block8,    29,        W::U8,  prmDAY,  2,        R::Now},
+    {P::Block8,    30,        W::U8,  prmHOU,  3,        R::Now},
+    {P::Block8,    31,        W::U8,  prmMIN,  4,        R::Now},
+    {P::Block8,    32,        W::I16, prmLD,   1,        R::Whole},
+    {P::Block8,    34,        W::I16, prmGD,   1,        R::Whole},
+    {P::Block8,    36,        W::I16, prmAVD,  1,        R::Whole},
+    {P::Block8,    38,        W::I16, prmDOT,  1,        R::Whole},
+    {P::Block8,    44,        W::I16, prmBEEP, 0,        R::ReadOnly},
+    {P::Block8,    88,        W::I16, -1,      3,        R::Constant, kOnes, 2},
+    {P::Block8,    92,        W::I16, prmRM,   0,        R::ReadOnly},
+    {P::Block8,    94,        W::I16, prmAS,   0,        R::ReadOnly},
+    {P::Block8,    96,        W::I16, -1,      6,        R::Constant},
+    {P::Block8,    98,        W::U8,  -1,      '\\',     R::Constant},
+    {P::Block8,    235,       W::I16, -1,      6,        R::Constant},
+    {P::Block8,    237,       W::U8,  -1,      '\\',     R::Constant},
+    {P::Block8,    374,       W::I16, -1,      1,        R::Constant},
+    {P::Block8,    384,       W::I16, -1,      1,        R::Constant},
+};
+// clang-format on
+
+size_t widthBytes(Width w) {
+    switch (w) {
+    case Width::U8:
+        return 1;
+    case Width::I16:
+    case Width::U16:
+        return 2;
+    case Width::I32:
+        return 4;
+    }
+    return 0;
+}
+
+void put(uint8_t* at, Width w, int64_t v) {
+    switch (w) {
+    case Width::U8:
+        *at = static_cast<uint8_t>(v);
+        break;
+    case Width::I16:
+        PutI16(at, static_cast<int16_t>(v));
+        break;
+    case Width::U16:
+        PutU16(at, static_cast<uint16_t>(v));
+        break;
+    case Width::I32:
+        PutI32(at, static_cast<int32_t>(v));
+        break;
+    }
+}
+
+int64_t get(const uint8_t* at, Width w) {
+    switch (w) {
+    case Width::U8:
+        return *at;
+    case Width::I16:
+        return GetI16(at);
+    case Width::U16:
+        return GetU16(at);
+    case Width::I32:
+        return GetI32(at);
+    }
+    return 0;
+}
+
+// The field's bytes in the record (a const record gives const bytes).
+template <class Record> auto placeOf(Record& r, const TField& f) {
+    switch (f.Place) {
+    case TPlace::Block1:
+        return r.Block1.data() + f.Offset;
+    case TPlace::Block2:
+        return r.Block2.data() + f.Offset;
+    case TPlace::Block8:
+        return r.Block8.data() + f.Offset;
+    case TPlace::TextIndex:
+        break;
+    }
+    return r.TextIndex.data() + f.Offset;
+}
+
+// What encoding needs beyond the parameters.
+struct TEncoding {
+    const Encoder& Params;
+    double K;           // the distance factor of the group index
+    bool Trace;         // a TRA, not a Setup
+    int64_t Samples;    // a TRA's sample count
+    TDateTimeParts Now; // the defaults of the date fields
+};
+
+void writeField(const TField& f, const TEncoding& c, TTRARecord& r) {
+    const Encoder& e = c.Params;
+    uint8_t* at = placeOf(r, f);
+    switch (f.Rule) {
+    case TRule::Real:
+    case TRule::Whole:
+    case TRule::Truncated:
+    case TRule::Rounded:
+    case TRule::WriteOnly:
+        e.field(at, f.Size, f.Param, f.Default, f.Unit.Step);
+        break;
+    case TRule::Positive:
+        if (e.scaled(f.Param, f.Default, f.Unit.Step) <= 0) propertyTypeError();
+        e.field(at, f.Size, f.Param, f.Default, f.Unit.Step);
+        break;
+    case TRule::ReadOnly:
+        break;
+    case TRule::Now: {
+        const int parts[] = {c.Now.Year, c.Now.Month, c.Now.Day, c.Now.Hour, c.Now.Minute};
+        e.field(at, f.Size, f.Param, parts[static_cast<int>(f.Default)]);
+        break;
+    }
+    case TRule::Constant:
+        for (size_t i = 0; i < f.Count; ++i)
+            put(at + i * widthBytes(f.Size), f.Size, static_cast<int64_t>(f.Default));
+        break;
+    case TRule::Attenuator: {
+        const int64_t step = e.scaled(f.Param, f.Default, 1);
+        if (step < 0 || step > 18) propertyTypeError();
+        PutU16(at, static_cast<uint16_t>(Round(static_cast<double>(step) * 1.25 / 0.001)));
+        break;
+    }
+    case TRule::Exponent: {
+        int exponent = 0;
+        std::frexp(e.number(f.Param, f.Default), &exponent);
+        PutI16(at, static_cast<int16_t>(exponent - 1));
+        break;
+    }
+    case TRule::TimeCode:
+        // The code follows the whole count (a count of 65536 is not 0 averages).
+        PutI16(at, static_cast<int16_t>(averagingTimeCode(e.scaled(f.Param, f.Default, 1))));
+        break;
+    case TRule::SampleCount:
+        if (c.Trace)
+            PutU16(at, static_cast<uint16_t>(c.Samples));
+        else
+            e.field(at, f.Size, f.Param, f.Default, f.Unit.Step);
+        break;
+    case TRule::GroupIndex:
+        for (size_t i = 0; i < f.Count; ++i)
+            e.field(at + i * widthBytes(f.Size), f.Size, f.Param, f.Default, f.Unit.Step);
+        break;
+    case TRule::Cursor:
+    case TRule::Reference:
+        PutI32(at, e.time(f.Param, f.Default, c.K));
+        break;
+    case TRule::Markers:
+        e.markers(at, f.Param, c.K);
+        break;
+    case TRule::Choice: {
+        const int64_t v = e.scaled(f.Param, f.Default, 1);
+        if (v < 0 || v > f.Count) propertyTypeError();
+        *at = static_cast<uint8_t>(v);
+        break;
+    }
+    case TRule::Approximation:
+        *at = e.scaled(f.Param, f.Default, 1) == 0 ? 1 : 0;
+        break;
+    }
+}
+
+// The group index of a record: the first of its fields (the second first) above 1.
+std::optional<double> readGroupIndex(const TTRARecord& r, const TField& f) {
+    const uint8_t* at = placeOf(r, f);
+    for (size_t i : {size_t(1), size_t(0), size_t(2)}) {
+        const int32_t v = GetI32(at + 4 * i);
+        if (v > 1000000) return v / 1000000.0;
+    }
+    return std::nullopt;
+}
+
+bool hasReading(TRule rule) {
+    switch (rule) {
+    case TRule::WriteOnly:
+    case TRule::Constant:
+    case TRule::TimeCode:
+    case TRule::SampleCount:
+    case TRule::Choice:
+        return false;
+    default:
+        return true;
+    }
+}
+
+void readField(const TField& f, const TTRARecord& r, double k, TParamBlock& p) {
+    if (!hasReading(f.Rule)) return;
+    const uint8_t* at = placeOf(r, f);
+    TVariant& out = p[static_cast<size_t>(f.Param)];
+    const auto position = [&](int32_t time) { return time >= 0 ? time / 1000.0 * k : -1.0; };
+    switch (f.Rule) {
+    case TRule::Real:
+    case TRule::Positive:
+        out = TVariant(static_cast<double>(get(at, f.Size)) / f.Unit.PerValue);
+        break;
+    case TRule::Whole:
+    case TRule::ReadOnly:
+    case TRule::Now:
+        out = TVariant(static_cast<int32_t>(get(at, f.Size)));
+        break;
+    case TRule::Truncated:
+        out = TVariant(static_cast<int32_t>(get(at, f.Size) / static_cast<int64_t>(f.Unit.PerValue)));
+        break;
+    case TRule::Rounded:
+        out = TVariant(static_cast<int32_t>(Round(static_cast<double>(get(at, f.Size)) / f.Unit.PerValue)));
+        break;
+    case TRule::Attenuator:
+        out = TVariant(static_cast<int32_t>(get(at, f.Size) / 1250));
+        break;
+    case TRule::Exponent: {
+        const double averages = std::ldexp(1.0, static_cast<int>(get(at, f.Size)));
+        if (!std::isfinite(averages)) throw EInvalidDataFormat("");
+        out = TVariant(averages);
+        break;
+    }
+    case TRule::GroupIndex: {
+        const std::optional<double> n = readGroupIndex(r, f);
+        out = n ? TVariant(*n) : TVariant(TCurrency::FromDouble(1.48));
+        break;
+    }
+    case TRule::Cursor:
+        out = TVariant(position(GetI32(at)));
+        break;
+    case TRule::Reference:
+        out = TVariant(GetI32(at) / 1000.0 * k);
+        break;
+    case TRule::Markers: {
+        TVariant m = TVariant::DoubleArray(1, 3, -1.0);
+        for (int i = 0; i < 3; ++i)
+            m.SetElement(i + 1, position(GetI32(at + 4 * static_cast<size_t>(i))));
+        out = m;
+        break;
+    }
+    case TRule::Approximation:
+        out = TVariant(int32_t(*at == 0 ? 1 : 0));
+        break;
+    default:
+        break;
+    }
+}
+
+const TField& groupIndexField() {
+    for (const TField& f : kFields)
+        if (f.Rule == TRule::GroupIndex) return f;
+    throw EConvertError(kMsgTRAPropertyType);
 }
 
 } // namespace
@@ -275,8 +604,7 @@ std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* 
         // The samples first: the layout's limits are what a large trace runs into.
         int64_t n = 0;
         if (trace && samples && samples->Data && samples->Size > 0) n = samples->Size / kSampleSize;
-        if (n > kTRAMaxSamples)
-            throw ETRALimitError(formatMessage(kMsgTRATooManySamples, {std::to_string(n)}));
+        if (n > kTRAMaxSamples) throw ETRALimitError(FormatS(kMsgTRATooManySamples, std::to_string(n)));
         auto r = std::make_unique<TTRARecord>(kind, static_cast<int32_t>(2 * n));
         if (trace) {
             const auto* bytes = static_cast<const uint8_t*>(samples ? samples->Data : nullptr);
@@ -286,110 +614,18 @@ std::unique_ptr<TTRARecord> ParamsToTRARecord(TTRAKind kind, const TDataStruct* 
                 auto v = RoundToInt64(level * 1000.0);
                 if (!v || *v < 0 || *v > UINT16_MAX)
                     throw ETRALimitError(
-                        formatMessage(kMsgTRALevelRange, {formatNumber(level), std::to_string(i + 1)}));
+                        FormatS(kMsgTRALevelRange, formatNumber(level), std::to_string(i + 1)));
                 PutU16(r->Block3.data() + 2 * i, static_cast<uint16_t>(*v));
             }
         }
 
         // The distance factor needs a group index that is set and not zero.
         if (!e.param(prmIOR).IsSet()) propertyTypeError();
-        const double k = TRADistanceFactor(e.number(prmIOR, 0));
+        const TEncoding c{e, TRADistanceFactor(e.number(prmIOR, 0)), trace, n, DecodeDateTime(Now())};
 
         r->Comment = e.text(prmL, "0");
-
-        uint8_t* p1 = r->Block1.data();
-        r->TextIndex[btFirst] = 0;
-        r->TextIndex[btSecond] = 0;
-        const int64_t average = e.scaled(prmAVE, 1, 1);
-        if (average < 0 || average > 2) propertyTypeError();
-        r->TextIndex[btAverage] = static_cast<uint8_t>(average);
-        e.field(p1 + b1::Wavelength, Width::I16, prmLAM, 1310, 0.1);
-        if (e.scaled(prmPW, 10, 0.1) <= 0) propertyTypeError();
-        e.field(p1 + b1::Pulse, Width::I16, prmPW, 10, 0.1);
-        const int64_t step = e.scaled(prmAT, 1, 1);
-        if (step < 0 || step > 18) propertyTypeError();
-        PutU16(p1 + b1::Attenuation, static_cast<uint16_t>(Round(static_cast<double>(step) * 1.25 / 0.001)));
-        if (trace)
-            PutU16(p1 + b1::Count, static_cast<uint16_t>(n));
-        else
-            e.field(p1 + b1::Count, Width::I16, prmDNR, 5000, 0.5);
-        e.field(p1 + b1::Range, Width::I32, prmR, 5, 1e-6);
-        PutI32(p1 + 24, 5000);
-        PutI32(p1 + 28, 20000000);
-        e.field(p1 + b1::Origin, Width::I32, prmDU, 0, 1e-6);
-        e.field(p1 + b1::Spacing, Width::I32, prmRESR, 4, 1e-4);
-        const int64_t rate = e.scaled(prmDS, 0, 1);
-        if (rate < 0 || rate > 1) propertyTypeError();
-        r->TextIndex[btRate] = static_cast<uint8_t>(rate);
-        int exponent = 0;
-        std::frexp(e.number(prmNUM, 4096), &exponent);
-        PutI16(p1 + b1::AverageExp, static_cast<int16_t>(exponent - 1));
-        PutI16(p1 + 46, 10);
-        PutI16(p1 + 48, 10);
-        PutI16(p1 + 50, 10);
-        PutI32(p1 + b1::Cursor, e.time(prmCU, k));
-        e.markers(p1 + b1::Markers, prmM, k);
-        e.markers(p1 + b1::YMarkers, prmY, k);
-        putRepeated(p1 + 80, -1, 21);
-        PutI32(p1 + b1::Reference, e.time(prmREF, k));
-        PutI32(p1 + 168, -1);
-        PutI32(p1 + 172, -1);
-        r->TextIndex[btApprox] = e.scaled(prmLSA, 0, 1) == 0 ? 1 : 0; // "TPA" : "LSA"
-        PutI16(p1 + 180, 0);
-        e.field(p1 + b1::Splice, Width::U16, prmSPL, 0.2, 0.001);
-        e.field(p1 + b1::Backscatter, Width::I32, prmBSL, 50, 0.001);
-        PutI16(p1 + 188, 52);
-        PutI16(p1 + 190, 50);
-        PutI16(p1 + 192, 52);
-        PutI16(p1 + 194, 50);
-        e.field(p1 + b1::EndOfFibre, Width::U16, prmEFL, 3, 0.001);
-        PutI16(p1 + 198, 2);
-
-        uint8_t* p2 = r->Block2.data();
-        e.field(p2 + b2::Setting112, Width::I16, prmMD, 0);
-        for (size_t off : {b2::GroupIndex, b2::GroupIndex + 4, b2::GroupIndex + 8})
-            e.field(p2 + off, Width::I32, prmIOR, 1.465, 1e-6);
-        PutI16(p2 + 20, 8);
-        PutI16(p2 + 22, 8);
-        PutI16(p2 + 28, 5);
-        const int32_t block2Ints[] = {40, 20, 10, 5, 2, 1, 160000};
-        for (size_t i = 0; i < 7; ++i)
-            PutI32(p2 + 32 + 4 * i, block2Ints[i]);
-        PutI32(p2 + 62, 50000);
-        PutI32(p2 + 66, 156250);
-        PutI32(p2 + 70, 65536);
-        putRepeated(p2 + 76, -1, 5);
-        e.field(p2 + b2::Filter, Width::I16, prmFIL, 0);
-        PutI32(p2 + 120, 60274);
-
-        uint8_t* p8 = r->Block8.data();
-        const TDateTimeParts now = DecodeDateTime(Now());
-        e.field(p8 + b8::Setting1, Width::I16, prmASU, 0);
-        e.field(p8 + b8::Filter, Width::I16, prmFIL, 0);
-        // The code follows the whole count (a count of 65536 is not 0 averages).
-        PutI16(p8 + b8::TimeCode, static_cast<int16_t>(averagingTimeCode(e.scaled(prmNUM, 1, 1))));
-        e.field(p8 + b8::Rate, Width::I16, prmDS, 0);
-        e.field(p8 + b8::Setting10, Width::I16, prmPC, 1);
-        e.field(p8 + b8::Average, Width::I16, prmAVE, 1);
-        e.field(p8 + b8::Approx, Width::I16, prmLSA, 0);
-        e.field(p8 + b8::Setting20, Width::I16, prmDM, 0);
-        e.field(p8 + b8::Year, Width::I16, prmYEA, now.Year);
-        e.field(p8 + b8::Month, Width::U8, prmMTH, now.Month);
-        e.field(p8 + b8::Day, Width::U8, prmDAY, now.Day);
-        e.field(p8 + b8::Hour, Width::U8, prmHOU, now.Hour);
-        e.field(p8 + b8::Minute, Width::U8, prmMIN, now.Minute);
-        e.field(p8 + b8::Setting29, Width::I16, prmLD, 1);
-        e.field(p8 + b8::Setting30, Width::I16, prmGD, 1);
-        e.field(p8 + b8::Setting31, Width::I16, prmAVD, 1);
-        e.field(p8 + b8::Display, Width::I16, prmDOT, 1);
-        PutI16(p8 + 88, 3);
-        PutI16(p8 + 90, 3);
-        PutI16(p8 + 96, 6);
-        p8[98] = '\\';
-        PutI16(p8 + 235, 6);
-        p8[237] = '\\';
-        PutI16(p8 + 374, 1);
-        PutI16(p8 + 384, 1);
+        for (const TField& f : kFields)
+            writeField(f, c, *r);
 
         if (trace) {
             const TVariant& texts = e.param(prmEN);
@@ -416,71 +652,13 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
         PDataStruct out = MakeParamBlock();
         TParamBlock& p = *out->Params();
         SetDefaultParams(p);
-        const uint8_t* p1 = r.Block1.data();
-        const uint8_t* p2 = r.Block2.data();
-        const uint8_t* p8 = r.Block8.data();
-        auto set = [&](int i, TVariant v) { p[static_cast<size_t>(i)] = std::move(v); };
-        auto i16 = [](const uint8_t* at) { return TVariant(int32_t(GetI16(at))); };
-        auto u8 = [](const uint8_t* at) { return TVariant(int32_t(*at)); };
-
-        set(prmASU, i16(p8 + b8::Setting1));
-        set(prmLAM, int32_t(GetI16(p1 + b1::Wavelength) / 10));
-        set(prmR, int32_t(Round(GetI32(p1 + b1::Range) / 1000000.0)));
-        set(prmPW, GetI16(p1 + b1::Pulse) / 10.0);
-        std::optional<double> groupIndex;
-        for (size_t off : {b2::GroupIndex + 4, b2::GroupIndex, b2::GroupIndex + 8}) {
-            const int32_t v = GetI32(p2 + off);
-            if (v > 1000000) {
-                groupIndex = v / 1000000.0;
-                break;
-            }
-        }
-        if (groupIndex)
-            set(prmIOR, *groupIndex);
-        else
-            set(prmIOR, TCurrency::FromDouble(1.48));
-        const double k = TRADistanceFactor(groupIndex.value_or(1.48));
-        set(prmAT, int32_t(GetU16(p1 + b1::Attenuation) / 1250));
-        set(prmFIL, i16(p8 + b8::Filter));
-        const double averages = std::ldexp(1.0, GetI16(p1 + b1::AverageExp));
-        if (!std::isfinite(averages)) throw EInvalidDataFormat("");
-        set(prmNUM, averages);
-        set(prmDS, i16(p8 + b8::Rate));
-        set(prmPC, i16(p8 + b8::Setting10));
-        set(prmAVE, i16(p8 + b8::Average));
-        set(prmSPL, GetU16(p1 + b1::Splice) / 1000.0);
-        set(prmBSL, GetI32(p1 + b1::Backscatter) / 1000.0);
-        set(prmEFL, GetU16(p1 + b1::EndOfFibre) / 1000.0);
-        set(prmLSA, int32_t(r.TextIndex[btApprox] == 0 ? 1 : 0));
-        set(prmDM, i16(p8 + b8::Setting20));
-        set(prmYEA, i16(p8 + b8::Year));
-        set(prmMTH, u8(p8 + b8::Month));
-        set(prmDAY, u8(p8 + b8::Day));
-        set(prmHOU, u8(p8 + b8::Hour));
-        set(prmMIN, u8(p8 + b8::Minute));
-        set(prmLD, i16(p8 + b8::Setting29));
-        set(prmGD, i16(p8 + b8::Setting30));
-        set(prmAVD, i16(p8 + b8::Setting31));
-        set(prmDOT, i16(p8 + b8::Display));
-        set(prmBEEP, i16(p8 + b8::Beep));
-        set(prmRM, i16(p8 + b8::Setting43));
-        set(prmAS, i16(p8 + b8::Setting44));
-        auto position = [&](int32_t time) { return time >= 0 ? time / 1000.0 * k : -1.0; };
-        TVariant m = TVariant::DoubleArray(1, 3, -1.0), y = TVariant::DoubleArray(1, 3, -1.0);
-        for (int i = 0; i < 3; ++i) {
-            m.SetElement(i + 1, position(GetI32(p1 + b1::Markers + 4 * static_cast<size_t>(i))));
-            y.SetElement(i + 1, position(GetI32(p1 + b1::YMarkers + 4 * static_cast<size_t>(i))));
-        }
-        set(prmM, m);
-        set(prmY, y);
-        set(prmL, Cp1251ToUtf8(r.Comment));
-        set(prmREF, GetI32(p1 + b1::Reference) / 1000.0 * k);
-        set(prmST, int32_t(0));
-        set(prmDU, GetI32(p1 + b1::Origin) / 1000000.0);
-        set(prmCU, position(GetI32(p1 + b1::Cursor)));
-        set(prmMD, i16(p2 + b2::Setting112));
-        set(prmSRQ, int32_t(0));
-        set(prmRESR, GetI32(p1 + b1::Spacing) / 10000.0);
+        // Positions need the group index: a record without one is read at the store's 1.48.
+        const double k = TRADistanceFactor(readGroupIndex(r, groupIndexField()).value_or(1.48));
+        for (const TField& f : kFields)
+            readField(f, r, k, p);
+        p[prmL] = TVariant(Cp1251ToUtf8(r.Comment));
+        p[prmST] = TVariant(int32_t(0));
+        p[prmSRQ] = TVariant(int32_t(0));
 
         PDataStruct outSamples;
         if (samples) {
@@ -491,7 +669,7 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
                 TVariant texts = TVariant::VariantArray(1, kTRATextCount);
                 for (int i = 0; i < kTRATextCount; ++i)
                     texts.SetElement(i + 1, TVariant(Cp1251ToUtf8(r.Texts[static_cast<size_t>(i)])));
-                set(prmEN, texts);
+                p[prmEN] = texts;
             }
             const auto n = static_cast<int32_t>(r.Block3.size() / 2);
             outSamples = MakeSampleBlock(n);
@@ -505,11 +683,8 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
 }
 
 std::string WithDefaultExtension(const std::string& fileName, const std::string& extension) {
-    if (fileName.empty()) return fileName;
-    const size_t slash = fileName.find_last_of("/\\");
-    const size_t dot = fileName.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return hasExtension ? fileName : fileName + extension;
+    if (fileName.empty() || !PathExtension(fileName).empty()) return fileName;
+    return fileName + extension;
 }
 
 // ---------------------------------------------------------------------------------------------

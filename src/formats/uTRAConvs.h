@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "formats/TRARecords.h"
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 
 namespace lv {
 

@@ -1,12 +1,11 @@
 #pragma once
 // Small shared services of the shell: colour and weekday names, the check of a just-saved file,
-// the file and folder dialogs, the modal progress window, the printer's paper size, and value
-// helpers on Qt types. The helpers that need no Qt (real rectangles, mantissa split, character
-// counts, variant checks) live in the core and are included here for convenience.
+// the file and folder dialogs, the modal progress window, and value helpers on Qt types. The
+// helpers that need no Qt (real rectangles, mantissa split, character counts, variant checks) live
+// in the core and are included here for convenience; the paper codes live in printing/.
 
 #include <QPoint>
 #include <QRect>
-#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -18,8 +17,6 @@
 #include "trace/ValueHelpers.h"
 
 class QFont;
-class QPageSize;
-class QPrinter;
 class QWidget;
 
 namespace lv {
@@ -67,19 +64,6 @@ public:
 // An exception of the operation closes the window and is raised again here.
 void RunIndicated(const QString& caption, const QString& message, const std::function<void()>& cancelHandler,
                   const std::function<void()>& operation);
-
-// Paper codes are the platform's DMPAPER values (1 Letter, 8 A3, 9 A4, 11 A5, …). The size of a
-// code in millimetres, portrait, from the print queue's paper table (codes 1 to 26).
-bool PaperCodeSize(int code, QSizeF& sizeMm);
-// A page size for a paper code; invalid for an unknown code.
-QPageSize PaperCodePageSize(int code);
-// The paper code of a page size: its own code when the table knows it, else the first code of the
-// same size, else 256 (the platform's "user-defined" code).
-int PaperCodeOf(const QPageSize& size);
-// The printer's paper code; 9 (A4) when the printer cannot be read.
-int GetPrinterPaperSize(const QPrinter& printer);
-// Sets the printer's paper; false for an unknown code or a printer that refuses it.
-bool SetPrinterPaperSize(QPrinter& printer, int code);
 
 // Both absent, or the same family, size, weight and style. (Qt fonts carry no colour; the
 // graph keeps font colours beside its fonts.)

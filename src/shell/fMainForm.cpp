@@ -144,11 +144,11 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::createGraphs() {
-    m_panel3 = new QWidget;
-    m_panel3->setObjectName(QStringLiteral("Panel3"));
-    auto* graphLayout = new QVBoxLayout(m_panel3);
+    m_graphArea = new QWidget;
+    m_graphArea->setObjectName(QStringLiteral("Panel3"));
+    auto* graphLayout = new QVBoxLayout(m_graphArea);
     graphLayout->setContentsMargins(0, 0, 0, 0);
-    MainGraph = new TMainGraph(m_panel3);
+    MainGraph = new TMainGraph(m_graphArea);
     MainGraph->setObjectName(QStringLiteral("MainGraph"));
     graphLayout->addWidget(MainGraph);
 
@@ -173,21 +173,21 @@ void TMainForm::createGraphs() {
     g.SetMaxYMargin(10);
     m_graphProps = std::make_unique<TMainGraphPersistence>(g);
 
-    m_panel4 = new QWidget;
-    m_panel4->setObjectName(QStringLiteral("Panel4"));
-    auto* lower = new QHBoxLayout(m_panel4);
+    m_lowerArea = new QWidget;
+    m_lowerArea->setObjectName(QStringLiteral("Panel4"));
+    auto* lower = new QHBoxLayout(m_lowerArea);
     lower->setContentsMargins(0, 0, 0, 0);
     lower->setSpacing(2);
-    m_params = new TParamsPanel(m_panel4);
+    m_params = new TParamsPanel(m_lowerArea);
     lower->addWidget(m_params, 0, Qt::AlignTop);
-    m_panel7 = new QWidget(m_panel4);
-    m_panel7->setObjectName(QStringLiteral("Panel7"));
-    auto* overviewLayout = new QVBoxLayout(m_panel7);
+    m_overviewArea = new QWidget(m_lowerArea);
+    m_overviewArea->setObjectName(QStringLiteral("Panel7"));
+    auto* overviewLayout = new QVBoxLayout(m_overviewArea);
     overviewLayout->setContentsMargins(0, 0, 0, 0);
-    OverviewGraph = new TOverviewGraph(m_panel7);
+    OverviewGraph = new TOverviewGraph(m_overviewArea);
     OverviewGraph->setObjectName(QStringLiteral("OverviewGraph"));
     overviewLayout->addWidget(OverviewGraph);
-    lower->addWidget(m_panel7, 1);
+    lower->addWidget(m_overviewArea, 1);
 }
 
 QAction* TMainForm::addCommand(const char* name, const QString& text, const char* icon,
@@ -229,7 +229,7 @@ void TMainForm::createCommands() {
     bind(addCommand("Close1B", QStringLiteral("Закрыть"), "close"), &TMainForm::CloseTrace);
     // The button runs "save as" while DoSaveAs is set, looked up at each press.
     connect(addCommand("Save1B", QStringLiteral("Сохранить"), "save"), &QAction::triggered, this,
-            [this] { runCommand([this] { DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
+            [this] { runCommand([this] { m_settings.DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
     pending(addCommand("Export1B", QStringLiteral("Экспорт"), "export"));
     pending(addCommand("Print1B", QStringLiteral("Печать"), "print"));
     pending(addCommand("AddToQueueBtn", QStringLiteral("Поместить в очередь на печать"), "queue_add"));
@@ -350,15 +350,15 @@ void TMainForm::createToolBars() {
     group(b1, {"Open1B", "Close1B", "Save1B", "Export1B"});
     group(b1, {"Print1B"});
     group(b1, {"AddToQueueBtn", "PrintQueueBtn", "ClearQueueBtn"});
-    m_comboBox1 = new QComboBox(b1);
-    m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    m_comboBox1->setToolTip(QStringLiteral("Кадров на странице"));
+    m_framesPerPage = new QComboBox(b1);
+    m_framesPerPage->setObjectName(QStringLiteral("ComboBox1"));
+    m_framesPerPage->setToolTip(QStringLiteral("Кадров на странице"));
     for (const char* text : kFramesPerPage)
-        m_comboBox1->addItem(QString::fromUtf8(text));
-    m_comboBox1->setCurrentIndex(2);
+        m_framesPerPage->addItem(QString::fromUtf8(text));
+    m_framesPerPage->setCurrentIndex(2);
     // The print queue is not built yet: the choice is kept and stored, not offered.
-    m_comboBox1->setEnabled(false);
-    b1->addWidget(m_comboBox1);
+    m_framesPerPage->setEnabled(false);
+    b1->addWidget(m_framesPerPage);
     m_picturesCount = makePanelLabel(QStringLiteral("Рисунков в очереди"), 28, b1);
     m_picturesCount->setObjectName(QStringLiteral("PicturesCountPanel"));
     m_picturesCount->setText(QStringLiteral("0"));
@@ -426,15 +426,16 @@ void TMainForm::createLayout() {
     m_hSplitter->setObjectName(QStringLiteral("HSplitter"));
     m_hSplitter->setHandleWidth(kSplitterWidth);
     m_hSplitter->setChildrenCollapsible(false);
-    m_hSplitter->addWidget(m_panel3);
-    m_hSplitter->addWidget(m_panel4);
+    m_hSplitter->addWidget(m_graphArea);
+    m_hSplitter->addWidget(m_lowerArea);
     // The graph area keeps its height when the window is resized; the lower area takes the rest.
     m_hSplitter->setStretchFactor(0, 0);
     m_hSplitter->setStretchFactor(1, 1);
     // The areas follow the stored heights even in a window too small for them.
-    m_panel3->setMinimumHeight(1);
-    m_panel4->setMinimumHeight(1);
-    connect(m_hSplitter, &QSplitter::splitterMoved, this, [this] { OldGraphPosY = m_panel3->height(); });
+    m_graphArea->setMinimumHeight(1);
+    m_lowerArea->setMinimumHeight(1);
+    connect(m_hSplitter, &QSplitter::splitterMoved, this,
+            [this] { m_settings.OldGraphPosY = m_graphArea->height(); });
     setCentralWidget(m_hSplitter);
 }
 
@@ -452,20 +453,20 @@ TMainFormParts TMainForm::formParts() {
 
 void TMainForm::restoreSettings() {
     auto settings = OpenSettings();
-    static_cast<TMainSettings&>(*this) = RestoreMainForm(*settings, formParts());
-    m_comboBox1->setCurrentIndex(ClampMarkingType(MarkingType));
-    m_workerNumEd->setText(WorkerNum);
+    m_settings = RestoreMainForm(*settings, formParts());
+    m_framesPerPage->setCurrentIndex(ClampMarkingType(m_settings.MarkingType));
+    m_workerNumEd->setText(QString::fromStdString(m_settings.WorkerNum));
 }
 
 void TMainForm::saveSettings() {
     // A window never shown has no layout of its own: its values go back as they came.
     if (m_shownOnce) {
-        if (!FullGraphLayout()) OldGraphPosY = GraphAreaHeight();
-        FullScreen = FullGraphLayout();
+        if (!FullGraphLayout()) m_settings.OldGraphPosY = GraphAreaHeight();
+        m_settings.FullScreen = FullGraphLayout();
     }
-    MarkingType = ClampMarkingType(m_comboBox1->currentIndex());
+    m_settings.MarkingType = ClampMarkingType(m_framesPerPage->currentIndex());
     auto settings = OpenSettings();
-    SaveMainForm(*settings, formParts(), *this);
+    SaveMainForm(*settings, formParts(), m_settings);
 }
 
 int TMainForm::ClientAreaHeight() const {
@@ -473,19 +474,66 @@ int TMainForm::ClientAreaHeight() const {
 }
 
 int TMainForm::GraphAreaHeight() const {
-    return m_panel3->height();
+    return m_graphArea->height();
 }
 
 // ---- registration, date and clock ----------------------------------------------------------------------
 
-bool TMainForm::RegisterAtStart() {
-    if (!RunRegistration(WorkerNum, nullptr)) return false;
-    m_workerNumEd->setText(WorkerNum);
+bool TMainForm::registerOperator(QWidget* parent) {
+    QString worker = QString::fromStdString(m_settings.WorkerNum);
+    if (!RunRegistration(worker, parent)) return false;
+    m_settings.WorkerNum = worker.toStdString();
+    m_workerNumEd->setText(worker);
     return true;
 }
 
+bool TMainForm::RegisterAtStart() {
+    return registerOperator(nullptr);
+}
+
 void TMainForm::reRegister() {
-    if (RunRegistration(WorkerNum, this)) m_workerNumEd->setText(WorkerNum);
+    registerOperator(this);
+}
+
+// ---- the main graph's cursor and markers, as the report windows use them --------------------------------
+
+namespace {
+// The graph's marker for a report marker, and whether it is the Y marker.
+std::pair<int, bool> graphMarker(TReportMarker marker) {
+    switch (marker) {
+    case TReportMarker::M1:
+        return {1, false};
+    case TReportMarker::M2:
+        return {2, false};
+    case TReportMarker::MY:
+        return {2, true};
+    case TReportMarker::M3:
+        break;
+    }
+    return {3, false};
+}
+} // namespace
+
+double TMainForm::CursorPosition() const {
+    return MainGraph->ActiveTrace() && MainGraph->CursorVisible() ? MainGraph->CursorX() : -1.0;
+}
+
+double TMainForm::MarkerPosition(TReportMarker marker) const {
+    const auto [number, isY] = graphMarker(marker);
+    const TMarker* m = isY ? MainGraph->YMarker() : MainGraph->Marker(number);
+    return MainGraph->ActiveTrace() && m->Shown() ? m->X() : -1.0;
+}
+
+void TMainForm::SetMarkerPosition(TReportMarker marker, double km) {
+    const auto [number, isY] = graphMarker(marker);
+    if (km < 0)
+        MainGraph->HideMarker(number, isY);
+    else
+        MainGraph->PlaceMarker(number, isY, km);
+}
+
+void TMainForm::ClearMarkers() {
+    MainGraph->HideAllMarkers();
 }
 
 QString TMainForm::DatePanelText(const QDate& date) {
@@ -531,7 +579,7 @@ void TMainForm::listChanged() {
 // ---- full-graph layout -----------------------------------------------------------------------------------
 
 bool TMainForm::FullGraphLayout() const {
-    return m_panel4->isHidden();
+    return m_lowerArea->isHidden();
 }
 
 void TMainForm::ToggleFullGraph() {
@@ -543,17 +591,17 @@ void TMainForm::ToggleFullGraph() {
 }
 
 void TMainForm::enterFullGraph(bool recordHeight) {
-    if (recordHeight) OldGraphPosY = GraphAreaHeight();
-    m_panel4->hide();
+    if (recordHeight) m_settings.OldGraphPosY = GraphAreaHeight();
+    m_lowerArea->hide();
     Command(QStringLiteral("FullScreen1B"))
         ->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph_restore.svg")));
 }
 
 void TMainForm::leaveFullGraph() {
     const int client = ClientAreaHeight();
-    if (OldGraphPosY >= client) OldGraphPosY = FittingGraphHeight(client);
-    m_panel4->show();
-    setGraphHeight(OldGraphPosY);
+    if (m_settings.OldGraphPosY >= client) m_settings.OldGraphPosY = FittingGraphHeight(client);
+    m_lowerArea->show();
+    setGraphHeight(m_settings.OldGraphPosY);
     Command(QStringLiteral("FullScreen1B"))->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph.svg")));
 }
 
@@ -572,11 +620,11 @@ void TMainForm::setStartExtents() {
 }
 
 void TMainForm::applyStartLayout() {
-    OldGraphPosY = ClampGraphHeight(OldGraphPosY, ClientAreaHeight());
-    if (FullScreen)
+    m_settings.OldGraphPosY = ClampGraphHeight(m_settings.OldGraphPosY, ClientAreaHeight());
+    if (m_settings.FullScreen)
         enterFullGraph(false);
     else
-        setGraphHeight(OldGraphPosY);
+        setGraphHeight(m_settings.OldGraphPosY);
     if (TraceCount() == 0) {
         // The graph got its extents before the window laid it out, and growing keeps the scale:
         // an empty graph showed three times the 50 dB. The start extents are meant for the area
@@ -596,7 +644,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 // ---- closing -------------------------------------------------------------------------------------------
 
 bool TMainForm::CloseQuery() {
-    if (ProcessingMode > 0) {
+    if (m_processingMode != pmNormal) {
         MessageDlg(kMsgCannotExit, TMsgDlgType::mtInformation, mbOK);
         return false;
     }

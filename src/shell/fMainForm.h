@@ -1,7 +1,7 @@
 #pragma once
 // TMainForm, the main window "Измеритель параметров оптического кабеля": the list of open traces
 // in the main graph with its overview strip, the parameter panel, the toolbars and menus, and the
-// settings values the other windows read and change directly on it (the TMainSettings fields).
+// operator's settings (a TMainSettings value the other windows read and change).
 //
 // The window owns the main graph and the overview graph; the trace stores belong to the data
 // module, so that a store still alive when the program ends goes with it.
@@ -19,6 +19,7 @@
 
 #include "display/GraphColors.h"
 #include "display/uGraphsCmps.h"
+#include "reports/uReportInterfaces.h"
 #include "shell/uMainSettings.h"
 #include "trace/RealRect.h"
 
@@ -62,7 +63,9 @@ private:
     QString m_fileName;
 };
 
-class TMainForm : public QMainWindow, public TMainSettings {
+// The host of the report windows (IReportHost): they open, close and save traces, place markers
+// and read the settings through it.
+class TMainForm : public QMainWindow, public IReportHost {
     Q_OBJECT
 public:
     // Builds the window, restores the placement and the settings, and loads the graph's display
@@ -75,7 +78,10 @@ public:
     bool RegisterAtStart();
 
     // --- state other windows read and write --------------------------------------------------------
-    int ProcessingMode = 0;     // 0 none; 1 construction documentation; 2 incoming; 3 pre-installation
+    // Restored when the window is made, saved when it closes.
+    TMainSettings& Settings() override { return m_settings; }
+    int ProcessingMode() const override { return m_processingMode; }
+    void SetProcessingMode(int mode) override { m_processingMode = mode; }
     double PanelCursorX = -1;   // km, −1 while the cursor is hidden
     double CursorDistance = -1; // km
     QString LastOpenDir;        // where the open dialog starts, ending with "/"
@@ -98,22 +104,24 @@ public:
     // loaded. A failure the store raises is raised again here after its trace is gone.
     // Answers the number of files loaded.
     int OpenTraceFiles(const QStringList& files);
+    int OpenTraceFiles(const std::vector<std::string>& files) override;
     // Files named on the command line: each file on its own, errors shown, the rest still opened.
     void OpenCommandLineFiles(const QStringList& files);
     void CloseTrace();
-    void CloseAllTraces();
+    void CloseAllTraces() override;
     void SaveTrace();
     void SaveTraceAs();
     void SaveAllTraces();
     // Saves every trace with valid data as "<folder><title>(<code>).tra" in the data folder (the
     // trace's own folder when no data folder is set), asking before overwriting. Called before
     // printing when SaveBeforePrint is set. Answers the number of traces saved.
-    int SaveTracesBeforePrint();
+    int SaveTracesBeforePrint() override;
     // The title prompt "Ввод заголовка" for a trace of curve colour `colour`; the answer cleaned
     // (cancel answers the default, cleaned as well).
     QString TitlePrompt(const QString& defaultText, TColor colour);
 
-    // The folder names are resolved against: DataDir as the program keeps folders ("/" at the end).
+    // The folder names are resolved against: the settings' DataDir as the program keeps folders
+    // ("/" at the end).
     QString DataFolder() const;
 
     // --- layout --------------------------------------------------------------------------------------
@@ -134,8 +142,14 @@ public:
     TParamsPanel* ParamsPanel() const { return m_params; }
     QLabel* DatePanel() const { return m_datePanel; }
     QLineEdit* WorkerNumEd() const { return m_workerNumEd; }
-    QComboBox* FramesPerPage() const { return m_comboBox1; }
+    QComboBox* FramesPerPage() const { return m_framesPerPage; }
     const std::array<QToolBar*, 4>& ToolBars() const { return m_toolBars; }
+
+    // --- the main graph's cursor and markers, for the report windows -----------------------------
+    double CursorPosition() const override;
+    double MarkerPosition(TReportMarker marker) const override;
+    void SetMarkerPosition(TReportMarker marker, double km) override;
+    void ClearMarkers() override;
 
     // The text of the date panel for `date`: the short date, three spaces, the weekday.
     static QString DatePanelText(const QDate& date);
@@ -171,6 +185,8 @@ private:
     void fillDatePanel();
     void clockTick();
     void reRegister();
+    // The registration dialog for the operator in the settings; false when cancelled.
+    bool registerOperator(QWidget* parent);
     void listChanged();
     void titleByDoubleClick();
     // Runs a command; an error it raises is shown as the application shows errors.
@@ -187,18 +203,21 @@ private:
     TMainFormParts formParts();
 
     TWorkDataOld& m_workData;
+    TMainSettings m_settings;
+    int m_processingMode = pmNormal;
     std::unique_ptr<TMainGraphPersistence> m_graphProps;
     std::array<QToolBar*, 4> m_toolBars{};
-    QWidget* m_panel3 = nullptr; // graph area
-    QWidget* m_panel4 = nullptr; // lower area
-    QWidget* m_panel7 = nullptr; // overview area
+    // The window's panels keep their component names ("Panel3", "Panel4", "Panel7").
+    QWidget* m_graphArea = nullptr;    // the main graph, above the splitter
+    QWidget* m_lowerArea = nullptr;    // below the splitter: the parameter panel and the overview
+    QWidget* m_overviewArea = nullptr; // the overview graph's frame
     QSplitter* m_hSplitter = nullptr;
     TParamsPanel* m_params = nullptr;
     TNamePanel* m_namePanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_clock = nullptr;
     QLabel* m_picturesCount = nullptr;
-    QComboBox* m_comboBox1 = nullptr;
+    QComboBox* m_framesPerPage = nullptr; // the print queue's page marking ("ComboBox1")
     QLineEdit* m_workerNumEd = nullptr;
     QToolButton* m_reRegisterBtn = nullptr;
     QTimer* m_clockTimer = nullptr;

@@ -47,7 +47,7 @@ TMainDataItem* TMainForm::Trace(int index) const {
 }
 
 QString TMainForm::DataFolder() const {
-    return FolderWithSeparator(DataDir);
+    return FolderWithSeparator(QString::fromStdString(m_settings.DataDir));
 }
 
 // ---- open and close ---------------------------------------------------------------------------------
@@ -96,7 +96,7 @@ bool TMainForm::loadOne(const QString& fileName) {
     }
     // Construction documentation works with least-squares fits and keeps them in the file at
     // once, but an instrument's own file is never rewritten behind the operator's back.
-    if (ProcessingMode == 1 && item->ApproxMode() != 1) {
+    if (m_processingMode == pmConstruction && item->ApproxMode() != 1) {
         item->SetApproxMode(1);
         if (!store->SorForeign()) {
             try {
@@ -107,6 +107,13 @@ bool TMainForm::loadOne(const QString& fileName) {
         }
     }
     return true;
+}
+
+int TMainForm::OpenTraceFiles(const std::vector<std::string>& files) {
+    QStringList names;
+    for (const std::string& f : files)
+        names << QString::fromStdString(f);
+    return OpenTraceFiles(names);
 }
 
 void TMainForm::OpenCommandLineFiles(const QStringList& files) {
@@ -181,7 +188,7 @@ void TMainForm::SaveTraceAs() {
 }
 
 QString TMainForm::saveDialogFolder(TRDataStorage* store) const {
-    if (!DataDir.isEmpty()) return DataFolder();
+    if (!m_settings.DataDir.empty()) return DataFolder();
     const QString own = storeFileName(store);
     return own.isEmpty() ? QString() : folderOf(own);
 }
@@ -198,7 +205,7 @@ bool TMainForm::saveAs(TMainDataItem* item, bool showName) {
     r.FilterIndex = 1;
     r.DefaultExt = "tra";
     r.InitialDir = folder.toStdString();
-    r.FileName = (folder + SuggestedSaveName(item->Caption(), item->TraceValue(10))).toStdString();
+    r.FileName = (folder + SuggestedSaveName(item->Caption(), item->TraceValue(tvWaveLength))).toStdString();
     r.OverwritePrompt = true;
     r.HideReadOnly = true;
     QString fileName;
@@ -240,7 +247,7 @@ int TMainForm::SaveTracesBeforePrint() {
         // Without a data folder the trace stays beside its own file.
         QString folder = saveDialogFolder(store);
         if (folder.isEmpty()) folder = FolderWithSeparator(QDir::currentPath());
-        const QString name = DataFolderName(folder, item->Caption(), item->TraceValue(10));
+        const QString name = DataFolderName(folder, item->Caption(), item->TraceValue(tvWaveLength));
         if (!LiesDirectlyIn(name, folder)) continue;
         if (QFileInfo::exists(name) && !confirmOverwrite(name)) continue;
         bool ok = false;

@@ -90,25 +90,14 @@ void WriteBoolValue(QSettings& settings, const QString& name, bool value) {
 
 // ---- main window values ------------------------------------------------------------------------------
 
-int FittingGraphHeight(int clientHeight) {
-    return std::max(50, clientHeight - 150);
+namespace {
+std::string readText(const QSettings& s, const char* name, const char* defaultValue = "") {
+    return ReadTextValue(s, QString::fromLatin1(name), QString::fromUtf8(defaultValue)).toStdString();
 }
-
-int ClampGraphHeight(int stored, int clientHeight) {
-    return stored >= clientHeight ? FittingGraphHeight(clientHeight) : stored;
+void writeText(QSettings& s, const char* name, const std::string& value) {
+    s.setValue(QString::fromLatin1(name), QString::fromStdString(value));
 }
-
-int ClampFibCount(int count) {
-    return std::clamp(count, 1, 300);
-}
-
-int ClampMarkingType(int index) {
-    return index >= 0 && index <= 7 ? index : 2;
-}
-
-int ClampDistance(int metres) {
-    return metres <= 0 ? 1000 : metres;
-}
+} // namespace
 
 TMainSettings ReadMainSettings(QSettings& s, int clientHeight, const QString& section) {
     TMainSettings v;
@@ -118,11 +107,11 @@ TMainSettings ReadMainSettings(QSettings& s, int clientHeight, const QString& se
     v.OldGraphPosY = graph <= 0 ? FittingGraphHeight(clientHeight) : ClampGraphHeight(graph, clientHeight);
     v.FullScreen = ReadBoolValue(s, QStringLiteral("FullScreen"), false);
     v.DoSaveAs = ReadBoolValue(s, QStringLiteral("DoSaveAs"), true);
-    v.DataDir = ReadTextValue(s, QStringLiteral("DataDir"));
+    v.DataDir = readText(s, "DataDir");
     v.ShowSetNum = ReadBoolValue(s, QStringLiteral("ShowSetNum"), false);
-    v.SetNum = ReadTextValue(s, QStringLiteral("SetNum"));
+    v.SetNum = readText(s, "SetNum");
     v.ShowWorkerNum = ReadBoolValue(s, QStringLiteral("ShowWorkerNum"), true);
-    v.WorkerNum = ReadTextValue(s, QStringLiteral("WorkerNum"), QStringLiteral("0000"));
+    v.WorkerNum = readText(s, "WorkerNum", "0000");
     v.ShowFileCaption = ReadBoolValue(s, QStringLiteral("ShowFileCaption"), false);
     v.ShowFileName = ReadBoolValue(s, QStringLiteral("ShowFileName"), false);
     v.ParamsBorder = ReadBoolValue(s, QStringLiteral("ParamsBorder"), false);
@@ -135,8 +124,8 @@ TMainSettings ReadMainSettings(QSettings& s, int clientHeight, const QString& se
     v.FibCount = ClampFibCount(ReadIntValue(s, QStringLiteral("FibCount"), 16));
     v.AutoFib = ReadBoolValue(s, QStringLiteral("AutoFib"), true);
     v.CutFib = ReadBoolValue(s, QStringLiteral("CutFib"), false);
-    v.FlowTmpFile = ReadTextValue(s, QStringLiteral("FlowTmpFile"));
-    v.FlowDir = ReadTextValue(s, QStringLiteral("FlowDir"));
+    v.FlowTmpFile = readText(s, "FlowTmpFile");
+    v.FlowDir = readText(s, "FlowDir");
     s.endGroup();
     return v;
 }
@@ -146,11 +135,11 @@ void WriteMainSettings(QSettings& s, const TMainSettings& v, const QString& sect
     WriteIntValue(s, QStringLiteral("OldGraphPosY"), v.OldGraphPosY);
     WriteBoolValue(s, QStringLiteral("FullScreen"), v.FullScreen);
     WriteBoolValue(s, QStringLiteral("DoSaveAs"), v.DoSaveAs);
-    s.setValue(QStringLiteral("DataDir"), v.DataDir);
+    writeText(s, "DataDir", v.DataDir);
     WriteBoolValue(s, QStringLiteral("ShowSetNum"), v.ShowSetNum);
-    s.setValue(QStringLiteral("SetNum"), v.SetNum);
+    writeText(s, "SetNum", v.SetNum);
     WriteBoolValue(s, QStringLiteral("ShowWorkerNum"), true);
-    s.setValue(QStringLiteral("WorkerNum"), v.WorkerNum);
+    writeText(s, "WorkerNum", v.WorkerNum);
     WriteBoolValue(s, QStringLiteral("ShowFileCaption"), v.ShowFileCaption);
     WriteBoolValue(s, QStringLiteral("ShowFileName"), v.ShowFileName);
     WriteBoolValue(s, QStringLiteral("ParamsBorder"), v.ParamsBorder);
@@ -163,8 +152,8 @@ void WriteMainSettings(QSettings& s, const TMainSettings& v, const QString& sect
     WriteIntValue(s, QStringLiteral("FibCount"), ClampFibCount(v.FibCount));
     WriteBoolValue(s, QStringLiteral("AutoFib"), v.AutoFib);
     WriteBoolValue(s, QStringLiteral("CutFib"), v.CutFib);
-    s.setValue(QStringLiteral("FlowTmpFile"), v.FlowTmpFile);
-    s.setValue(QStringLiteral("FlowDir"), v.FlowDir);
+    writeText(s, "FlowTmpFile", v.FlowTmpFile);
+    writeText(s, "FlowDir", v.FlowDir);
     s.endGroup();
 }
 

@@ -17,6 +17,8 @@
 #include <memory>
 #include <optional>
 
+#include "trace/MainSettings.h"
+
 class QMainWindow;
 class QSettings;
 class QToolBar;
@@ -34,46 +36,10 @@ extern const char* const kMsgSettingsSaveError; // "Ошибка при запи
 // The settings store of the program.
 std::unique_ptr<QSettings> OpenSettings();
 
-// ---- main window values --------------------------------------------------------------------
+// ---- main window values ----------------------------------------------------------------------
 
-// Every value the main window keeps, with its default for a first start. The other windows read
-// and write these fields on the main window; Restore/Save move them to and from the store.
-struct TMainSettings {
-    int OldGraphPosY = 0;                       // graph-area height, pixels (default: client height − 150)
-    bool FullScreen = false;                    // full-graph layout at start
-    bool DoSaveAs = true;                       // the toolbar save button runs "save as"
-    QString DataDir;                            // data folder, ends with "/" when chosen
-    bool ShowSetNum = false;                    // print the batch number
-    QString SetNum;                             // batch number
-    bool ShowWorkerNum = true;                  // print the operator (always stored as 1)
-    QString WorkerNum = QStringLiteral("0000"); // operator's personnel number or name
-    bool ShowFileCaption = false;               // print the trace title
-    bool ShowFileName = false;                  // print the file name
-    bool ParamsBorder = false;                  // frame around the printed parameter block
-    bool GraphBorder = false;                   // frame around the printed graph
-    int MarkingType = 2;                        // print-queue page layout 0..7 (1..8 frames per page)
-    bool SaveBeforePrint = true;                // save all traces into the data folder before printing
-    int DistM12 = 1000;  // construction documentation "Расстояние 1-2", metres
-    int DistMY3 = 1000;  // "Расстояние Y-3", metres
-    int DistM2Y = 1000;  // "Расстояние 2-Y"
-    int FibCount = 16;   // "Число волокон", 1..300
-    bool AutoFib = true; // "Автоматически"
-    bool CutFib = false; // "Обрезать"
-    QString FlowTmpFile; // construction-documentation report template
-    QString FlowDir;     // data folder of the processing windows
-};
-
-// The graph-area height for a first start and the replacement of a stored height that does not
-// fit: the larger of 50 and the client height less 150.
-int FittingGraphHeight(int clientHeight);
-// A stored height not smaller than the client height is replaced by FittingGraphHeight.
-int ClampGraphHeight(int stored, int clientHeight);
-int ClampFibCount(int count);    // 1 … 300
-int ClampMarkingType(int index); // outside 0 … 7 → 2
-int ClampDistance(int metres);   // 0 or less → 1000
-
-// Reads the values of `section`. The clamps above are applied on reading too, so that a value
-// edited by hand cannot reach the windows out of range.
+// Reads the values of `section`. The clamps of trace/MainSettings.h are applied on reading too,
+// so that a value edited by hand cannot reach the windows out of range.
 TMainSettings ReadMainSettings(QSettings& settings, int clientHeight,
                                const QString& section = kMainFormSection);
 // Writes every value in the table order, clamped as stored.

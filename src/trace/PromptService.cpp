@@ -1,46 +1,51 @@
 #include "trace/PromptService.h"
 
-#include <cstdio>
+#include <iostream>
 
 namespace lv {
 
 namespace {
-TConsolePromptService g_console;
+// Constant-initialised: messages raised while other statics are made find it ready.
+constinit TConsolePromptService g_console{std::cerr};
 IPromptService* g_service = &g_console;
-
-const char* kindText(TMsgDlgType t) {
-    switch (t) {
-    case TMsgDlgType::mtWarning: return "Предупреждение";
-    case TMsgDlgType::mtError: return "Ошибка";
-    case TMsgDlgType::mtInformation: return "Информация";
-    case TMsgDlgType::mtConfirmation: return "Подтверждение";
-    default: return "Сообщение";
-    }
-}
 } // namespace
 
-int TConsolePromptService::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int) {
-    std::fprintf(stderr, "%s: %s\n", kindText(type), text.c_str());
+TConsolePromptService::TConsolePromptService() : m_out(std::cerr) {}
+
+int TConsolePromptService::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                                      int) {
+    std::string lines = text;
+    for (size_t p; (p = lines.find("\r\n")) != std::string::npos;)
+        lines.replace(p, 2, "\n");
+    m_out << lines << "\n";
+    if (type == TMsgDlgType::mtError) m_errorShown = true;
     const TMsgDlgButtons answerable = buttons & ~static_cast<TMsgDlgButtons>(mbHelp);
     if (answerable == mbOK || answerable == 0) return mrOk;
-    std::fprintf(stderr, "(вопрос оставлен без ответа: отмена)\n");
+    m_out << "(вопрос без ответа: отмена)\n";
     if (buttons & mbCancel) return mrCancel;
     if (buttons & mbNo) return mrNo;
     return mrCancel;
 }
 
 bool TConsolePromptService::FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) {
-    std::fprintf(stderr, "%s: выбор файла невозможен без окна, действие отменено\n", request.Title.c_str());
+    m_out << request.Title << ": выбор файла без окна невозможен, действие отменено\n";
     files.clear();
     return false;
 }
 
-IPromptService& Prompts() { return *g_service; }
+IPromptService& Prompts() {
+    return *g_service;
+}
 
 IPromptService* SetPromptService(IPromptService* service) {
     IPromptService* old = g_service;
     g_service = service ? service : &g_console;
     return old == &g_console ? nullptr : old;
+}
+
+TPromptServiceScope::TPromptServiceScope(IPromptService& service) : m_previous(SetPromptService(&service)) {}
+TPromptServiceScope::~TPromptServiceScope() {
+    SetPromptService(m_previous);
 }
 
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) {

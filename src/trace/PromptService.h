@@ -3,6 +3,7 @@
 // core go through this service; the program installs a Qt implementation, the command-line tool a
 // console one, tests a scripted one.
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -44,9 +45,9 @@ enum TModalResult : int {
 struct TFileDialogRequest {
     bool Save = false;
     std::string Title;
-    std::string Filter;       // "Description|*.ext|Description|*.*"
-    int FilterIndex = 1;      // 1-based, as the platform counts
-    std::string DefaultExt;   // without the dot
+    std::string Filter;     // "Description|*.ext|Description|*.*"
+    int FilterIndex = 1;    // 1-based, as the platform counts
+    std::string DefaultExt; // without the dot
     std::string InitialDir;
     std::string FileName;
     bool OverwritePrompt = false;
@@ -63,17 +64,42 @@ class IPromptService {
 public:
     virtual ~IPromptService() = default;
     // Shows a modal box and answers the button chosen (a TModalResult).
-    virtual int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) = 0;
+    virtual int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                           int helpContext) = 0;
     // Runs a file dialog; false when cancelled. `files` gets the chosen names.
     virtual bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) = 0;
 };
 
-// Writes every message to standard error and never waits for input: questions and dialogs
-// answer as a cancel, a box with only OK answers OK.
+// The console's boxes (the command-line tool, and the core before a program installs its own):
+// every message goes to a text stream, one line per line of the message, and nothing waits for
+// input. A box with OK alone answers OK; a question answers Cancel when it offers it, else No,
+// and says so; a file dialog is cancelled.
 class TConsolePromptService : public IPromptService {
 public:
-    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) override;
+    // `out` (standard error by default) must outlive the service.
+    explicit constexpr TConsolePromptService(std::ostream& out) : m_out(out) {}
+    TConsolePromptService();
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                   int helpContext) override;
     bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override;
+    // An error box was shown: a caller reporting a failure of its own need not repeat it.
+    bool ErrorShown() const { return m_errorShown; }
+
+private:
+    std::ostream& m_out;
+    bool m_errorShown = false;
+};
+
+// Installs a service for its own lifetime and then puts the previous one back.
+class TPromptServiceScope {
+public:
+    explicit TPromptServiceScope(IPromptService& service);
+    ~TPromptServiceScope();
+    TPromptServiceScope(const TPromptServiceScope&) = delete;
+    TPromptServiceScope& operator=(const TPromptServiceScope&) = delete;
+
+private:
+    IPromptService* m_previous;
 };
 
 // The installed service (a console one until the program installs its own).

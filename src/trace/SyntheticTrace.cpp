@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "trace/TraceParams.h"
+#include "trace/uFileFormats.h"
+#include "trace/uGraphIntfs.h"
 
 namespace lv {
 
@@ -102,7 +104,7 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& o) {
 
     // The pulse's length in the fibre, km; events are smeared over it.
     const double pulseKm = std::max(o.pulseNs * 1e-9 * kLightSpeed / (2.0 * gi) / 1000.0, 2 * t.stepKm);
-    const double start = 32.0;                // backscatter level at the launch, dB
+    const double start = 32.0;                   // backscatter level at the launch, dB
     const double floorLin = std::pow(10.0, 0.6); // noise floor about 6 dB
     Random rnd{o.seed * 0x2545F4914F6CDD1Dull + 1};
 
@@ -146,9 +148,31 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& o) {
         // Receiver noise is also visible on the backscatter itself, weakly.
         const double wobble = 1.0 + 0.004 * rnd.gaussian();
         // Levels stay within what every file format holds (0 dB and above).
-        t.levels[static_cast<size_t>(i)] = std::max(0.0, 10.0 * std::log10(signal * std::max(wobble, 0.5) + noise));
+        double level = std::max(0.0, 10.0 * std::log10(signal * std::max(wobble, 0.5) + noise));
+        if (o.fileResolution) level = std::round(level * 1000.0) / 1000.0;
+        t.levels[static_cast<size_t>(i)] = level;
     }
     return t;
+}
+
+void FillSyntheticTrace(TRDataStorage& store, const TSynthOptions& o, const std::string& comment) {
+    const TSynthTrace t = SynthesizeTrace(o);
+    PDataStruct params;
+    store.Converter()->NewParams(params);
+    TParamBlock& p = *params->Params();
+    p[prmLAM] = TVariant(int32_t(o.wavelengthNm));
+    p[prmPW] = o.pulseNs % 10 == 0 ? TVariant(int32_t(o.pulseNs / 10)) : TVariant(o.pulseNs / 10.0);
+    p[prmR] = TVariant(int32_t(std::ceil(o.lengthKm * 1.25)));
+    if (o.groupIndex > 0) p[prmIOR] = TVariant(o.groupIndex);
+    p[prmRESR] = TVariant(t.spacing10ns);
+    p[prmYEA] = TVariant(2026);
+    p[prmMTH] = TVariant(3);
+    p[prmDAY] = TVariant(16);
+    p[prmHOU] = TVariant(10);
+    p[prmMIN] = TVariant(30);
+    p[prmL] = TVariant(comment);
+    store.SetupArrived(params.get());
+    store.DataArrived(MakeSampleBlock(t.levels.data(), static_cast<int32_t>(t.levels.size())).get());
 }
 
 } // namespace lv

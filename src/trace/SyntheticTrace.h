@@ -1,12 +1,15 @@
 #pragma once
-// Synthetic but physically plausible reflectograms: the demonstration traces of the program and
-// fixtures of the tests and benchmarks. Deterministic for a seed on every platform.
+// Synthetic but physically plausible reflectograms: the demonstration traces of the program, the
+// traces of lumvaris-cli synth, and the fixtures of the tests and benchmarks. Deterministic for a
+// seed on every platform.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace lv {
+
+class TRDataStorage;
 
 struct TSynthEvent {
     enum class Kind { Splice, Connector };
@@ -24,6 +27,9 @@ struct TSynthOptions {
     uint64_t seed = 1;
     double groupIndex = 1.465;
     std::vector<TSynthEvent> events; // empty: a default set spread along the fibre
+    // Levels rounded to 0.001 dB, the resolution of the trace files: a trace written and read
+    // back then compares equal, level by level.
+    bool fileResolution = false;
 };
 
 struct TSynthTrace {
@@ -41,5 +47,11 @@ double TypicalAttenuation(int wavelengthNm);
 bool ParseSynthEvents(const std::string& spec, std::vector<TSynthEvent>& events, std::string& error);
 
 TSynthTrace SynthesizeTrace(const TSynthOptions& options);
+
+// Gives `store` a synthesized trace as a device hands one over (setup, then samples): the
+// parameters of a new setup with the options' wavelength, pulse, range (a quarter longer than the
+// fibre), group index and sample spacing, the title `comment`, and a fixed measurement date, so
+// that a seed always makes the same file. The store's "TRA" converter supplies the defaults.
+void FillSyntheticTrace(TRDataStorage& store, const TSynthOptions& options, const std::string& comment);
 
 } // namespace lv

@@ -1,5 +1,6 @@
 #include "trace/ValueHelpers.h"
 
+#include <cctype>
 #include <cmath>
 
 namespace lv {
@@ -44,6 +45,60 @@ std::string RemoveChar(std::string_view text, char c) {
     for (char ch : text)
         if (ch != c) out.push_back(ch);
     return out;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string FormatArgs(std::string_view pattern, std::initializer_list<std::string_view> args) {
+    std::string out;
+    out.reserve(pattern.size() + 32);
+    auto next = args.begin();
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const bool placeholder =
+            pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == 's' || pattern[i + 1] == 'd');
+        if (placeholder && next != args.end()) {
+            out += *next++;
+            ++i;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
+}
+
+namespace {
+size_t lastSeparator(std::string_view path) {
+    return path.find_last_of("/\\");
+}
+} // namespace
+
+std::string_view PathNamePart(std::string_view path) {
+    const size_t slash = lastSeparator(path);
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view PathFolderPart(std::string_view path) {
+    const size_t slash = lastSeparator(path);
+    if (slash == std::string_view::npos) return {};
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+std::string_view PathExtension(std::string_view path) {
+    const std::string_view name = PathNamePart(path);
+    const size_t dot = name.find_last_of('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
+bool HasExtension(std::string_view path, std::string_view extension) {
+    const std::string_view name = PathNamePart(path);
+    return name.size() >= extension.size() &&
+           SameText(name.substr(name.size() - extension.size()), extension);
 }
 
 void VarRelease(TVariant& v) {

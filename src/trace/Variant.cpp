@@ -76,6 +76,14 @@ TVariant TVariant::DoubleArrayFrom(int low, const double* values, size_t n) {
     return v;
 }
 
+TVariant TVariant::SharedArray(std::shared_ptr<TVarArray> array) {
+    TVariant v;
+    if (!array) return v;
+    v.m_type = TVarType::Array;
+    v.m_array = std::move(array);
+    return v;
+}
+
 bool TVariant::IsNumeric() const {
     return m_type == TVarType::Integer || m_type == TVarType::Double || m_type == TVarType::Currency;
 }

@@ -50,6 +50,8 @@ public:
     static TVariant VariantArray(int low, int high);
     // An array [low..low+n-1] of floats taken from `values`.
     static TVariant DoubleArrayFrom(int low, const double* values, size_t n);
+    // The array itself, shared (not copied): a write through the variant copies it first.
+    static TVariant SharedArray(std::shared_ptr<TVarArray> array);
 
     TVarType Type() const { return m_type; }
     bool IsEmpty() const { return m_type == TVarType::Empty; }

@@ -35,11 +35,15 @@ PDataStruct MakeSampleBlock(int32_t n) {
     if (n <= 0) return d;
     // Size counts bytes in 32 bits: a longer block (a file claiming it) cannot be described.
     if (n > INT32_MAX / kSampleSize) throw EOutOfMemory(kMsgNotEnoughMemory);
-    auto values = std::make_shared<std::vector<double>>(static_cast<size_t>(n), 0.0);
+    auto values = std::make_shared<TVarArray>();
+    values->LowBound = 1;
+    values->OfDoubles = true;
+    values->Doubles.resize(static_cast<size_t>(n));
     d->Size = n * kSampleSize;
-    d->Data = values->data();
+    d->Data = values->Doubles.data();
     d->Kind = TDataKind::Samples;
     d->Holder = values;
+    d->SampleArray = std::move(values);
     return d;
 }
 
@@ -215,7 +219,7 @@ bool TIDataStorage::HandleAllocError(std::exception_ptr& error) {
 }
 
 double TIDataStorage::GetBound(int kind) {
-    if ((kind == 2 || kind == 3) && m_dataPresent && m_setupPresent) return 1.0;
+    if ((kind == bkLastX || kind == bkMaxLevel) && m_dataPresent && m_setupPresent) return 1.0;
     return 0.0;
 }
 

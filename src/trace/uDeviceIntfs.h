@@ -33,6 +33,11 @@ struct TDataStruct {
     void* Data = nullptr;
     TDataKind Kind = TDataKind::Bytes;
     std::shared_ptr<const void> Holder;
+    // A block made by MakeSampleBlock keeps its levels in an array of the trace store's own kind:
+    // a store handed the block takes the array over instead of copying it, so a trace's samples
+    // are decoded once and never copied on the way in. Whoever hands a block over does not write
+    // into it afterwards. Null for pinned or borrowed samples.
+    std::shared_ptr<TVarArray> SampleArray;
 
     int32_t SampleCount() const { return Size > 0 ? Size / kSampleSize : 0; }
     const double* Samples() const { return Kind == TDataKind::Samples ? static_cast<const double*>(Data) : nullptr; }
@@ -48,8 +53,9 @@ PDataStruct MakeEmptyDataStruct();
 PDataStruct MakeEmptyDataStruct(const std::function<bool(std::exception_ptr&)>& handleAllocError);
 // Gives an out-of-memory failure the message "Недостаточно памяти для размещения данных".
 void UseNotEnoughMemoryMessage(std::exception_ptr& error);
-// A descriptor owning n zeroed samples. More than INT32_MAX / 8 samples raise EOutOfMemory
-// "Недостаточно памяти для размещения данных" (their byte count does not fit Size).
+// A descriptor owning n zeroed samples, to be filled and handed over (see SampleArray). More
+// than INT32_MAX / 8 samples raise EOutOfMemory "Недостаточно памяти для размещения данных"
+// (their byte count does not fit Size).
 PDataStruct MakeSampleBlock(int32_t n);
 // A descriptor owning n samples copied from `values`.
 PDataStruct MakeSampleBlock(const double* values, int32_t n);
@@ -57,6 +63,10 @@ PDataStruct MakeSampleBlock(const double* values, int32_t n);
 PDataStruct MakeParamBlock();
 // Absent, Size not positive, Data absent, or all of its contents zero (every parameter empty).
 bool IsEmptyData(const TDataStruct* d);
+
+// What GetBound answers: the abscissa of the first sample, the lowest sample, the abscissa of the
+// last sample, the highest sample.
+enum TBoundKind : int { bkFirstX = 0, bkMinLevel = 1, bkLastX = 2, bkMaxLevel = 3 };
 
 enum TStorageNotifyAction : uint8_t {
     snaNone = 0,
@@ -69,6 +79,7 @@ enum TStorageNotifyAction : uint8_t {
 
 class TIDataStorage;
 class TIDataClient;
+class TSampleSummary;
 
 // The measuring device a storage can follow (trace/uDeviceIntfsDevice.h). No concrete device is
 // built in.
@@ -101,7 +112,7 @@ public:
     // Called inside a failing operation with its exception; may replace it. True abandons the
     // operation silently, false makes the caller raise `error`.
     virtual bool HandleAllocError(std::exception_ptr& error);
-    virtual double GetBound(int kind);
+    virtual double GetBound(int kind); // a TBoundKind
     virtual double GetStep();
     virtual double GetOrigin();
     virtual std::string GetComment();
@@ -125,6 +136,9 @@ public:
     virtual void SuspendDevice(bool resume);
     virtual bool LoadFromFile(const std::string& fileName, bool useDialog);
     virtual bool SaveToFile(const std::string& fileName, bool toCurrent);
+    // The min/max summary of the samples, shared by every client that draws them; valid until the
+    // samples change. A storage that keeps none answers nullptr (the base).
+    virtual const TSampleSummary* SampleSummary() { return nullptr; }
 
     bool Active() const { return m_active; }
     TIDevice* InputDevice() const { return m_inputDevice; }

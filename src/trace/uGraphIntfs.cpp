@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
-#include "formats/FileErrors.h"
-#include "formats/uFileFormats.h"
 #include "trace/Errors.h"
 #include "trace/Numeric.h"
 #include "trace/PromptService.h"
 #include "trace/ValueHelpers.h"
 #include "trace/uDeviceIntfsDevice.h"
+#include "trace/uFileFormats.h"
 
 namespace lv {
 
@@ -41,6 +39,18 @@ std::optional<double> numberOf(const TVariant& v) {
 bool isMarkerArray(const TVariant& v) {
     return v.IsDoubleArray() && v.LowBound() == 1 && v.HighBound() == 3;
 }
+
+// The n levels of a block as the store's array [1..n]. A block's own array (a converter's or a
+// generator's, see TDataStruct::SampleArray) is taken over when nobody else holds it; anything
+// else (a device's buffer, the store's own pinned samples) is copied.
+TVariant samplesOf(const TDataStruct& d, int32_t n) {
+    const std::shared_ptr<TVarArray>& a = d.SampleArray;
+    const bool own = a && a.use_count() == 2 && // held by this descriptor alone (Holder and SampleArray)
+                     a->OfDoubles && a->LowBound == 1 && a->Locks == 0 && a->Doubles.data() == d.Data &&
+                     a->Doubles.size() == static_cast<size_t>(n);
+    if (own) return TVariant::SharedArray(a);
+    return TVariant::DoubleArrayFrom(1, static_cast<const double*>(d.Data), static_cast<size_t>(n));
+}
 } // namespace
 
 namespace {
@@ -55,9 +65,7 @@ std::string failureText(const char* pattern, const std::string& fileName, const 
 } // namespace
 
 bool HasSorExtension(const std::string& fileName) {
-    size_t slash = fileName.find_last_of("/\\");
-    std::string last = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-    return last.size() >= 4 && SameText(last.substr(last.size() - 4), ".sor");
+    return HasExtension(fileName, ".sor");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -81,6 +89,18 @@ TRDataStorage::~TRDataStorage() {
     }
     sampleRangeChanged();
     if (m_converter) m_converter->Unsubscribe(m_converterHandle);
+}
+
+const TSampleSummary* TRDataStorage::SampleSummary() {
+    const TVariant& p = (*m_params)[prmDBIR];
+    const double* values = p.IsDoubleArray() ? p.DoubleData() : nullptr;
+    const int n = values ? p.Count() : 0;
+    if (n == 0) return nullptr;
+    if (!m_summaryValid || !m_summary.Covers(values, n)) {
+        m_summary.Build(values, n);
+        m_summaryValid = true;
+    }
+    return &m_summary;
 }
 
 int TRDataStorage::sampleCount() const {
@@ -153,12 +173,9 @@ void TRDataStorage::SetData(const TDataStruct* data) {
     m_dataPresent = false;
     try {
         if (data && data->Size > 0 && data->Data) {
-            const int32_t n = data->Size / kSampleSize;
-            std::vector<double> values(static_cast<size_t>(n));
-            if (n > 0) std::memcpy(values.data(), data->Data, static_cast<size_t>(n) * sizeof(double));
-            TVariant& p = param(prmDBIR);
-            p.Clear();
-            p = TVariant::DoubleArrayFrom(1, values.data(), values.size());
+            // Made before the old samples go: the block may be the store's own, pinned.
+            TVariant samples = samplesOf(*data, data->Size / kSampleSize);
+            param(prmDBIR) = std::move(samples);
             sampleRangeChanged();
             m_dataPresent = true;
             if (m_loadingCount == 0) {
@@ -254,10 +271,12 @@ double TRDataStorage::GetBound(int kind) {
     if (!m_setupPresent || !m_dataPresent || n == 0) return x0;
     const double* p = (*m_params)[prmDBIR].DoubleData();
     switch (kind) {
-    case 0: return x0;
-    case 2: return x0 + GetStep() * (n - 1);
-    case 1:
-    case 3:
+    case bkFirstX:
+        return x0;
+    case bkLastX:
+        return x0 + GetStep() * (n - 1);
+    case bkMinLevel:
+    case bkMaxLevel:
         if (!m_boundsValid) {
             double lo = p[0], hi = p[0];
             for (int i = 1; i < n; ++i) {
@@ -270,7 +289,7 @@ double TRDataStorage::GetBound(int kind) {
             m_maxLevel = hi;
             m_boundsValid = true;
         }
-        return kind == 1 ? m_minLevel : m_maxLevel;
+        return kind == bkMinLevel ? m_minLevel : m_maxLevel;
     default: return x0;
     }
 }
@@ -523,7 +542,7 @@ std::optional<double> TRDataStorage::levelAt(const double* p, int n, double x) {
     int last = n - 1;
     const int limit = GetLastIndex();
     if (limit >= 0 && limit < last) last = limit;
-    auto t = SafeDivide(x - GetBound(0), GetStep());
+    auto t = SafeDivide(x - GetBound(bkFirstX), GetStep());
     if (!t) return std::nullopt;
     auto i = FloorToInt64(*t);
     if (!i || *i < 0 || *i >= last) return std::nullopt;
@@ -545,8 +564,8 @@ bool TRDataStorage::twoPointFit(const double* p, int n, double a, double b, Sect
 
 void TRDataStorage::leastSquaresFit(const double* p, int n, double a, double b, Section& s) {
     const double dx = GetStep();
-    const double x0 = GetBound(0);
-    const double xend = GetBound(2);
+    const double x0 = GetBound(bkFirstX);
+    const double xend = GetBound(bkLastX);
     if (n < 1 || !(dx > 0) || !std::isfinite(dx)) return;
     // No sample lies in a range wholly before the first or after the last sample.
     if (a > xend || b < x0) return;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "trace/DateTime.h"
+#include "trace/SampleSummary.h"
 #include "trace/TraceParams.h"
 #include "trace/uDeviceIntfs.h"
 
@@ -25,6 +26,24 @@ extern const char* const kMsgCannotWriteFile; // "Не удается запис
 
 // The named text fields, in order: five of parameter 136, then seven of parameter 137.
 extern const char* const kTextFieldNames[12];
+
+// The numbered results of a trace, as its main data item reads them by kind (TraceValue).
+enum TTraceValueKind : int {
+    tvLength12 = 1,    // km, section M1-M2
+    tvLoss12 = 2,      // dB
+    tvLength23 = 3,    // km, section M2-M3
+    tvLoss23 = 4,      // dB
+    tvSlope12 = 5,     // dB/km, the first section's fitted line
+    tvIntercept12 = 6, // dB
+    tvSlope23 = 7,     // dB/km, the second section's
+    tvIntercept23 = 8, // dB
+    tvSpliceLoss = 9,  // dB, at M2
+    tvWaveLength = 10, // µm
+    tvRefIndex = 12,   // the group index
+    tvAttenuator = 13, // dB, -1 when not set
+    tvRange = 14,      // km
+    tvReference = 15,  // km, the start point; 0 for none
+};
 
 // True when the last path component ends in ".sor" in any letter case.
 bool HasSorExtension(const std::string& fileName);
@@ -56,6 +75,8 @@ public:
     void UnlockData() override;
     bool LoadFromFile(const std::string& fileName, bool useDialog) override;
     bool SaveToFile(const std::string& fileName, bool toCurrent) override;
+    // Built over the samples at the first request after they change; nullptr without samples.
+    const TSampleSummary* SampleSummary() override;
 
     // --- operations added by the trace store
     virtual double GetCursor();            // km, -1 for none
@@ -122,7 +143,11 @@ private:
     void computeSettingsResults();
     void resetMarkerArrays();
     TVariant& param(int index) { return (*m_params)[static_cast<size_t>(index)]; }
-    void sampleRangeChanged() { m_boundsValid = false; }
+    void sampleRangeChanged() {
+        m_boundsValid = false;
+        m_summaryValid = false;
+        m_summary.Clear();
+    }
     int sampleCount() const;
     int showError(const std::exception_ptr& error, int helpContext);
     TDataStruct ownParams() const;
@@ -139,6 +164,9 @@ private:
     // Lowest and highest sample, computed once per sample block.
     bool m_boundsValid = false;
     double m_minLevel = 0, m_maxLevel = 0;
+    // The summary the views draw from, built once per sample block when first asked for.
+    TSampleSummary m_summary;
+    bool m_summaryValid = false;
 };
 
 } // namespace lv

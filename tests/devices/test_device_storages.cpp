@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "devices/DeviceFixtures.h"
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 #include "formats/uTRAConvs.h"
 #include "support/OwnerThreadQueue.h"
 #include "support/Watchdog.h"

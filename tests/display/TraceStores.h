@@ -11,6 +11,7 @@
 #include "display/uGraphsCmps.h"
 #include "display/uViewCmps.h"
 #include "formats/uTRAConvs.h"
+#include "trace/SyntheticTrace.h"
 #include "trace/TraceParams.h"
 #include "trace/uGraphIntfs.h"
 
@@ -52,16 +53,12 @@ inline std::vector<double> Levels(int n, double stepKm, const std::function<doub
     return v;
 }
 
-// A fibre: 30 dB falling 0.3 dB/km, a 2 dB splice at 40 % of the length, a bump of noise.
+// The n levels of a synthesized fibre (n >= 2).
 inline std::vector<double> Fibre(int n, unsigned seed = 1) {
-    std::vector<double> v(size_t(n > 0 ? n : 0));
-    unsigned s = seed;
-    for (int i = 0; i < n; ++i) {
-        s = s * 1103515245u + 12345u;
-        const double noise = double((s >> 16) & 0x7FFF) / 32767.0 - 0.5;
-        v[size_t(i)] = 30.0 - 10.0 * i / std::max(n, 1) - (i > n * 2 / 5 ? 2.0 : 0.0) + 0.8 * noise;
-    }
-    return v;
+    lv::TSynthOptions o;
+    o.samples = n;
+    o.seed = seed;
+    return lv::SynthesizeTrace(o).levels;
 }
 
 // A trace store that counts how often its samples are locked.

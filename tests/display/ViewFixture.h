@@ -60,8 +60,8 @@ public:
 protected:
     std::optional<lv::TActiveItemInfo> ActiveItemInfo() const override { return Active; }
 
-    void DrawStripText(lv::PDS ds, lv::TWhatObject area, int side, const lv::TRect& box, const QString& text,
-                       const lv::TGraphFont& font, lv::TTextRotation rotation,
+    void DrawStripText(lv::TDrawStruct& ds, lv::TWhatObject area, int side, const lv::TRect& box,
+                       const QString& text, const lv::TGraphFont& font, lv::TTextRotation rotation,
                        lv::TTextPlacement placement) override {
         Texts.push_back({area, side, box, text});
         lv::TGraphView::DrawStripText(ds, area, side, box, text, font, rotation, placement);

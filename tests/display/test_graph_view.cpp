@@ -444,7 +444,7 @@ TEST(GraphView, PaintEventsReplaceTheirSteps) {
     EXPECT_EQ(img.pixel(c.Left, c.Top + 3), qRgb(0, 0, 0));
     // OnPaintObject: asked for every strip, header to Y rulers; the content is left to it.
     std::vector<TWhatObject> objects;
-    v->OnPaintObject = [&](TGraphView*, PDS, TWhatObject what) { objects.push_back(what); };
+    v->OnPaintObject = [&](TGraphView*, TDrawStruct&, TWhatObject what) { objects.push_back(what); };
     parts.clear();
     v->Render();
     EXPECT_EQ(objects.size(), 9u);

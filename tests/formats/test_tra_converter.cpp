@@ -578,3 +578,140 @@ TEST_F(TRAConverterTest, TheTraceStoreLoadsAndSavesThroughTheRealConverter) {
     EXPECT_EQ(store->GetFileName(), dir.file("t.tra"));
     delete store;
 }
+
+namespace {
+// Bytes as hex, a run of four or more equal bytes written as "(count*byte)", so that an image
+// reads as the fields that are set.
+std::string compactHex(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    char buf[32];
+    for (size_t i = 0; i < bytes.size();) {
+        size_t run = 1;
+        while (i + run < bytes.size() && bytes[i + run] == bytes[i])
+            ++run;
+        if (run >= 4) {
+            std::snprintf(buf, sizeof buf, "(%zu*%02x)", run, bytes[i]);
+            i += run;
+        } else {
+            std::snprintf(buf, sizeof buf, "%02x", bytes[i++]);
+        }
+        out += buf;
+    }
+    return out;
+}
+
+// The parameters that are set, with their types: "index=type:value" joined by spaces.
+std::string paramDump(const TParamBlock& p) {
+    std::string out;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const TVariant& v = p[i];
+        if (!v.IsSet()) continue;
+        const char* type = "?";
+        std::string value;
+        switch (v.Type()) {
+        case TVarType::Integer:
+            type = "i", value = std::to_string(v.AsInteger());
+            break;
+        case TVarType::Double:
+            type = "d", value = v.AsText();
+            break;
+        case TVarType::Currency:
+            type = "c", value = v.AsText();
+            break;
+        case TVarType::Text:
+            type = "t", value = v.AsText();
+            break;
+        case TVarType::Array:
+            type = "a";
+            for (int k = v.LowBound(); k <= v.HighBound(); ++k)
+                value += (k > v.LowBound() ? "," : "") + v.Element(k).AsText();
+            break;
+        default:
+            break;
+        }
+        out += std::to_string(i) + "=" + type + ":" + value + " ";
+    }
+    return out;
+}
+} // namespace
+
+// Every field of the layout at its offset, both ways: the whole images of a block with every
+// field set away from its default and of one holding only the date (every other field takes its
+// default), and the parameters read back from them with their types.
+TEST_F(TRAConverterTest, FieldsSitAtTheirOffsetsBothWays) {
+    PDataStruct sparse = MakeParamBlock();
+    const std::pair<int, int32_t> date[] = {
+        {prmYEA, 2024}, {prmMTH, 2}, {prmDAY, 29}, {prmHOU, 23}, {prmMIN, 59}};
+    for (auto [index, value] : date)
+        P(sparse)[index] = TVariant(value);
+    P(sparse)[prmIOR] = TVariant(1.4675);
+    PDataStruct full = lvtest::makeTraceParams();
+    const std::vector<double> levels = {0.0, 12.345, 65.535, 7.0};
+    PDataStruct samples = MakeSampleBlock(levels.data(), 4);
+    struct Case {
+        const char* name;
+        TTRAKind kind;
+        const PDataStruct& params;
+        const char* image;
+        const char* decoded;
+    };
+    const Case cases[] = {
+        {"sparse setup", TTRAKind::Setup, sparse,
+         "00000c0002(9*00)300001000c00c8(9*00)4f4646004f464600484920002c336400e2041027404b4c008813"
+         "0000002d3101(4*00)409c0000356b20000c000a000a000a002dfc(110*ff)2dfc(10*ff)545041000000c80"
+         "050c300003400320034003200b80b020002000c00a0(13*00)6c6416006c6416006c6416(5*00)080008(5*0"
+         "0)0500000028000000140000000a000000050000000200000001(4*00)710200000050c300005a6202000000"
+         "01000000(20*ff)(24*00)72eb(38*00)08000c00a201(12*00)0a000000010001(15*00)e807021d173b010"
+         "00100010001(49*00)030003(5*00)06005c(136*00)06005c(136*00)01(9*00)01(33*00)07000c0007(9*"
+         "00)60a54403000000",
+         "1=i:0 2=i:1310 3=i:5 4=d:10 5=d:1.4675 6=i:1 7=i:0 8=d:4096 9=i:0 10=i:1 11=i:1 13=d:0.2"
+         " 14=d:50 15=d:3 16=i:0 20=i:0 22=i:2024 23=i:2 24=i:29 25=i:23 26=i:59 29=i:1 30=i:1 31="
+         "i:1 32=i:0 33=i:1 43=i:0 44=i:0 51=a:-1,-1,-1 53=a:-1,-1,-1 57=t:0 71=d:-0.9999876252129"
+         "47 89=i:0 103=i:0 105=i:6 110=d:0 111=d:-1 112=i:0 116=i:0 122=d:4 "},
+        {"full setup", TTRAKind::Setup, full,
+         "00000c0013(9*00)c2eeebeeeaedee20372c20ecf3f4f2e020330001000c00c8(9*00)4f4646004f4646004c"
+         "4f57008c3ce8032e221027002d310188130000002d3101d0070000a861000032306b000a000a000a000a0026"
+         "b94a0003cd010052c73b006c818600(4*ff)e7453d00(88*ff)75bc0300(8*ff)545041000000320074c9fef"
+         "f34003200340032007c15020002000c00a0(9*00)0c000000c4661600c4661600c46616(5*00)080008(5*00"
+         ")0500000028000000140000000a000000050000000200000001(4*00)710200000050c300005a62020000000"
+         "1000000(20*ff)(22*00)020072eb(38*00)08000c00a201(8*00)03000200e7030100040002(9*00)09(5*0"
+         "0)e7070b1c0e0502000300040003(49*00)030003(5*00)06005c(136*00)06005c(136*00)01(9*00)01(33"
+         "*00)07000c0007(9*00)baa65503000000",
+         "1=i:3 2=i:1550 3=i:20 4=d:100 5=d:1.4681 6=i:7 7=i:2 8=d:1024 9=i:1 10=i:4 11=i:2 13=d:0"
+         ".05 14=d:-79.5 15=d:5.5 16=i:0 20=i:9 22=i:2023 23=i:11 24=i:28 25=i:14 26=i:5 29=i:2 30"
+         "=i:3 31=i:4 32=i:0 33=i:3 43=i:0 44=i:0 51=a:120.499802629249,4000.00043866222,9000.2496"
+         "0544922 53=a:-1,4100.00019437368,-1 57=t:Волокно 7, муфта 3 71=d:249.999899788843 89=i:0"
+         " 103=i:0 105=i:6 110=d:0.002 111=d:5000.00003781759 112=i:12 116=i:0 122=d:2.5 "},
+        {"full trace", TTRAKind::Trace, full,
+         "00000c0013(9*00)c2eeebeeeaedee20372c20ecf3f4f2e020330001000c00c8(9*00)4f4646004f4646004c"
+         "4f57008c3ce8032e220400002d310188130000002d3101d0070000a861000032306b000a000a000a000a0026"
+         "b94a0003cd010052c73b006c818600(4*ff)e7453d00(88*ff)75bc0300(8*ff)545041000000320074c9fef"
+         "f34003200340032007c15020002000c00a0(9*00)0c000000c4661600c4661600c46616(5*00)080008(5*00"
+         ")0500000028000000140000000a000000050000000200000001(4*00)710200000050c300005a62020000000"
+         "1000000(20*ff)(22*00)020072eb(38*00)08000c00a201(8*00)03000200e7030100040002(9*00)09(5*0"
+         "0)e7070b1c0e0502000300040003(49*00)030003(5*00)06005c(136*00)06005c(136*00)01(9*00)01(33"
+         "*00)03000c0008(11*00)3930ffff581b04000c00fa03(1026*00)05000c00d008(2264*00)06000c007f(9*"
+         "00)cae0e1e5ebfc20cecacb2d302c32320066696272652037(99*00)6c6173740007000c0007(9*00)d9b8de"
+         "1000000009000c009401(412*00)0a000c0007(9*00)1cbc9512000000",
+         "1=i:3 2=i:1550 3=i:20 4=d:100 5=d:1.4681 6=i:7 7=i:2 8=d:1024 9=i:1 10=i:4 11=i:2 13=d:0"
+         ".05 14=d:-79.5 15=d:5.5 16=i:0 20=i:9 22=i:2023 23=i:11 24=i:28 25=i:14 26=i:5 29=i:2 30"
+         "=i:3 31=i:4 32=i:0 33=i:3 43=i:0 44=i:0 51=a:120.499802629249,4000.00043866222,9000.2496"
+         "0544922 53=a:-1,4100.00019437368,-1 57=t:Волокно 7, муфта 3 64=a:Кабель ОКЛ-0,22,fibre 7"
+         ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,"
+         ",,,,,,,,,,,last 71=d:249.999899788843 89=i:0 103=i:0 105=i:6 110=d:0.002 111=d:5000.0000"
+         "3781759 112=i:12 116=i:0 122=d:2.5 "},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> img =
+            encode(c.kind, c.params, c.kind == TTRAKind::Trace ? samples.get() : nullptr);
+        EXPECT_EQ(compactHex(img), c.image) << c.name;
+        TTRAConverter conv;
+        conv.SetRaiseErrors(true);
+        PDataStruct back, backSamples;
+        if (c.kind == TTRAKind::Trace)
+            ASSERT_TRUE(conv.TraceFromBuffer(img.data(), img.size(), back, backSamples));
+        else
+            ASSERT_TRUE(conv.SetupFromBuffer(img.data(), img.size(), back));
+        EXPECT_EQ(paramDump(P(back)), c.decoded) << c.name;
+    }
+}

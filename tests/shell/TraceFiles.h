@@ -4,15 +4,12 @@
 
 #include <QString>
 
-#include <cmath>
 #include <memory>
 #include <string>
 
 #include "formats/uBellcoreConvs.h"
-#include "formats/uFileFormats.h"
 #include "formats/uTRAConvs.h"
 #include "trace/SyntheticTrace.h"
-#include "trace/TraceParams.h"
 #include "trace/uGraphIntfs.h"
 
 namespace lvtest {
@@ -38,19 +35,9 @@ inline void WriteTraceFile(const std::string& path, int wavelengthNm, const std:
     o.samples = 2000;
     o.wavelengthNm = wavelengthNm;
     o.seed = seed;
-    const TSynthTrace t = SynthesizeTrace(o);
     auto store = std::make_unique<TRDataStorage>();
     store->SetAutoFree(false);
-    PDataStruct params;
-    store->Converter()->NewParams(params);
-    TParamBlock& p = *params->Params();
-    p[prmLAM] = TVariant(int32_t(wavelengthNm));
-    p[prmPW] = TVariant(int32_t(10));
-    p[prmR] = TVariant(int32_t(16));
-    p[prmRESR] = TVariant(t.spacing10ns);
-    p[prmL] = TVariant(caption);
-    store->SetupArrived(params.get());
-    store->DataArrived(MakeSampleBlock(t.levels.data(), int32_t(t.levels.size())).get());
+    FillSyntheticTrace(*store, o, caption);
     if (approximation >= 0) store->SetApproximation(approximation);
     if (!store->SaveToFile(path, false)) throw lv::Exception("test trace not written: " + path);
 }

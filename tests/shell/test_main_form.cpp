@@ -98,8 +98,8 @@ TEST_F(MainFormTest, AFirstStartLeavesTheLowerAreaItsHundredAndFiftyPixels) {
     Settle();
     EXPECT_FALSE(Form->FullGraphLayout());
     EXPECT_EQ(Form->GraphAreaHeight(), Form->ClientAreaHeight() - 150);
-    EXPECT_EQ(Form->OldGraphPosY, Form->GraphAreaHeight());
-    EXPECT_TRUE(Form->DoSaveAs);
+    EXPECT_EQ(Form->Settings().OldGraphPosY, Form->GraphAreaHeight());
+    EXPECT_TRUE(Form->Settings().DoSaveAs);
     EXPECT_EQ(Form->FramesPerPage()->currentIndex(), 2);
     EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral("0000"));
     EXPECT_EQ(Form->DatePanel()->text(), TMainForm::DatePanelText(QDate::currentDate()));
@@ -136,28 +136,28 @@ TEST_F(MainFormTest, LeavingTheFullGraphLayoutFitsTheGraphIntoASmallerWindow) {
     Form->ToggleFullGraph();
     Settle();
     EXPECT_TRUE(Form->FullGraphLayout());
-    EXPECT_EQ(Form->OldGraphPosY, recorded);
+    EXPECT_EQ(Form->Settings().OldGraphPosY, recorded);
     EXPECT_EQ(Form->GraphAreaHeight(), Form->ClientAreaHeight());
 
     for (int windowHeight : {400, 250}) {
         Form->resize(1000, windowHeight);
         Settle();
         if (!Form->FullGraphLayout()) Form->ToggleFullGraph();
-        Form->OldGraphPosY = recorded;
+        Form->Settings().OldGraphPosY = recorded;
         const int client = Form->ClientAreaHeight();
         ASSERT_LT(client, recorded);
         Form->ToggleFullGraph();
         Settle();
         const int expected = std::max(50, client - 150);
         EXPECT_FALSE(Form->FullGraphLayout());
-        EXPECT_EQ(Form->OldGraphPosY, expected) << windowHeight;
+        EXPECT_EQ(Form->Settings().OldGraphPosY, expected) << windowHeight;
         EXPECT_EQ(Form->GraphAreaHeight(), expected) << windowHeight;
     }
 }
 
 TEST_F(MainFormTest, ExitIsRefusedWhileAProcessingModeIsOn) {
     Form->show();
-    Form->ProcessingMode = 2;
+    Form->SetProcessingMode(2);
     EXPECT_FALSE(Form->close());
     ASSERT_EQ(Prompts.Messages.size(), 1u);
     EXPECT_EQ(Prompts.Messages[0].Text, kMsgCannotExit);
@@ -166,7 +166,7 @@ TEST_F(MainFormTest, ExitIsRefusedWhileAProcessingModeIsOn) {
     EXPECT_TRUE(Form->isVisible());
     EXPECT_FALSE(SettingsWritten());
 
-    Form->ProcessingMode = 0;
+    Form->SetProcessingMode(0);
     EXPECT_TRUE(Form->close());
     EXPECT_TRUE(SettingsWritten());
     EXPECT_TRUE(QFile::exists(MainGraphDataPath()));
@@ -176,9 +176,9 @@ TEST_F(MainFormTest, ExitIsRefusedWhileAProcessingModeIsOn) {
 TEST_F(MainFormTest, TheNextWindowRestoresWhatTheCloseSaved) {
     Form->show();
     Settle();
-    Form->WorkerNum = QStringLiteral(" 1234 ");
-    Form->DataDir = Folder();
-    Form->FibCount = 500;
+    Form->Settings().WorkerNum = " 1234 ";
+    Form->Settings().DataDir = Folder().toStdString();
+    Form->Settings().FibCount = 500;
     Form->MainGraph->SetXGridsColor(RGBToColor(1, 2, 3));
     Form->MainGraph->SetHeaderFont(MakeStripFont(14, true, RGBToColor(200, 0, 0)));
     Form->ToggleFullGraph();
@@ -186,10 +186,10 @@ TEST_F(MainFormTest, TheNextWindowRestoresWhatTheCloseSaved) {
     ASSERT_TRUE(Form->close());
 
     Form = std::make_unique<TMainForm>(Work);
-    EXPECT_EQ(Form->WorkerNum, QStringLiteral(" 1234 "));
+    EXPECT_EQ(Form->Settings().WorkerNum, " 1234 ");
     EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral(" 1234 "));
-    EXPECT_EQ(Form->DataDir, Folder());
-    EXPECT_EQ(Form->FibCount, 300);
+    EXPECT_EQ(Form->Settings().DataDir, Folder().toStdString());
+    EXPECT_EQ(Form->Settings().FibCount, 300);
     EXPECT_EQ(Form->FramesPerPage()->currentIndex(), 2);
     EXPECT_EQ(TMainGraphPersistence(*Form->MainGraph).PersistentProperties(), display);
     Form->show();
@@ -248,7 +248,7 @@ TEST_F(MainFormTest, RegistrationAndReRegistrationFillTheOperatorField) {
         lvtest::ButtonText(w, QStringLiteral("Отмена"))->click();
     });
     ellipsis->click();
-    EXPECT_EQ(Form->WorkerNum, QStringLiteral("Иванов"));
+    EXPECT_EQ(Form->Settings().WorkerNum, "Иванов");
     EXPECT_EQ(Form->WorkerNumEd()->text(), QStringLiteral("Иванов"));
 }
 

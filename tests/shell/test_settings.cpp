@@ -69,7 +69,7 @@ TEST_F(SettingsTest, FirstStartGivesTheDefaults) {
     EXPECT_FALSE(v.FullScreen);
     EXPECT_TRUE(v.DoSaveAs);
     EXPECT_EQ(v.MarkingType, 2);
-    EXPECT_EQ(v.WorkerNum, QStringLiteral("0000"));
+    EXPECT_EQ(v.WorkerNum, "0000");
     EXPECT_TRUE(v.ShowWorkerNum);
     EXPECT_TRUE(v.SaveBeforePrint);
     EXPECT_EQ(v.DistM12, 1000);
@@ -78,8 +78,8 @@ TEST_F(SettingsTest, FirstStartGivesTheDefaults) {
     EXPECT_EQ(v.FibCount, 16);
     EXPECT_TRUE(v.AutoFib);
     EXPECT_FALSE(v.CutFib);
-    EXPECT_TRUE(v.DataDir.isEmpty());
-    EXPECT_TRUE(v.FlowDir.isEmpty());
+    EXPECT_TRUE(v.DataDir.empty());
+    EXPECT_TRUE(v.FlowDir.empty());
     EXPECT_EQ(ReadMainSettings(*s, 120).OldGraphPosY, 50); // never below 50 pixels
 }
 
@@ -88,16 +88,16 @@ TEST_F(SettingsTest, ValuesAreStoredAsTextAndClampedOnWriting) {
     v.OldGraphPosY = 333;
     v.FullScreen = true;
     v.DoSaveAs = false;
-    v.DataDir = QStringLiteral("/data/Линия 1/");
+    v.DataDir = "/data/Линия 1/";
     v.ShowWorkerNum = false; // always stored as 1
-    v.WorkerNum = QStringLiteral("  Иванов ");
+    v.WorkerNum = "  Иванов ";
     v.MarkingType = 9;
     v.DistM12 = 0;
     v.DistMY3 = -5;
     v.DistM2Y = 250;
     v.FibCount = 500;
     v.CutFib = true;
-    v.FlowTmpFile = QStringLiteral("/шаблоны/a,b.xls");
+    v.FlowTmpFile = "/шаблоны/a,b.xls";
     {
         auto s = OpenSettings();
         WriteMainSettings(*s, v);
@@ -433,7 +433,7 @@ TEST_F(SettingsTest, SaveAndRestoreTheMainWindowAsAWhole) {
         w.window.setGeometry(20, 30, 800, 600);
         w.lines();
         TMainSettings values;
-        values.WorkerNum = QStringLiteral("1234");
+        values.WorkerNum = "1234";
         values.OldGraphPosY = 321;
         TMainFormParts parts{&w.window, w.bars, &graph, {}, -1};
         auto s = OpenSettings();
@@ -447,7 +447,7 @@ TEST_F(SettingsTest, SaveAndRestoreTheMainWindowAsAWhole) {
     FakeGraph fresh;
     auto s = OpenSettings();
     const TMainSettings values = RestoreMainForm(*s, {&w.window, w.bars, &fresh, {}, 600});
-    EXPECT_EQ(values.WorkerNum, QStringLiteral("1234"));
+    EXPECT_EQ(values.WorkerNum, "1234");
     EXPECT_EQ(values.OldGraphPosY, 321);
     EXPECT_EQ(w.window.size(), QSize(800, 600));
     EXPECT_EQ(w.lines(), (QStringList{"1 2", "3 4"}));

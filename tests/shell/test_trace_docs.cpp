@@ -17,6 +17,7 @@
 #include "MainFormFixture.h"
 #include "ShellTestSupport.h"
 #include "display/uGraphsCmps.h"
+#include "formats/FileErrors.h"
 #include "shell/uTraceNames.h"
 
 using namespace lv;
@@ -229,7 +230,7 @@ TEST_F(MainFormTest, SaveKeepsTheFormatOfTheFileAndSaveAsTakesTheChosenOne) {
     EXPECT_TRUE(isSorData(sor));
     EXPECT_EQ(lvtest::ReadTraceFile(sor.toStdString()).Caption, "Новое");
 
-    Form->DataDir = Folder();
+    Form->Settings().DataDir = Folder().toStdString();
     const QString tra = Folder() + QStringLiteral("copy.tra");
     Prompts.FileAnswers = {{tra.toStdString()}};
     Trigger("SaveAs1");
@@ -252,12 +253,12 @@ TEST_F(MainFormTest, SaveKeepsTheFormatOfTheFileAndSaveAsTakesTheChosenOne) {
 TEST_F(MainFormTest, SaveButtonRunsSaveAsWhileDoSaveAsIsSet) {
     const QString a = TraceFile("a.tra");
     ASSERT_EQ(Form->OpenTraceFiles({a}), 1);
-    Form->DoSaveAs = true;
+    Form->Settings().DoSaveAs = true;
     Prompts.FileAnswers = {{}}; // the dialog is cancelled
     Trigger("Save1B");
     EXPECT_EQ(Prompts.Dialogs.size(), 1u);
     // Without the switch the button saves into the trace's own file, as the menu item always does.
-    Form->DoSaveAs = false;
+    Form->Settings().DoSaveAs = false;
     Form->ActiveTrace()->SetCaption(QStringLiteral("Кнопка"));
     Trigger("Save1B");
     EXPECT_EQ(lvtest::ReadTraceFile(a.toStdString()).Caption, "Кнопка");
@@ -271,7 +272,7 @@ TEST_F(MainFormTest, SaveAsAsksForTheMissingTitleFirst) {
     const QString a = TraceFile("untitled.tra", 1550, "");
     ASSERT_EQ(Form->OpenTraceFiles({a}), 1);
     ASSERT_TRUE(Form->ActiveTrace()->Caption().isEmpty());
-    Form->DataDir = Folder();
+    Form->Settings().DataDir = Folder().toStdString();
     Prompts.FileAnswers = {{}};
     AnswerTitle(QStringLiteral("Line 1/2: test."));
     Trigger("SaveAs1");
@@ -303,7 +304,7 @@ TEST_F(MainFormTest, SaveBeforePrintWritesIntoTheDataFolderAndAsksBeforeOverwrit
     ASSERT_EQ(Form->OpenTraceFiles({a}), 1);
     const QString data = Folder() + QStringLiteral("Data/");
     ASSERT_TRUE(QDir().mkpath(data));
-    Form->DataDir = data;
+    Form->Settings().DataDir = data.toStdString();
     const QString expected = data + QStringLiteral("Барабан 12(131).tra");
 
     EXPECT_EQ(Form->SaveTracesBeforePrint(), 1);
@@ -323,7 +324,7 @@ TEST_F(MainFormTest, SaveBeforePrintWritesIntoTheDataFolderAndAsksBeforeOverwrit
 TEST_F(MainFormTest, SaveBeforePrintWithoutADataFolderStaysBesideTheTrace) {
     const QString a = TraceFile("a.tra", 1550, "Барабан 3");
     ASSERT_EQ(Form->OpenTraceFiles({a}), 1);
-    Form->DataDir.clear();
+    Form->Settings().DataDir.clear();
     EXPECT_EQ(Form->SaveTracesBeforePrint(), 1);
     EXPECT_TRUE(QFileInfo::exists(Folder() + QStringLiteral("Барабан 3(155).tra")));
 }
@@ -334,7 +335,7 @@ TEST_F(MainFormTest, ACaptionWithFoldersStillSavesInsideTheDataFolder) {
     const QString a = TraceFile("a.tra", 1310, "../../x");
     ASSERT_EQ(Form->OpenTraceFiles({a}), 1);
     ASSERT_EQ(Form->ActiveTrace()->Caption(), QStringLiteral("../../x"));
-    Form->DataDir = data;
+    Form->Settings().DataDir = data.toStdString();
     EXPECT_EQ(Form->SaveTracesBeforePrint(), 1);
     EXPECT_TRUE(QFileInfo::exists(data + QStringLiteral("x(131).tra")));
     EXPECT_FALSE(QFileInfo::exists(Folder() + QStringLiteral("x(131).tra")));
@@ -369,7 +370,7 @@ protected:
 TEST_F(ForeignSorTest, ExplicitSaveAsksFirstAndImplicitSavesNeverRewriteIt) {
     // Construction documentation switches the fit of every loaded trace; an instrument's file
     // keeps its bytes, the change stays in memory.
-    Form->ProcessingMode = 1;
+    Form->SetProcessingMode(1);
     ASSERT_EQ(Form->OpenTraceFiles({Sor}), 1);
     EXPECT_EQ(Form->ActiveTrace()->ApproxMode(), 1);
     EXPECT_EQ(lvtest::readBytes(Sor.toStdString()), Original);
@@ -395,9 +396,61 @@ TEST_F(ForeignSorTest, ExplicitSaveAsksFirstAndImplicitSavesNeverRewriteIt) {
 TEST_F(MainFormTest, ConstructionDocumentationSavesTheLeastSquaresFitIntoOwnFiles) {
     const QString a = TraceFile("a.tra", 1550, "A", 1, 0);
     ASSERT_EQ(lvtest::ReadTraceFile(a.toStdString()).Approximation, 0);
-    Form->ProcessingMode = 1;
+    Form->SetProcessingMode(1);
     ASSERT_EQ(Form->OpenTraceFiles({a}), 1);
     EXPECT_EQ(lvtest::ReadTraceFile(a.toStdString()).Approximation, 1);
 }
 
 } // namespace
+
+TEST_F(MainFormTest, ReportWindowsWorkThroughTheHostInterface) {
+    IReportHost& host = *Form;
+    const std::string a = TraceFile("1.tra", 1310, "Волокно 1").toStdString();
+    const std::string b = TraceFile("2.tra", 1550, "Волокно 2").toStdString();
+    // A file that fails ends the list: the one after it is not opened.
+    EXPECT_THROW(host.OpenTraceFiles({a, b, Dir.file("3.tra"), a}), EFileError);
+    ASSERT_EQ(Form->TraceCount(), 2);
+    EXPECT_EQ(Form->ActiveTrace()->Caption(), QStringLiteral("Волокно 2"));
+
+    struct Row {
+        TReportMarker marker;
+        double km;
+        int storeIndex;
+    };
+    const Row rows[] = {{TReportMarker::M1, 1.0, 0},
+                        {TReportMarker::M2, 4.0, 1},
+                        {TReportMarker::MY, 5.0, 4},
+                        {TReportMarker::M3, 8.0, 2}};
+    for (const Row& r : rows) {
+        EXPECT_EQ(host.MarkerPosition(r.marker), -1.0);
+        host.SetMarkerPosition(r.marker, r.km);
+    }
+    for (const Row& r : rows) {
+        EXPECT_DOUBLE_EQ(host.MarkerPosition(r.marker), r.km);
+        EXPECT_DOUBLE_EQ(Form->ActiveTrace()->MarkerPos(r.storeIndex), r.km); // kept by the trace
+    }
+    host.SetMarkerPosition(TReportMarker::M3, 0.5); // before M1: the order refuses it
+    EXPECT_DOUBLE_EQ(host.MarkerPosition(TReportMarker::M3), 8.0);
+    host.SetMarkerPosition(TReportMarker::MY, -1);
+    EXPECT_EQ(host.MarkerPosition(TReportMarker::MY), -1.0);
+    host.ClearMarkers();
+    for (const Row& r : rows)
+        EXPECT_EQ(host.MarkerPosition(r.marker), -1.0);
+
+    Form->MainGraph->SetCursorX(3.0);
+    EXPECT_NEAR(host.CursorPosition(), 3.0, 0.01);
+
+    host.Settings().DataDir = Folder().toStdString() + "Data/";
+    ASSERT_TRUE(QDir().mkpath(Folder() + QStringLiteral("Data")));
+    EXPECT_EQ(host.SaveTracesBeforePrint(), 2);
+    EXPECT_TRUE(QFileInfo::exists(Folder() + QStringLiteral("Data/Волокно 1(131).tra")));
+
+    host.SetProcessingMode(pmIncoming);
+    EXPECT_EQ(Form->ProcessingMode(), pmIncoming);
+    EXPECT_FALSE(Form->CloseQuery()); // no exit while a work mode is on
+    host.SetProcessingMode(pmNormal);
+    host.CloseAllTraces();
+    EXPECT_EQ(Form->TraceCount(), 0);
+    EXPECT_EQ(host.CursorPosition(), -1.0);
+    EXPECT_EQ(host.MarkerPosition(TReportMarker::M1), -1.0);
+}

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "formats/uFileFormats.h"
+#include "trace/uFileFormats.h"
 
 namespace lvtest {
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "formats/uBellcoreConvs.h"
-#include "formats/uFileFormats.h"
 #include "formats/uTRAConvs.h"
+#include "trace/uFileFormats.h"
 
 namespace lvtest {
 

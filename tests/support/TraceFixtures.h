@@ -1,14 +1,13 @@
 #pragma once
-// Synthetic traces for format tests: a parameter block with every field the native formats carry
-// set away from its default, and samples of a fibre (a falling line with a splice step and a
-// reflection at the end).
+// Traces for format tests: a parameter block with every field the native formats carry set away
+// from its default, and the samples of a synthesized fibre at the files' resolution.
 
-#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "formats/uTRAConvs.h"
+#include "trace/SyntheticTrace.h"
 #include "trace/TraceParams.h"
 #include "trace/uDeviceIntfs.h"
 
@@ -67,18 +66,13 @@ inline lv::PDataStruct makeTraceParams(const std::string& comment = "Волок�
     return params;
 }
 
-// n levels in dB: 2 dB falling at 0.2 dB per 1000 samples, a 0.3 dB step at the middle, a 10 dB
-// peak near the end; every value a whole number of thousandths, as the files hold them.
+// n levels in dB of a synthesized fibre, every one a whole number of thousandths as the files
+// hold them.
 inline std::vector<double> makeTraceLevels(int32_t n) {
-    std::vector<double> levels(static_cast<size_t>(n));
-    for (int32_t i = 0; i < n; ++i) {
-        double v = 30.0 - 0.2 * i / 1000.0;
-        if (i > n / 2) v -= 0.3;
-        if (i >= n - n / 20 && i < n - n / 20 + 3) v += 10.0;
-        if (v < 0) v = 0;
-        levels[static_cast<size_t>(i)] = std::round(v * 1000.0) / 1000.0;
-    }
-    return levels;
+    lv::TSynthOptions o;
+    o.samples = n;
+    o.fileResolution = true;
+    return lv::SynthesizeTrace(o).levels;
 }
 
 inline lv::PDataStruct makeTraceSamples(int32_t n) {

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "formats/uFileFormats.h"
 #include "support/FakeConverter.h"
 #include "support/ScriptedPrompts.h"
 #include "trace/Errors.h"
+#include "trace/uFileFormats.h"
 #include "trace/uGraphIntfs.h"
 
 using namespace lv;
@@ -359,6 +359,62 @@ TEST_F(StoreTest, PinnedSamplesOutliveTheirReplacement) {
     store->UnlockData();
     store->UnlockData(); // an unlock without a lock is ignored
     EXPECT_TRUE(prompts.Messages.empty());
+}
+
+TEST_F(StoreTest, AHandedOverSampleBlockIsTakenOverNotCopied) {
+    store->SetupArrived(defaults().get());
+    const std::vector<double> v = {3.0, 2.5, 2.0, 1.5};
+    PDataStruct block = MakeSampleBlock(v.data(), 4);
+    const void* bytes = block->Data;
+    store->DataArrived(block.get());
+    block.reset();
+    PDataStruct held = store->LockData();
+    EXPECT_EQ(held->Data, bytes); // the very array the block was filled in
+    EXPECT_EQ(held->SampleCount(), 4);
+    store->UnlockData();
+
+    // An array somebody else still holds (a device's buffer) is copied: its later changes stay out.
+    PDataStruct shared = MakeSampleBlock(v.data(), 4);
+    const std::shared_ptr<TVarArray> keeper = shared->SampleArray;
+    store->DataArrived(shared.get());
+    shared->MutableSamples()[0] = 99.0;
+    held = store->LockData();
+    EXPECT_NE(held->Data, shared->Data);
+    EXPECT_EQ(held->Samples()[0], 3.0);
+    store->UnlockData();
+
+    // The store's own pinned samples handed back in are copied before the old ones go.
+    PDataStruct own = store->LockData();
+    store->DataArrived(own.get());
+    store->UnlockData();
+    held = store->LockData();
+    EXPECT_EQ(std::vector<double>(held->Samples(), held->Samples() + 4), v);
+    store->UnlockData();
+}
+
+TEST_F(StoreTest, OneSummaryOfTheSamplesUntilTheyChange) {
+    EXPECT_EQ(store->SampleSummary(), nullptr);
+    loadLine(1000);
+    const TSampleSummary* summary = store->SampleSummary();
+    ASSERT_NE(summary, nullptr);
+    PDataStruct held = store->LockData();
+    EXPECT_TRUE(summary->Covers(held->Samples(), 1000));
+    EXPECT_EQ(summary->Query(0, 999).Max, 10.0);
+    store->UnlockData();
+    EXPECT_EQ(store->SampleSummary(), summary);
+
+    std::vector<double> v(300, 4.0);
+    v[17] = 7.5;
+    store->DataArrived(MakeSampleBlock(v.data(), 300).get());
+    summary = store->SampleSummary();
+    ASSERT_NE(summary, nullptr);
+    held = store->LockData();
+    EXPECT_TRUE(summary->Covers(held->Samples(), 300));
+    EXPECT_EQ(summary->Query(0, 299).Max, 7.5);
+    store->UnlockData();
+
+    store->SetParam(prmDBIR, TVariant());
+    EXPECT_EQ(store->SampleSummary(), nullptr);
 }
 
 TEST_F(StoreTest, SorFilesGoToTheBellcoreConverter) {

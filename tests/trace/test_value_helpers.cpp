@@ -1,11 +1,13 @@
-// Value operations shared by the graph and the shell: real rectangles, mantissa split, character
-// counts, variant checks.
+// Value operations shared by every layer: real rectangles, mantissa split, character counts,
+// messages, path names, variant checks; and the console's message boxes.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
+#include "trace/PromptService.h"
 #include "trace/RealRect.h"
 #include "trace/ValueHelpers.h"
 
@@ -67,6 +69,85 @@ TEST(CharHelpers, CountStopsAtNulAndRemoveKeepsTheRest) {
     EXPECT_EQ(CountChar("", '/'), 0);
     EXPECT_EQ(RemoveChar("Линия 1/2/", '/'), "Линия 12");
     EXPECT_EQ(RemoveChar("abc", 'x'), "abc");
+}
+
+TEST(TextHelpers, MessagesFillTheirPlaceholdersInOrder) {
+    EXPECT_EQ(FormatS("Не удается прочитать файл \"%s\".", "a.sor"), "Не удается прочитать файл \"a.sor\".");
+    EXPECT_EQ(FormatS("%s точек; %d из %s", "7", "3", "9"), "7 точек; 3 из 9");
+    // Left-over placeholders stay; an argument is never read as a pattern; a lone "%" is kept.
+    EXPECT_EQ(FormatS("%s и %s", "a"), "a и %s");
+    EXPECT_EQ(FormatS("[%s]", "%s%d"), "[%s%d]");
+    EXPECT_EQ(FormatS("100% %s%", "x"), "100% x%");
+    EXPECT_EQ(FormatS("no args %s"), "no args %s");
+
+    EXPECT_TRUE(SameText("Bellcore", "BELLCORE"));
+    EXPECT_FALSE(SameText("TRA", "TRA "));
+}
+
+TEST(TextHelpers, PathNamesSplitAtEitherSeparatorAndLookAtTheLastComponent) {
+    struct Row {
+        const char* path;
+        const char* name;
+        const char* folder;
+        const char* extension;
+    };
+    const Row rows[] = {
+        {"dir/a.tra", "a.tra", "dir", ".tra"},
+        {"C:\\Линия\\131\\f01.Sor", "f01.Sor", "C:\\Линия\\131", ".Sor"},
+        {"dir.x/name", "name", "dir.x", ""},
+        {"dir.x\\name", "name", "dir.x", ""},
+        {"/a.tra", "a.tra", "/", ".tra"},
+        {"a.b.c", "a.b.c", "", ".c"},
+        {"name.", "name.", "", "."},
+        {"dir/", "", "dir", ""},
+        {"", "", "", ""},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(PathNamePart(r.path), r.name) << r.path;
+        EXPECT_EQ(PathFolderPart(r.path), r.folder) << r.path;
+        EXPECT_EQ(PathExtension(r.path), r.extension) << r.path;
+    }
+    EXPECT_TRUE(HasExtension("C:\\x\\A.Sor", ".sor"));
+    EXPECT_TRUE(HasExtension(".sor", ".sor"));
+    EXPECT_FALSE(HasExtension("x.sor\\y", ".sor"));
+    EXPECT_FALSE(HasExtension("sor", ".sor"));
+}
+
+TEST(ConsolePrompts, WriteEveryLineAndAnswerWithoutWaiting) {
+    struct Row {
+        TMsgDlgType type;
+        TMsgDlgButtons buttons;
+        int answer;
+        bool asked;
+    };
+    const Row rows[] = {
+        {TMsgDlgType::mtInformation, mbOK, mrOk, false},
+        {TMsgDlgType::mtError, mbOK | mbHelp, mrOk, false},
+        {TMsgDlgType::mtConfirmation, mbYes | mbNo | mbCancel, mrCancel, true},
+        {TMsgDlgType::mtConfirmation, mbYes | mbNo | mbHelp, mrNo, true},
+        {TMsgDlgType::mtWarning, mbYes | mbHelp, mrCancel, true},
+    };
+    for (const Row& r : rows) {
+        std::ostringstream out;
+        TConsolePromptService console(out);
+        EXPECT_EQ(console.MessageDlg("Первая\r\nвторая", r.type, r.buttons, 0), r.answer);
+        EXPECT_EQ(out.str(),
+                  std::string("Первая\nвторая\n") + (r.asked ? "(вопрос без ответа: отмена)\n" : ""));
+        EXPECT_EQ(console.ErrorShown(), r.type == TMsgDlgType::mtError);
+    }
+
+    std::ostringstream out;
+    TConsolePromptService console(out);
+    {
+        TPromptServiceScope scope(console);
+        TFileDialogRequest request;
+        request.Title = "Открыть файл SOR";
+        std::vector<std::string> files{"stale"};
+        EXPECT_FALSE(Prompts().FileDialog(request, files));
+        EXPECT_TRUE(files.empty());
+    }
+    EXPECT_EQ(out.str(), "Открыть файл SOR: выбор файла без окна невозможен, действие отменено\n");
+    EXPECT_NE(&Prompts(), &console); // the scope put the previous service back
 }
 
 TEST(VariantHelpers, HasValueAndRelease) {

@@ -108,7 +108,4 @@ void UnregisterFileFormats();
 // The registered names in registration order.
 std::vector<std::string> RegisteredFileFormats();
 
-// Case-insensitive comparison of ASCII names (format names, extensions).
-bool SameText(const std::string& a, const std::string& b);
-
 } // namespace lv

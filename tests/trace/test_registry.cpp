@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "formats/uFileFormats.h"
 #include "support/FakeConverter.h"
 #include "support/ScriptedPrompts.h"
 #include "trace/Errors.h"
+#include "trace/uFileFormats.h"
 
 using namespace lv;
 using lvtest::FakeConverter;

@@ -1,9 +1,8 @@
-#include "formats/uFileFormats.h"
-
-#include <cctype>
+#include "trace/uFileFormats.h"
 
 #include "trace/Errors.h"
 #include "trace/PromptService.h"
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -26,14 +25,6 @@ Entry* findEntry(const std::string& name) {
 
 const char* const kRegFailHead = "Ошибка регистрации объекта преобразования формата файлов.\r\n";
 } // namespace
-
-bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 void RegisterFileFormat(const std::string& name, const TFileFormatClass& converterClass) {
     auto fail = [](const std::string& text) { MessageDlg(text, TMsgDlgType::mtError, mbOK | mbHelp); };
