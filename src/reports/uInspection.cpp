@@ -159,7 +159,7 @@ std::string TInspectionOutcome::Message() const {
     std::vector<std::string> lines;
     if (!SkippedFiles.empty()) {
         std::vector<std::string> names;
-        for (const auto& f : SkippedFiles) names.push_back(shortName(f));
+        for (const auto& f : SkippedFiles) names.push_back(f.empty() ? "Без имени" : shortName(f));
         lines.push_back(FormatS(kMsgInspectionSkipped, joined(names)));
     }
     if (!ShortFibres.empty()) {
