@@ -45,8 +45,8 @@ std::string shortName(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     if (slash == std::string::npos || slash == 0) return path;
     const size_t before = path.find_last_of("/\\", slash - 1);
-    const std::string folder = path.substr(before == std::string::npos ? 0 : before + 1, slash - (before == std::string::npos ? 0 : before + 1));
-    return folder.empty() ? fileNameOf(path) : folder + "/" + fileNameOf(path);
+    const size_t from = before == std::string::npos ? 0 : before + 1;
+    return from == slash ? path.substr(slash + 1) : path.substr(from);
 }
 
 bool hasData(TRDataStorage* t) {
@@ -59,11 +59,8 @@ double placedOrNone(double km) {
     return km >= 0 ? km : kNotPlacedKm;
 }
 
-bool blank(const TCellValue& v) {
-    return v.kind == TCellValue::Kind::Empty || (v.kind == TCellValue::Kind::Text && v.text.empty());
-}
-
-// The length a cell already holds, when it holds one (a number, or a text that reads as one).
+// The length a cell already holds, when it holds one (a number, or a text that reads as one). An
+// empty cell, a formula's empty text and a text that is no number hold none.
 bool lengthIn(const TCellValue& v, double& length) {
     if (v.kind == TCellValue::Kind::Number || v.kind == TCellValue::Kind::Date) {
         length = v.number;
@@ -229,9 +226,8 @@ TInspectionOutcome FillInspectionProtocol(ISpreadsheetBook& book, TSheetHandle s
                 // A cursor left of the start would give a negative length and win every comparison.
                 const auto length = RoundToInt64((cursor - trace->ReferenceKm) * 1000.0);
                 double there = 0;
-                const TCellValue& cell = lengths.values[i];
                 if (length && *length > 0 &&
-                    (blank(cell) || !lengthIn(cell, there) || static_cast<double>(*length) < there))
+                    (!lengthIn(lengths.values[i], there) || static_cast<double>(*length) < there))
                     lengths.set(i, TCellValue::Num(static_cast<double>(*length)));
             }
 
