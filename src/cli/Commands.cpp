@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/InspectionCommand.h"
 #include "cli/Json.h"
 #include "cli/TemplateCommand.h"
 #include "formats/uBellcoreConvs.h"
@@ -31,6 +32,9 @@ const char* const kUsage =
     "  lumvaris-cli synth ВЫХОД [--length-km L] [--wavelength НМ] [--pulse НС] [--samples N]\n"
     "                           [--seed S] [--events splice@КМ:ДБ,connector@КМ:ДБ:ОТРАЖЕНИЕ]\n"
     "  lumvaris-cli template VhPasport|PrPasport|SimplePasport ВЫХОД.fods|.ods|.xlsx|.xls | --show\n"
+    "  lumvaris-cli report inspection --incoming|--pre-installation ПАПКА ВЫХОД.xlsx|.ods|.xls\n"
+    "                    [--template ФАЙЛ] [--field ИМЯ=ЗНАЧЕНИЕ]... [--cursor КМ] [--m1 КМ] [--m2 КМ] [--ref КМ]\n"
+    "                    (ИМЯ: DrumNum, MarkEd, LengthEd, SEd, EEd, OP; курсор и маркеры — на текущей трассе)\n"
     "Формат файла определяется расширением: .sor — Bellcore, .set — настройки, иначе TRA.\n";
 
 struct UsageError {
@@ -355,6 +359,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (cmd == "template") {
             const int rc = RunTemplateCommand(args, out, err);
             if (rc < 0) throw UsageError{"нужны имя встроенного шаблона и выходной файл или --show"};
+            return rc;
+        }
+        if (cmd == "report" && args.size() > 1 && args[1] == "inspection") {
+            std::string usage;
+            const int rc = RunInspectionCommand(args, out, err, usage);
+            if (rc < 0) throw UsageError{usage};
             return rc;
         }
         if (cmd == "--help" || cmd == "-h" || cmd == "help") {

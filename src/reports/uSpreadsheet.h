@@ -125,7 +125,8 @@ public:
     virtual TSheetHandle CopySheet(TSheetHandle source, TSheetHandle before, const std::string& name) = 0;
 
     // Writes a block with its top left corner at (row, column), rows of any length. Texts stay
-    // texts (never formulas); Empty empties the cell; dates get a date format.
+    // texts (never formulas); Empty empties the cell; dates get a date format unless the cell
+    // has one already (a template's own format stays).
     virtual void PutValues(TSheetHandle sheet, int row, int column, const TCellBlock& block) = 0;
     // Values of a range, row by row: numbers (formula results, dates), texts, or Empty.
     virtual TCellBlock GetValues(TSheetHandle sheet, const TCellRange& range) = 0;

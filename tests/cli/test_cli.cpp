@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -80,6 +81,13 @@ TEST(Cli, UsageErrorsExitWithTwoAndAShortUsage) {
         {"synth", "x.tra", "--events", "weld@3"},
         {"template", "VhPasport"},
         {"template", "Нет", "x.fods"},
+        {"report", "inspection", "dir", "out.xlsx"},
+        {"report", "inspection", "--incoming", "dir"},
+        {"report", "inspection", "--incoming", "--pre-installation", "dir", "out.xlsx"},
+        {"report", "inspection", "--incoming", "dir", "out.txt"},
+        {"report", "inspection", "--incoming", "dir", "out.xlsx", "--field", "Drum=1"},
+        {"report", "inspection", "--incoming", "dir", "out.xlsx", "--cursor", "abc"},
+        {"report", "construction-ish"},
     };
     for (const auto& args : cases) {
         CliRun r = cli(args);
@@ -285,4 +293,45 @@ TEST(Cli, AFileLargerThanTheMemoryAtHandFailsWithTheMessage) {
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_NE(r.err.find("Недостаточно памяти для размещения данных"), std::string::npos) << r.err;
 #endif
+}
+
+TEST(Cli, ReportInspectionStoresTheProtocolOfAFolderSet) {
+    TempDir dir;
+    const std::string line = dir.file("Линия 7");
+    std::filesystem::create_directories(line + "/131");
+    CliRun r = cli({"report", "inspection", "--incoming", line, dir.file("p.xlsx")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Папка \"" + line + "/\" не содержит файлов данных!\n");
+
+    std::filesystem::create_directories(line + "/155");
+    for (const char* n : {"001", "002", "003"}) {
+        ASSERT_EQ(cli({"synth", line + "/131/" + n + ".tra", "--samples", "4000"}).code, 0);
+        ASSERT_EQ(cli({"synth", line + "/155/" + n + ".sor", "--samples", "4000", "--wavelength", "1550"}).code, 0);
+    }
+    const std::string out = dir.file("p.xlsx");
+    r = cli({"report", "inspection", "--pre-installation", line, out, "--field", "DrumNum=0012", "--field", "OP=Петров",
+             "--field", "LengthEd=20 015", "--cursor", "19.5", "--ref", "0.25", "--m1", "1", "--m2", "30"});
+    if (r.code == 1 && r.err.find("LibreOffice") != std::string::npos) {
+        const char* required = std::getenv("LUMVARIS_REQUIRE_OFFICE");
+        if (required && std::string(required) == "1") FAIL() << r.err;
+        GTEST_SKIP() << r.err;
+    }
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, out + "\n");
+    EXPECT_EQ(r.err, "Участок между маркерами M1 и M2 выходит за конец рефлектограммы, затухание не записано: "
+                     "1 (1310 нм, 131/001.tra), 2 (1310 нм, 131/002.tra), 3 (1310 нм, 131/003.tra), "
+                     "1 (1550 нм, 155/001.sor), 2 (1550 нм, 155/002.sor), 3 (1550 нм, 155/003.sor).\n");
+    const std::string cmd = "/usr/bin/python3 " + quote(std::string(LUMVARIS_SOURCE_DIR) + "/tests/office/read_xlsx.py") + " " +
+                            quote(out) + " > " + quote(out + ".json");
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const lvtest::Json cells = lvtest::Json::parseFile(out + ".json")["sheets"].items().at(0)["cells"];
+    EXPECT_EQ(cells["B4"]["v"].str(), "Линия 7");
+    EXPECT_TRUE(cells["I4"]["date"].boolean());
+    EXPECT_EQ(cells["E6"]["v"].str(), "0012");
+    EXPECT_EQ(cells["E10"]["v"].str(), "20 015");
+    // Fibres 1 to 3 in rows 22 to 24: the length from the cursor the current trace got.
+    for (const char* a : {"D22", "D23", "D24"}) EXPECT_EQ(cells[a]["v"].number(), 19250) << a;
+    EXPECT_FALSE(cells.has("F22")) << "M2 lies past every trace";
+    EXPECT_EQ(cells["A24"]["bottom"].str(), "thin");
+    EXPECT_EQ(cells["E" + std::to_string(332 - 297)]["v"].str(), "Петров");
 }

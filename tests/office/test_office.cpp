@@ -18,6 +18,8 @@
 #include <string>
 
 #include "formats/FileErrors.h"
+#include "reports/uFolderSets.h"
+#include "reports/uInspection.h"
 #include "reports/uReportRun.h"
 #include "reports/uTemplateBooks.h"
 #include "reports/uTemplates.h"
@@ -25,6 +27,7 @@
 #include "support/MiniJson.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
+#include "support/TraceFiles.h"
 
 #ifdef LUMVARIS_HAVE_UNO
 #include "reports/uno/uSpreadsheetUno.h"
@@ -459,6 +462,97 @@ TEST_F(RealOffice, WithoutAWindowTheReportIsStoredAndNamed) {
     ASSERT_EQ(prompts.Messages.size(), 2u);
     EXPECT_EQ(prompts.Messages[1].Text, FormatS(kMsgReportStored, tmp.file("Отчет (2).xlsx")));
     EXPECT_EQ(sheetOf(readBack(stored[1]), "Протокол")["cells"]["B4"]["v"].str(), "Линия");
+}
+
+// --- inspection protocols --------------------------------------------------------------------------
+
+TEST_F(RealOffice, InspectionProtocolOfTwelveFibresInEachTemplate) {
+    lvtest::ScriptedPrompts prompts;
+    lvtest::EnsureTraceFormats();
+    std::vector<std::unique_ptr<TRDataStorage>> stores;
+    TInspectionRequest request;
+    TInspectionData& data = request.Data;
+    data.Header = {"Линия Север-2", "0012", "ОКЛ-0,22-16", "10015", "01000", "03015", "Петров", 45000.6};
+    for (const auto& [sub, nm] : {std::pair{"131", 1310}, std::pair{"155", 1550}}) {
+        std::filesystem::create_directories(tmp.file(sub));
+        for (int n = 1; n <= 12; ++n) {
+            char name[16];
+            std::snprintf(name, sizeof name, nm == 1310 ? "%03d.tra" : "%03d.sor", n);
+            const std::string path = tmp.file(std::string(sub) + "/" + name);
+            lvtest::WriteTraceFile(path, nm, name, static_cast<uint64_t>(n));
+            auto store = std::make_unique<TRDataStorage>();
+            store->SetAutoFree(false);
+            ASSERT_TRUE(store->LoadFromFile(path, false));
+            data.Traces.push_back(store.get());
+            stores.push_back(std::move(store));
+        }
+    }
+    TRDataStorage* ref = data.Reference = stores.front().get();
+    ref->SetReference(0.25);
+    ref->SetCursor(9.75);
+    ref->SetMarker(0, 1.0);
+    ref->SetMarker(1, 9.0);
+
+    struct Case {
+        int mode;
+        const char* name;
+        int firstRow, lastRow, operatorRow;
+        const char *mark, *drum, *marks, *length;
+    };
+    for (const Case& c : {Case{pmIncoming, "VhPasport", 27, 326, 331, "C6", "I6", "D14", "E15"},
+                          Case{pmPreInstall, "PrPasport", 22, 321, 332, "C7", "E6", "G9", "E10"}}) {
+        SCOPED_TRACE(c.name);
+        TInspectionReport report;
+        request.Mode = c.mode;
+        request.StoreFile = tmp.file(std::string(c.name) + ".xlsx");
+        TSilentProgress progress;
+        const TInspectionResult r = report.Generate(request, *office, progress);
+        ASSERT_EQ(r.Run.StoredFile, request.StoreFile);
+
+        const Json j = readBack(request.StoreFile);
+        ASSERT_EQ(sheetNames(j), std::vector<std::string>{"Протокол"});
+        const Json& cells = sheetOf(j, "Протокол")["cells"];
+        auto at = [&](int row, int column) -> const Json& { return cells[ColumnLetters(column) + std::to_string(row)]; };
+        EXPECT_EQ(cells["B4"]["v"].str(), "Линия Север-2");
+        EXPECT_EQ(cells["I4"]["v"].str(), "2023-03-15");
+        EXPECT_TRUE(cells["I4"]["date"].boolean()) << "a real date";
+        EXPECT_EQ(cells[c.mark]["v"].str(), "ОКЛ-0,22-16");
+        EXPECT_EQ(cells[c.drum]["v"].str(), "0012");
+        EXPECT_EQ(cells[c.marks]["v"].str(), "01000; 03015");
+        EXPECT_EQ(cells[c.length]["v"].number(), 10015);
+
+        const int last = c.firstRow + 11;
+        for (int n = 1; n <= 12; ++n) {
+            const int row = c.firstRow + n - 1;
+            TRDataStorage* t1310 = stores[static_cast<size_t>(n - 1)].get();
+            TRDataStorage* t1550 = stores[static_cast<size_t>(n + 11)].get();
+            EXPECT_EQ(at(row, 1)["v"].number(), n);
+            EXPECT_EQ(at(row, 4)["v"].number(), 9500) << row;
+            EXPECT_NEAR(at(row, 6)["v"].number(), t1310->SectionLoss12 / t1310->Length12, 1e-12) << row;
+            EXPECT_NEAR(at(row, 8)["v"].number(), t1550->SectionLoss12 / t1550->Length12, 1e-12) << row;
+            EXPECT_NEAR(at(row, 5)["v"].number(), (9500.0 - 10015.0) / 10015.0 * 100, 1e-9) << "the template's formula";
+        }
+        for (int column = 1; column <= 9; ++column) EXPECT_EQ(at(last, column)["bottom"].str(), "thin") << column;
+        const int gone = c.lastRow - last;
+        EXPECT_FALSE(at(last + 1, 1).has("v") && at(last + 1, 1)["v"].type() == Json::Type::Number) << "fibre 13's row is gone";
+        EXPECT_EQ(at(c.operatorRow - 3 - gone, 1)["v"].str(), "Заключение:") << "the rows below moved up";
+        EXPECT_EQ(at(c.operatorRow - gone, 5)["v"].str(), "Петров");
+    }
+    EXPECT_TRUE(prompts.Messages.empty());
+}
+
+TEST_F(RealOffice, ADateKeepsTheDateFormatOfItsCell) {
+    const std::string file = tmp.file("dates.xlsx");
+    const std::string cmd = std::string(kPython) +
+                            " -c 'import openpyxl,sys; b=openpyxl.Workbook(); s=b.active; s.title=\"Даты\"; "
+                            "s[\"B2\"].number_format=\"YYYY-MM-DD\"; s[\"B2\"]=1; b.save(sys.argv[1])' '" + file + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    auto book = office->AddBook(file);
+    const TSheetHandle s = book->Sheet("Даты");
+    book->PutValues(s, 2, 2, {{TCellValue::Date(45000), TCellValue::Date(45000)}});
+    EXPECT_EQ(book->ShownText(s, 2, 2), "2023-03-15") << "the template's own format";
+    EXPECT_EQ(book->ShownText(s, 2, 3), "15.03.2023") << "a cell without one gets the day first";
+    book->Close();
 }
 
 #endif

@@ -11,13 +11,13 @@
 
 #include <memory>
 
-#include "TraceFiles.h"
 #include "shell/fMainForm.h"
 #include "shell/mDataOld.h"
 #include "shell/uGraphData.h"
 #include "shell/uMainSettings.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
+#include "support/TraceFiles.h"
 
 namespace lvtest {
 

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -59,6 +60,7 @@
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/NumberFormat.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
@@ -651,6 +653,16 @@ private:
         return m_dateFormat;
     }
 
+    bool hasDateFormat(TSheetHandle sheet, const TCellRange& cell) {
+        const sal_Int32 key = Reference<css::beans::XPropertySet>(cells(sheet, cell), UNO_QUERY_THROW)
+                                  ->getPropertyValue("NumberFormat")
+                                  .get<sal_Int32>();
+        Reference<css::util::XNumberFormats> formats =
+            Reference<css::util::XNumberFormatsSupplier>(m_doc, UNO_QUERY_THROW)->getNumberFormats();
+        const sal_Int16 type = formats->getByKey(key)->getPropertyValue("Type").get<sal_Int16>();
+        return (type & css::util::NumberFormat::DATE) != 0;
+    }
+
     void putRect(TSheetHandle sheet, int row, int column, const TCellBlock& block, size_t first, size_t end) {
         const int width = static_cast<int>(block[first].size());
         const TCellRange range{row, column, row + static_cast<int>(end - first) - 1, column + width - 1};
@@ -678,6 +690,9 @@ private:
                 data.getArray()[i - first] = line;
             }
             Reference<css::sheet::XCellRangeData>(cells(sheet, range), UNO_QUERY_THROW)->setDataArray(data);
+            // A template's own date format stays, as Excel keeps it when a date is put.
+            dates.erase(std::remove_if(dates.begin(), dates.end(), [&](const TCellRange& c) { return hasDateFormat(sheet, c); }),
+                        dates.end());
             if (!dates.empty())
                 Reference<css::beans::XPropertySet>(rangesOf(sheet, dates), UNO_QUERY_THROW)
                     ->setPropertyValue("NumberFormat", Any(dateFormat()));

@@ -1,8 +1,6 @@
 #pragma once
-// Trace files for the main-window tests, written by the program's own trace store from a
-// synthetic reflectogram, and read back the same way.
-
-#include <QString>
+// Trace files for tests and benchmarks, written by the program's own trace store from a synthetic
+// reflectogram, and read back the same way.
 
 #include <memory>
 #include <string>
@@ -14,7 +12,7 @@
 
 namespace lvtest {
 
-// The converters the trace stores need, registered once for the test program.
+// The converters the trace stores need, registered once for the program.
 inline void EnsureTraceFormats() {
     static const bool done = [] {
         lv::RegisterTRAFormat();
@@ -24,22 +22,28 @@ inline void EnsureTraceFormats() {
     (void)done;
 }
 
-// Writes a short trace at `wavelengthNm` titled `caption` (".sor" names get Bellcore data).
+// Writes the synthetic trace of `o` titled `caption` (".sor" names get Bellcore data).
 // `approximation` 0 two-point, 1 least squares, -1 the format's default.
-inline void WriteTraceFile(const std::string& path, int wavelengthNm, const std::string& caption,
-                           uint64_t seed = 1, int approximation = -1) {
+inline void WriteTraceFile(const std::string& path, const lv::TSynthOptions& o, const std::string& caption,
+                           int approximation = -1) {
     using namespace lv;
     EnsureTraceFormats();
-    TSynthOptions o;
-    o.lengthKm = 10;
-    o.samples = 2000;
-    o.wavelengthNm = wavelengthNm;
-    o.seed = seed;
     auto store = std::make_unique<TRDataStorage>();
     store->SetAutoFree(false);
     FillSyntheticTrace(*store, o, caption);
     if (approximation >= 0) store->SetApproximation(approximation);
     if (!store->SaveToFile(path, false)) throw lv::Exception("test trace not written: " + path);
+}
+
+// A short trace of a 10 km fibre at `wavelengthNm`.
+inline void WriteTraceFile(const std::string& path, int wavelengthNm, const std::string& caption,
+                           uint64_t seed = 1, int approximation = -1) {
+    lv::TSynthOptions o;
+    o.lengthKm = 10;
+    o.samples = 2000;
+    o.wavelengthNm = wavelengthNm;
+    o.seed = seed;
+    WriteTraceFile(path, o, caption, approximation);
 }
 
 // The title and approximation code of a trace file, as a fresh store loads them.
