@@ -365,18 +365,7 @@ int cmdSynth(const std::vector<std::string>& args, std::ostream&, std::ostream& 
         store->SetAutoFree(false);
         PDataStruct params;
         store->Converter()->NewParams(params);
-        TParamBlock& p = *params->Params();
-        p[prmLAM] = TVariant(int32_t(o.wavelengthNm));
-        p[prmPW] = o.pulseNs % 10 == 0 ? TVariant(int32_t(o.pulseNs / 10)) : TVariant(o.pulseNs / 10.0);
-        p[prmR] = TVariant(int32_t(std::ceil(o.lengthKm * 1.25)));
-        p[prmRESR] = TVariant(t.spacing10ns);
-        // A fixed date keeps the output identical for a seed.
-        p[prmYEA] = TVariant(2026);
-        p[prmMTH] = TVariant(3);
-        p[prmDAY] = TVariant(16);
-        p[prmHOU] = TVariant(10);
-        p[prmMIN] = TVariant(30);
-        p[prmL] = TVariant("Синтетическая трасса " + std::to_string(o.wavelengthNm) + " нм");
+        SetSyntheticParams(*params->Params(), o, t, "Синтетическая трасса " + std::to_string(o.wavelengthNm) + " нм");
         store->SetupArrived(params.get());
         store->DataArrived(MakeSampleBlock(t.levels.data(), static_cast<int32_t>(t.levels.size())).get());
         store->SetTextField("OTDR", "lumvaris-cli synth");

@@ -151,4 +151,17 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& o) {
     return t;
 }
 
+void SetSyntheticParams(TParamBlock& p, const TSynthOptions& o, const TSynthTrace& t, const std::string& comment) {
+    p[prmLAM] = TVariant(int32_t(o.wavelengthNm));
+    p[prmPW] = o.pulseNs % 10 == 0 ? TVariant(int32_t(o.pulseNs / 10)) : TVariant(o.pulseNs / 10.0);
+    p[prmR] = TVariant(int32_t(std::ceil(o.lengthKm * 1.25)));
+    p[prmRESR] = TVariant(t.spacing10ns);
+    p[prmYEA] = TVariant(2026);
+    p[prmMTH] = TVariant(3);
+    p[prmDAY] = TVariant(16);
+    p[prmHOU] = TVariant(10);
+    p[prmMIN] = TVariant(30);
+    if (!comment.empty()) p[prmL] = TVariant(comment);
+}
+
 } // namespace lv

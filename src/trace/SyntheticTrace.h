@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "trace/uDeviceIntfs.h"
+
 namespace lv {
 
 struct TSynthEvent {
@@ -41,5 +43,11 @@ double TypicalAttenuation(int wavelengthNm);
 bool ParseSynthEvents(const std::string& spec, std::vector<TSynthEvent>& events, std::string& error);
 
 TSynthTrace SynthesizeTrace(const TSynthOptions& options);
+
+// Puts what a synthetic trace was made with into a parameter block that holds a new setup's
+// defaults: wavelength, pulse width, distance range, sample spacing, a fixed measurement date (the
+// same file for a seed) and the comment (left as it is when empty).
+void SetSyntheticParams(TParamBlock& params, const TSynthOptions& options, const TSynthTrace& trace,
+                        const std::string& comment);
 
 } // namespace lv
