@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/ConstructionCommand.h"
 #include "cli/Json.h"
 #include "cli/TemplateCommand.h"
 #include "formats/FileErrors.h"
@@ -31,6 +32,7 @@ const char* const kUsage =
     "  lumvaris-cli synth ВЫХОД [--length-km L] [--wavelength НМ] [--pulse НС] [--samples N]\n"
     "                           [--seed S] [--events splice@КМ:ДБ,connector@КМ:ДБ:ОТРАЖЕНИЕ]\n"
     "  lumvaris-cli template VhPasport|PrPasport|SimplePasport ВЫХОД.fods|.ods|.xlsx|.xls | --show\n"
+    "  lumvaris-cli report construction ПАПКА ВЫХОД.xlsx [--splices КМ[,КМ...] --end КМ]\n"
     "Формат файла определяется расширением: .sor — Bellcore, .set — настройки, иначе TRA.\n";
 
 struct UsageError {
@@ -393,6 +395,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (cmd == "template") {
             const int rc = RunTemplateCommand(args, out, err);
             if (rc < 0) throw UsageError{"нужны имя встроенного шаблона и выходной файл или --show"};
+            return rc;
+        }
+        if (cmd == "report") {
+            CliPrompts prompts(err);
+            const int rc = RunReportCommand(args, out, err);
+            if (rc < 0) throw UsageError{"нужны construction, папка линии и выходной файл; --splices только вместе с --end"};
             return rc;
         }
         if (cmd == "--help" || cmd == "-h" || cmd == "help") {

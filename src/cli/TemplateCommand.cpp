@@ -17,27 +17,31 @@ namespace lvcli {
 
 using namespace lv;
 
-namespace {
-
-std::unique_ptr<ISpreadsheetApp> makeOffice(bool own, const std::string& profile) {
+TCliOffice::TCliOffice(bool own) {
+    if (own) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "lumvaris-office-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) m_profile = pattern;
+    }
 #ifdef LUMVARIS_HAVE_UNO
     TUnoOfficeOptions o;
     if (own) {
-        // A private office for the conversion, ended afterwards; the user's office is not touched.
         o.PipeName = "lumvaris_cli_" + std::to_string(::getpid());
-        o.ProfileDir = profile;
+        o.ProfileDir = m_profile;
         o.Headless = true;
         o.OwnOffice = true;
     }
-    return std::make_unique<TUnoSpreadsheetApp>(o);
+    m_app = std::make_unique<TUnoSpreadsheetApp>(o);
 #else
-    (void)own;
-    (void)profile;
-    return std::make_unique<TNoSpreadsheetApp>();
+    m_app = std::make_unique<TNoSpreadsheetApp>();
 #endif
 }
 
-} // namespace
+TCliOffice::~TCliOffice() {
+    m_app.reset(); // an own office ends with its application object
+
+    std::error_code ec;
+    if (!m_profile.empty()) std::filesystem::remove_all(m_profile, ec);
+}
 
 int RunTemplateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() != 3) return -1;
@@ -63,30 +67,15 @@ int RunTemplateCommand(const std::vector<std::string>& args, std::ostream& out, 
             return 0;
         }
         const bool show = target == "--show";
-        std::string profile;
-        if (!show) {
-            std::string pattern = (std::filesystem::temp_directory_path() / "lumvaris-office-XXXXXX").string();
-            if (::mkdtemp(pattern.data())) profile = pattern;
-        }
-        struct RemoveProfile {
-            std::string dir;
-            ~RemoveProfile() {
-                std::error_code ec;
-                if (!dir.empty()) std::filesystem::remove_all(dir, ec);
-            }
-        } removeProfile{profile};
-        std::unique_ptr<ISpreadsheetApp> office = makeOffice(!show, profile);
+        TCliOffice office(!show);
         TReportInfo info;
         info.Name = name;
         holder.PrepareReport(info);
         TReportRunOptions o;
         o.FirstSheet = firstSheet;
         if (!show) o.StoreFile = std::filesystem::absolute(target).string();
-        const TReportRunResult r = RunReport(info, *office, o);
+        const TReportRunResult r = RunReport(info, office.App(), o);
         if (!r.StoredFile.empty()) out << r.StoredFile << "\n";
-#ifdef LUMVARIS_HAVE_UNO
-        if (!show) static_cast<TUnoSpreadsheetApp&>(*office).TerminateOffice();
-#endif
         return 0;
     } catch (const std::exception& e) {
         err << e.what() << "\n";
