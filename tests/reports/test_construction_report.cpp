@@ -14,6 +14,7 @@
 #include "reports/uConstructionReport.h"
 #include "reports/uSpreadsheetFake.h"
 #include "reports/uTemplateBooks.h"
+#include "support/ForwardingBook.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SyntheticLine.h"
 #include "support/TempDir.h"
@@ -104,21 +105,25 @@ protected:
 };
 lvtest::TempDir* ConstructionLine::s_dir = nullptr;
 
-// The in-memory office computes no formula; this workbook computes the template's "СВТ" when
+// The in-memory office computes no formula; these workbooks compute the template's "СВТ" when
 // asked to: each fibre's mean loss of splice k from "Сводка", or an empty text.
-class CalculatingOffice : public TFakeSpreadsheetApp {
+class CalculatingOffice : public lvtest::ForwardingOffice {
 public:
-    std::unique_ptr<ISpreadsheetBook> AddBook(const std::string& file) override {
-        auto inner = TFakeSpreadsheetApp::AddBook(file);
-        return std::make_unique<Book>(std::move(inner), Books.back());
+    CalculatingOffice() : ForwardingOffice(fake) {}
+    TFakeSpreadsheetApp fake;
+
+protected:
+    std::unique_ptr<ISpreadsheetBook> wrap(std::unique_ptr<ISpreadsheetBook> book) override {
+        return std::make_unique<Book>(std::move(book), fake.Books.back());
     }
 
 private:
-    class Book : public ISpreadsheetBook {
+    class Book : public lvtest::ForwardingBook {
     public:
-        Book(std::unique_ptr<ISpreadsheetBook> inner, std::shared_ptr<TFakeBook> data) : m(std::move(inner)), d(std::move(data)) {}
+        Book(std::unique_ptr<ISpreadsheetBook> inner, std::shared_ptr<TFakeBook> data)
+            : ForwardingBook(std::move(inner)), d(std::move(data)) {}
         void Calculate() override {
-            m->Calculate();
+            ForwardingBook::Calculate();
             TFakeSheet* summary = d->FindSheet(L::Summary);
             TFakeSheet* mean = d->FindSheet(L::MeanLoss);
             for (int row = 8; row <= L::SummaryLastRow; ++row)
@@ -127,28 +132,8 @@ private:
                     mean->Cells[{row, k + 1}].Value = v.kind == V::Kind::Number ? v : V::Text("");
                 }
         }
-        std::vector<std::string> SheetNames() override { return m->SheetNames(); }
-        bool HasSheet(const std::string& n) override { return m->HasSheet(n); }
-        TSheetHandle Sheet(const std::string& n) override { return m->Sheet(n); }
-        std::string SheetName(TSheetHandle s) override { return m->SheetName(s); }
-        void RenameSheet(TSheetHandle s, const std::string& n) override { m->RenameSheet(s, n); }
-        TSheetHandle CopySheet(TSheetHandle s, TSheetHandle b, const std::string& n) override { return m->CopySheet(s, b, n); }
-        void PutValues(TSheetHandle s, int r, int c, const TCellBlock& b) override { m->PutValues(s, r, c, b); }
-        TCellBlock GetValues(TSheetHandle s, const TCellRange& r) override { return m->GetValues(s, r); }
-        std::string ShownText(TSheetHandle s, int r, int c) override { return m->ShownText(s, r, c); }
-        void SetBorder(TSheetHandle s, const std::vector<TCellRange>& r, TBorderEdge e) override { m->SetBorder(s, r, e); }
-        void SetInterior(TSheetHandle s, const std::vector<TCellRange>& r, int c) override { m->SetInterior(s, r, c); }
-        void DeleteRange(TSheetHandle s, const TCellRange& r, TDeleteShift h) override { m->DeleteRange(s, r, h); }
-        void ClearRange(TSheetHandle s, const TCellRange& r, TClearWhat w) override { m->ClearRange(s, r, w); }
-        void SetColumnWidth(TSheetHandle s, int c, double w) override { m->SetColumnWidth(s, c, w); }
-        void SetAutomaticCalculation(bool a) override { m->SetAutomaticCalculation(a); }
-        void Select(TSheetHandle s, const TCellRange& r) override { m->Select(s, r); }
-        void Show() override { m->Show(); }
-        void StoreTo(const std::string& p) override { m->StoreTo(p); }
-        void Close() override { m->Close(); }
 
     private:
-        std::unique_ptr<ISpreadsheetBook> m;
         std::shared_ptr<TFakeBook> d;
     };
 };
@@ -214,7 +199,7 @@ TEST_F(ConstructionLine, TheWorkbookFromTheReadings) {
     ASSERT_TRUE(res.Generated);
     EXPECT_EQ(res.StoredFile, options.StoreFile);
     EXPECT_TRUE(prompts.Messages.empty());
-    const TFakeBook& b = *calc.Books.back();
+    const TFakeBook& b = *calc.fake.Books.back();
     EXPECT_EQ(b.SheetNames(), (std::vector<std::string>{"Сводка", "СВТ", "Измерения", "Потери", "Муфта 1", "Муфта 2", "Муфта 3"}));
     EXPECT_TRUE(b.AutomaticCalculation);
     EXPECT_EQ(b.Calculations, 1);
