@@ -76,13 +76,7 @@ struct Line {
         const std::string folder = dir.path() + "/Магистраль/";
         std::fprintf(stderr, "writing %d trace files...\n", 2 * kFibres);
         line.Write(folder, fibres);
-        input.LineName = "Магистраль";
-        input.TracesAB = ListFibreFiles(folder + "AB/", {"", 3, true});
-        input.TracesBA = ListFibreFiles(folder + "BA/", {"", 3, true});
-        const TSpliceEditor table = line.Table();
-        input.Splices = table.Table().Records();
-        input.StartKm = table.Start();
-        input.EndKm = table.End();
+        input = line.Input(folder);
         input.Params.FibCount = kFibres;
     }
 };
@@ -197,7 +191,7 @@ BENCHMARK(ReportCellByCell)->Unit(benchmark::kSecond)->UseRealTime()->Iterations
 BENCHMARK(MeasureOnly)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 
 int main(int argc, char** argv) {
-    lvtest::RegisterTraceFormatsOnce();
+    lvtest::EnsureTraceFormats();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -147,12 +147,19 @@ private:
         return r;
     }
 
+    // The trace's label, total loss and attenuation: columns B..D from A, E..G from B.
+    SummaryRow& traceRow(const TFibreReading& f, TFlowDirection dir) {
+        SummaryRow& row = rowOf(f.Number);
+        const size_t at = dir == TFlowDirection::AB ? 0 : 3;
+        row.left[at] = TCellValue::Text(f.Label);
+        row.left[at + 1] = number(f.TotalLossDb);
+        row.left[at + 2] = number(f.AttenuationDbKm);
+        return row;
+    }
+
     void gatherRows() {
         for (const TFibreReading& f : m_rd.AB) {
-            SummaryRow& row = rowOf(f.Number);
-            row.left[0] = TCellValue::Text(f.Label);
-            row.left[1] = number(f.TotalLossDb);
-            row.left[2] = number(f.AttenuationDbKm);
+            SummaryRow& row = traceRow(f, TFlowDirection::AB);
             for (int k = 0; k < m_splices; ++k) {
                 const auto& loss = f.SpliceLossDb[static_cast<size_t>(k)];
                 row.groups[static_cast<size_t>(3 * k)] = number(loss);
@@ -161,10 +168,7 @@ private:
         }
         for (const TFibreReading& f : m_rd.BA) {
             const int at = f.Number + L::SummaryRowOffset;
-            SummaryRow& row = rowOf(f.Number);
-            row.left[3] = TCellValue::Text(f.Label);
-            row.left[4] = number(f.TotalLossDb);
-            row.left[5] = number(f.AttenuationDbKm);
+            SummaryRow& row = traceRow(f, TFlowDirection::BA);
             for (int k = 0; k < m_splices; ++k) {
                 const auto& loss = f.SpliceLossDb[static_cast<size_t>(k)];
                 if (!loss) continue;

@@ -398,14 +398,7 @@ TEST_F(RealOffice, ConstructionReportOfSixteenFibres) {
         fibres.push_back({n, {n % 2 ? 0.03 : 0.09, 0.12, -0.15}, {0.05, 0.02, 0.40}, 0, "", "", true, true, ".tra"});
     const std::string folder = tmp.path() + "/Линия 16/";
     line.Write(folder, fibres);
-    TConstructionInput in;
-    in.LineName = "Линия 16";
-    in.TracesAB = ListFibreFiles(folder + "AB/", {"", 3, true});
-    in.TracesBA = ListFibreFiles(folder + "BA/", {"", 3, true});
-    const TSpliceEditor table = line.Table();
-    in.Splices = table.Table().Records();
-    in.StartKm = table.Start();
-    in.EndKm = table.End();
+    const TConstructionInput in = line.Input(folder);
     TReportTemplateHolder holder;
     AddConstructionTemplate(holder, "");
     TReportRunOptions o;

@@ -65,14 +65,7 @@ protected:
     }
     // The line's folder as the construction window hands it over.
     static TConstructionInput lineInput() {
-        TConstructionInput in;
-        in.LineName = "Линия 7";
-        in.TracesAB = ListFibreFiles(folder() + "AB/", {"", 3, true});
-        in.TracesBA = ListFibreFiles(folder() + "BA/", {"", 3, true});
-        const lv::TSpliceEditor table = line().Table();
-        in.Splices = table.Table().Records();
-        in.StartKm = table.Start();
-        in.EndKm = table.End();
+        TConstructionInput in = line().Input(folder());
         in.Today = 46000;
         return in;
     }
@@ -325,6 +318,16 @@ TEST_F(ConstructionLine, RefusalsComeBeforeAnyWork) {
     input.Splices.resize(3);
     EXPECT_FALSE(MakeConstructionReport(empty, office, input, *std::make_unique<TSilentProgress>(), options).Generated);
     EXPECT_EQ(prompts.Messages.back().Text, "Отчет SimplePasport не найден");
+}
+
+TEST_F(ConstructionLine, AnOfficeFailureEndsTheReportWithTheWorkbookShown) {
+    options.StoreFile.clear();
+    office.FailOn("DeleteRange");
+    EXPECT_THROW(make(), ESpreadsheetError);
+    EXPECT_TRUE(book().Visible);
+    EXPECT_TRUE(book().AutomaticCalculation);
+    EXPECT_FALSE(office.Connected());
+    EXPECT_TRUE(prompts.Messages.empty()) << "no list of skipped files for a report that failed";
 }
 
 TEST_F(ConstructionLine, SheetNamesTheOfficeTakesWhileTheTableKeepsItsOwn) {

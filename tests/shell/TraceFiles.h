@@ -14,18 +14,9 @@
 #include "trace/SyntheticTrace.h"
 #include "trace/TraceParams.h"
 #include "trace/uGraphIntfs.h"
+#include "support/TraceFormats.h"
 
 namespace lvtest {
-
-// The converters the trace stores need, registered once for the test program.
-inline void EnsureTraceFormats() {
-    static const bool done = [] {
-        lv::RegisterTRAFormat();
-        lv::RegisterBellcoreFormat();
-        return true;
-    }();
-    (void)done;
-}
 
 // Writes a short trace at `wavelengthNm` titled `caption` (".sor" names get Bellcore data).
 // `approximation` 0 two-point, 1 least squares, -1 the format's default.

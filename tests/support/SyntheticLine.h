@@ -9,31 +9,21 @@
 #include <string>
 #include <vector>
 
-#include "formats/uBellcoreConvs.h"
-#include "formats/uFileFormats.h"
 #include "formats/uTRAConvs.h"
+#include "reports/uConstructionReport.h"
 #include "reports/uFolderSets.h"
 #include "reports/uSpliceEdit.h"
+#include "support/TraceFormats.h"
 #include "trace/Errors.h"
 #include "trace/SyntheticTrace.h"
 #include "trace/uGraphIntfs.h"
 
 namespace lvtest {
 
-// The converters a trace store needs, registered once for the test program.
-inline void RegisterTraceFormatsOnce() {
-    static const bool done = [] {
-        lv::RegisterTRAFormat();
-        lv::RegisterBellcoreFormat();
-        return true;
-    }();
-    (void)done;
-}
-
 // A trace file made from the generator's options; an empty comment leaves the trace without one.
 inline void WriteSyntheticTrace(const std::string& path, const lv::TSynthOptions& o, const std::string& comment) {
     using namespace lv;
-    RegisterTraceFormatsOnce();
+    EnsureTraceFormats();
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     const TSynthTrace t = SynthesizeTrace(o);
     auto store = std::make_unique<TRDataStorage>();
@@ -111,6 +101,20 @@ struct SyntheticLine {
         for (double km : atKm) e.PlaceSplice(km, params, Geometry());
         e.SetEnd(LengthKm, params, Geometry());
         return e;
+    }
+
+    // What the construction window hands the report for this line written into `folder`, with
+    // the splice table of Table().
+    lv::TConstructionInput Input(const std::string& folder) const {
+        lv::TConstructionInput in;
+        in.LineName = lv::LineNameOf(folder);
+        in.TracesAB = lv::ListFibreFiles(folder + "AB/", {"", 3, true});
+        in.TracesBA = lv::ListFibreFiles(folder + "BA/", {"", 3, true});
+        const lv::TSpliceEditor table = Table();
+        in.Splices = table.Table().Records();
+        in.StartKm = table.Start();
+        in.EndKm = table.End();
+        return in;
     }
 };
 
