@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/InspectionCommand.h"
+#include "cli/ConstructionCommand.h"
 #include "cli/Json.h"
 #include "cli/TemplateCommand.h"
 #include "formats/uBellcoreConvs.h"
@@ -35,6 +36,7 @@ const char* const kUsage =
     "  lumvaris-cli report inspection --incoming|--pre-installation ПАПКА ВЫХОД.xlsx|.ods|.xls\n"
     "                    [--template ФАЙЛ] [--field ИМЯ=ЗНАЧЕНИЕ]... [--cursor КМ] [--m1 КМ] [--m2 КМ] [--ref КМ]\n"
     "                    (ИМЯ: DrumNum, MarkEd, LengthEd, SEd, EEd, OP; курсор и маркеры — на текущей трассе)\n"
+    "  lumvaris-cli report construction ПАПКА ВЫХОД.xlsx [--splices КМ[,КМ...] --end КМ]\n"
     "Формат файла определяется расширением: .sor — Bellcore, .set — настройки, иначе TRA.\n";
 
 struct UsageError {
@@ -365,6 +367,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             std::string usage;
             const int rc = RunInspectionCommand(args, out, err, usage);
             if (rc < 0) throw UsageError{usage};
+            return rc;
+        }
+        if (cmd == "report") {
+            CliPrompts prompts(err);
+            const int rc = RunReportCommand(args, out, err);
+            if (rc < 0) throw UsageError{"нужны construction, папка линии и выходной файл; --splices только вместе с --end"};
             return rc;
         }
         if (cmd == "--help" || cmd == "-h" || cmd == "help") {

@@ -1,9 +1,12 @@
 #pragma once
 // lumvaris-cli template: a built-in report workbook written to a file or shown in the office.
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "reports/uSpreadsheet.h"
 
 namespace lvcli {
 

@@ -193,7 +193,9 @@ void summarySheet(TBookSheet& s, Styles& st, TBookModel& book) {
         s.ColumnWidthCm[c] = 1.7;
     }
 
-    s.Text(L::LineRow, 1, "Исполнительная документация: потери в сростках оптических волокон. Линия:", st.bold);
+    // The line's name goes to F1: the label before it ends within A..E.
+    s.Text(L::LineRow, 1, "Исполнительная документация. Линия:", st.bold);
+    s.Text(L::LineRow + 1, 1, "Потери в сростках оптических волокон");
     s.Text(L::SpliceNumberRow, 1, "Муфта №", st.bold);
     s.Text(L::SpliceHeaderRow, 1, "Измерение", st.bold);
     s.Text(L::SplicePositionRow, 1, "Расстояние, км", st.bold);
@@ -233,7 +235,9 @@ void meanLossSheet(TBookSheet& s, Styles& st, TBookModel& book) {
     s.Text(first - 1, 1, "", st.header);
     for (int k = 1; k <= L::MaxSplices; ++k) {
         const int c = L::SpliceColumn(k);
-        s.Formula(first - 2, k + 1, "of:=" + ref(L::Summary, L::SpliceNumberRow, c), st.header);
+        // Empty, not 0, over the columns the report leaves after the last splice.
+        const std::string number = ref(L::Summary, L::SpliceNumberRow, c);
+        s.Formula(first - 2, k + 1, "of:=IF(ISBLANK(" + number + ");\"\";" + number + ")", st.header);
         s.At(first - 2, k + 1).Value = TCellValue::Num(k);
         s.Formula(first - 1, k + 1, "of:=IF(ISBLANK(" + ref(L::Summary, L::SpliceNumberRow, c + 1) + ");\"\";" +
                                          ref(L::Summary, L::SpliceNumberRow, c + 1) + ")", st.header);
@@ -337,6 +341,8 @@ void lossSheet(TBookSheet& s, Styles& st, TBookModel& book) {
         s.Formula(r, 3, "of:=IF(COUNT(" + means + ")=0;\"\";COUNT(" + means + "))");
         s.At(r, 3).Value = TCellValue::Text("");
     }
+    // The line under the table: the report deletes the rows above it, and adds the last column's.
+    s.Style({L::LossLastRow + 1, 1, L::LossLastRow + 1, L::LossLastColumn - 1}, st.tableBottom);
 }
 
 void spliceSheet(TBookSheet& s, Styles& st, TBookModel& book) {

@@ -155,11 +155,7 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& o) {
     return t;
 }
 
-void FillSyntheticTrace(TRDataStorage& store, const TSynthOptions& o, const std::string& comment) {
-    const TSynthTrace t = SynthesizeTrace(o);
-    PDataStruct params;
-    store.Converter()->NewParams(params);
-    TParamBlock& p = *params->Params();
+void SetSyntheticParams(TParamBlock& p, const TSynthOptions& o, const TSynthTrace& t, const std::string& comment) {
     p[prmLAM] = TVariant(int32_t(o.wavelengthNm));
     p[prmPW] = o.pulseNs % 10 == 0 ? TVariant(int32_t(o.pulseNs / 10)) : TVariant(o.pulseNs / 10.0);
     p[prmR] = TVariant(int32_t(std::ceil(o.lengthKm * 1.25)));
@@ -170,7 +166,15 @@ void FillSyntheticTrace(TRDataStorage& store, const TSynthOptions& o, const std:
     p[prmDAY] = TVariant(16);
     p[prmHOU] = TVariant(10);
     p[prmMIN] = TVariant(30);
-    p[prmL] = TVariant(comment);
+    if (!comment.empty()) p[prmL] = TVariant(comment);
+}
+
+void FillSyntheticTrace(TRDataStorage& store, const TSynthOptions& o, const std::string& comment) {
+    const TSynthTrace t = SynthesizeTrace(o);
+    PDataStruct params;
+    store.Converter()->NewParams(params);
+    SetSyntheticParams(*params->Params(), o, t, comment);
+    (*params->Params())[prmL] = TVariant(comment); // an empty title stays empty
     store.SetupArrived(params.get());
     store.DataArrived(MakeSampleBlock(t.levels.data(), static_cast<int32_t>(t.levels.size())).get());
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "trace/uDeviceIntfs.h"
+
 namespace lv {
 
 class TRDataStorage;
@@ -53,5 +55,11 @@ TSynthTrace SynthesizeTrace(const TSynthOptions& options);
 // fibre), group index and sample spacing, the title `comment`, and a fixed measurement date, so
 // that a seed always makes the same file. The store's "TRA" converter supplies the defaults.
 void FillSyntheticTrace(TRDataStorage& store, const TSynthOptions& options, const std::string& comment);
+
+// Puts what a synthetic trace was made with into a parameter block that holds a new setup's
+// defaults: wavelength, pulse width, distance range, sample spacing, a fixed measurement date (the
+// same file for a seed) and the comment (left as it is when empty).
+void SetSyntheticParams(TParamBlock& params, const TSynthOptions& options, const TSynthTrace& trace,
+                        const std::string& comment);
 
 } // namespace lv

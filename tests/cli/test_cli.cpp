@@ -88,6 +88,13 @@ TEST(Cli, UsageErrorsExitWithTwoAndAShortUsage) {
         {"report", "inspection", "--incoming", "dir", "out.xlsx", "--field", "Drum=1"},
         {"report", "inspection", "--incoming", "dir", "out.xlsx", "--cursor", "abc"},
         {"report", "construction-ish"},
+        {"report"},
+        {"report", "inspection", "line", "out.xlsx"},
+        {"report", "construction", "line"},
+        {"report", "construction", "line", "out.xlsx", "--splices", "4"},
+        {"report", "construction", "line", "out.xlsx", "--end", "20"},
+        {"report", "construction", "line", "out.xlsx", "--splices", "4,x", "--end", "20"},
+        {"report", "construction", "line", "out.xlsx", "--splices", "4,25", "--end", "20"},
     };
     for (const auto& args : cases) {
         CliRun r = cli(args);
@@ -334,4 +341,61 @@ TEST(Cli, ReportInspectionStoresTheProtocolOfAFolderSet) {
     EXPECT_FALSE(cells.has("F22")) << "M2 lies past every trace";
     EXPECT_EQ(cells["A24"]["bottom"].str(), "thin");
     EXPECT_EQ(cells["E" + std::to_string(332 - 297)]["v"].str(), "Петров");
+}
+
+namespace {
+
+bool officeInstalled() {
+    return std::system("command -v soffice >/dev/null 2>&1 || test -x /usr/lib/libreoffice/program/soffice") == 0;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+} // namespace
+
+TEST(Cli, ReportConstructionFromTheLinesTableOrGivenSplices) {
+    TempDir dir;
+    const std::string line = dir.file("Линия 3");
+    std::filesystem::create_directories(line + "/AB");
+    std::filesystem::create_directories(line + "/BA");
+    for (const char* n : {"1", "2"}) {
+        ASSERT_EQ(cli({"synth", line + "/AB/" + n + ".tra", "--length-km", "10", "--events", "splice@4:0.1"}).code, 0);
+        ASSERT_EQ(cli({"synth", line + "/BA/" + n + ".tra", "--length-km", "10", "--events", "splice@6:0.1"}).code, 0);
+    }
+    // Refused before any office: a folder without traces, a line without its table.
+    CliRun r = cli({"report", "construction", dir.path(), dir.file("out.xlsx")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("не содержит файлов данных"), std::string::npos) << r.err;
+    r = cli({"report", "construction", line, dir.file("out.xlsx")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Линия 3.mif"), std::string::npos) << r.err;
+    // An end before the start is refused with the report's own message.
+    std::ofstream(line + "/Линия 3.mif")
+        << "Lumvaris splice table 2\nMName\tMPosF\tM1F\tM2F\tMYF\tM3F\tMPosR\tM1R\tM2R\tMYR\tM3R\tEndPt\tSrtPt\n"
+           "Муфта 1\t4\t3\t4\t4.02\t5.02\t6\t5\t6\t6.02\t7.02\t\t\n";
+    r = cli({"report", "construction", line, dir.file("out.xlsx")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Маркер конеца трассы не установлен"), std::string::npos) << r.err;
+
+    if (!officeInstalled()) {
+        if (const char* v = std::getenv("LUMVARIS_REQUIRE_OFFICE"); v && std::string(v) == "1") FAIL() << "no office";
+        GTEST_SKIP() << "LibreOffice is not installed: no workbook to make";
+    }
+    std::ofstream(line + "/Линия 3.mif")
+        << "Lumvaris splice table 2\nMName\tMPosF\tM1F\tM2F\tMYF\tM3F\tMPosR\tM1R\tM2R\tMYR\tM3R\tEndPt\tSrtPt\n"
+           "Муфта 1\t4\t3\t4\t4.02\t5.02\t6\t5\t6\t6.02\t7.02\t10\t0\n";
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{}, {"--splices", "4", "--end", "10"}}) {
+        const std::string out = dir.file(extra.empty() ? "table.xlsx" : "given.xlsx");
+        std::vector<std::string> args{"report", "construction", line, out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        r = cli(args);
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, out + "\n");
+        EXPECT_EQ(slurp(out).substr(0, 2), "PK") << "an .xlsx workbook";
+    }
 }

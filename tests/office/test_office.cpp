@@ -15,17 +15,20 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "formats/FileErrors.h"
 #include "reports/uFolderSets.h"
 #include "reports/uInspection.h"
+#include "reports/uConstructionReport.h"
 #include "reports/uReportRun.h"
 #include "reports/uTemplateBooks.h"
 #include "reports/uTemplates.h"
 #include "reports/uWorkbookModel.h"
 #include "support/MiniJson.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SyntheticLine.h"
 #include "support/TempDir.h"
 #include "support/TraceFiles.h"
 
@@ -383,6 +386,93 @@ TEST_F(RealOffice, ConstructionTemplateSheetsAndFormulas) {
     EXPECT_EQ(meanCells["BM8"]["f"].str(), "=IF(COUNT(B8:BL8)=0,\"\",SUM(B8:BL8))") << "the sum column moved left";
     EXPECT_NEAR(meanCells["BM8"]["v"].number(), 0.07, 1e-12);
     EXPECT_EQ(sheetOf(j, "Муфта 1")["cells"]["C4"]["v"].number(), 1);
+}
+
+// The construction documentation report of 16 fibres and 3 splices, as the construction window
+// makes it, stored and read back: the sheets, the shading, the statistics from the office's own
+// "СВТ" formulas, and the rows and columns trimmed away.
+TEST_F(RealOffice, ConstructionReportOfSixteenFibres) {
+    lvtest::SyntheticLine line;
+    line.SplicesKm = {4, 9, 14};
+    // Means per fibre: odd 0.04, 0.07, 0.125 (one up to 0.05 dB, two up to 0.1 dB); even 0.07,
+    // 0.07, 0.125 (none, two).
+    std::vector<lvtest::LineFibre> fibres;
+    for (int n = 1; n <= 16; ++n)
+        fibres.push_back({n, {n % 2 ? 0.03 : 0.09, 0.12, -0.15}, {0.05, 0.02, 0.40}, 0, "", "", true, true, ".tra"});
+    const std::string folder = tmp.path() + "/Линия 16/";
+    line.Write(folder, fibres);
+    const TConstructionInput in = line.Input(folder);
+    TReportTemplateHolder holder;
+    AddConstructionTemplate(holder, "");
+    TReportRunOptions o;
+    o.StoreFile = tmp.file("line16.xlsx");
+    lvtest::ScriptedPrompts prompts;
+    TSilentProgress progress;
+    const TConstructionReportResult r = MakeConstructionReport(holder, *office, in, progress, o);
+    ASSERT_TRUE(r.Generated);
+    EXPECT_TRUE(r.Skipped.empty());
+    EXPECT_TRUE(prompts.Messages.empty());
+
+    const Json j = readBack(o.StoreFile);
+    EXPECT_EQ(sheetNames(j), (std::vector<std::string>{"Сводка", "СВТ", "Измерения", "Потери", "Муфта 1", "Муфта 2", "Муфта 3"}));
+    const Json& summary = sheetOf(j, "Сводка")["cells"];
+    EXPECT_EQ(summary["F1"]["v"].str(), "Линия 16");
+    EXPECT_EQ(summary["N3"]["v"].str(), "Муфта 2");
+    EXPECT_EQ(summary["R4"]["v"].str(), "B-M3");
+    // Splice 2 from A, splice 3 from both ends and its average: shaded; splice 1 not.
+    for (int row = 8; row <= 23; ++row) {
+        const std::string n = std::to_string(row);
+        EXPECT_FALSE(summary["J" + n].has("fill")) << row;
+        EXPECT_EQ(summary["M" + n]["fill"].str(), "FFFFFF00") << row;
+        EXPECT_FALSE(summary["N" + n].has("fill")) << row;
+        EXPECT_EQ(summary["P" + n]["fill"].str(), "FFFFFF00") << row;
+        EXPECT_EQ(summary["Q" + n]["fill"].str(), "FFFFFF00") << row;
+        EXPECT_EQ(summary["R" + n]["fill"].str(), "FFFF0000") << row;
+        EXPECT_NEAR(summary["M" + n]["v"].number(), 0.12, 0.01) << row;
+    }
+    // Trimmed: a line under fibre 16, nothing below it or right of splice 3's group.
+    EXPECT_EQ(summary["A23"]["v"].number(), 16);
+    EXPECT_EQ(summary["A23"]["bottom"].str(), "thin");
+    EXPECT_EQ(summary["R23"]["bottom"].str(), "thin");
+    EXPECT_FALSE(summary.has("A24"));
+    EXPECT_FALSE(summary.has("S3")) << "splice group 4's number";
+    EXPECT_FALSE(summary.has("S6"));
+
+    // "Потери" counts what the office's "СВТ" formulas gave.
+    const Json& losses = sheetOf(j, "Потери")["cells"];
+    for (int n = 1; n <= 16; ++n) {
+        const std::string row = std::to_string(n + 15);
+        EXPECT_EQ(losses["C" + row]["v"].number(), 3) << n;
+        EXPECT_EQ(losses["D" + row]["v"].number(), n % 2 ? 1 : 0) << n;
+        EXPECT_EQ(losses["E" + row]["v"].number(), 2) << n;
+        EXPECT_NEAR(losses["F" + row]["v"].number(), n % 2 ? 100.0 / 3 : 0, 1e-9) << n;
+        EXPECT_NEAR(losses["G" + row]["v"].number(), 200.0 / 3, 1e-9) << n;
+    }
+    EXPECT_EQ(losses["D4"]["v"].number(), 16);
+    EXPECT_EQ(losses["D4"]["f"].str(), "=COUNT(D16:D31)");
+    EXPECT_FALSE(losses.has("A32") && losses["A32"]["v"].type() == Json::Type::Number) << "fibre 17's row is gone";
+    for (const char* c : {"A32", "G32", "H32"}) EXPECT_EQ(losses[c]["top"].str(), "thin") << c;
+
+    const Json& mean = sheetOf(j, "СВТ")["cells"];
+    EXPECT_NEAR(mean["D8"]["v"].number(), 0.125, 0.01) << "splice 3's mean of fibre 1";
+    EXPECT_EQ(mean["S6"]["v"].str(), "Сумма, дБ") << "17 splice columns stay, the rest are gone";
+    EXPECT_EQ(mean["T6"]["v"].str(), "Наибольшие, дБ");
+    EXPECT_NE(mean["E6"]["v"].type(), Json::Type::Number) << "no number over an unused splice column";
+    EXPECT_NEAR(sheetOf(j, "СВТ")["widths"]["T"].number(), 10.86, 0.6);
+    EXPECT_EQ(mean["A23"]["v"].number(), 16);
+    EXPECT_FALSE(mean.has("A24"));
+    const Json& splice = sheetOf(j, "Муфта 3")["cells"];
+    EXPECT_EQ(splice["C4"]["v"].number(), 3);
+    EXPECT_TRUE(splice["E4"]["date"].boolean());
+    EXPECT_EQ(splice["A27"]["v"].number(), 16);
+    EXPECT_FALSE(splice.has("A28"));
+    EXPECT_NEAR(splice["F27"]["v"].number(), 0.125, 0.01);
+    const Json& measured = sheetOf(j, "Измерения")["cells"];
+    EXPECT_EQ(measured["A28"]["v"].number(), 16);
+    EXPECT_FALSE(measured.has("A29"));
+    std::stringstream text;
+    text << std::ifstream(o.StoreFile + ".json").rdbuf();
+    EXPECT_EQ(text.str().find("#REF"), std::string::npos) << "no formula lost its cells";
 }
 
 TEST_F(RealOffice, OperatorTemplatesInEveryFormat) {

@@ -9,18 +9,9 @@
 #include "formats/uTRAConvs.h"
 #include "trace/SyntheticTrace.h"
 #include "trace/uGraphIntfs.h"
+#include "support/TraceFormats.h"
 
 namespace lvtest {
-
-// The converters the trace stores need, registered once for the program.
-inline void EnsureTraceFormats() {
-    static const bool done = [] {
-        lv::RegisterTRAFormat();
-        lv::RegisterBellcoreFormat();
-        return true;
-    }();
-    (void)done;
-}
 
 // Writes the synthetic trace of `o` titled `caption` (".sor" names get Bellcore data).
 // `approximation` 0 two-point, 1 least squares, -1 the format's default.
