@@ -69,11 +69,10 @@ public:
                 segment(m_transform.map(QLineF(points[i - 1], points[i])));
             return;
         }
-        m_run = false;
         QPolygonF poly;
         for (int i = 0; i < count; ++i)
             poly << m_transform.map(points[i]);
-        Page->Polylines.push_back({poly.boundingRect(), count});
+        shape(poly);
     }
     void drawPolygon(const QPoint* points, int count, PolygonDrawMode mode) override {
         std::vector<QPointF> f(points, points + count);
@@ -105,12 +104,32 @@ public:
             segment(m_transform.map(QLineF(path.elementAt(0), path.elementAt(1))));
             return;
         }
+        const QList<QPolygonF> polygons = path.toSubpathPolygons(m_transform);
+        if (polygons.size() == 1) {
+            shape(polygons.front());
+            return;
+        }
         m_run = false;
         Page->Polylines.push_back({m_transform.map(path).boundingRect(), int(path.elementCount())});
     }
     Type type() const override { return QPaintEngine::User; }
 
 private:
+    // A closed shape: a rectangle when it has four corners joined by level and upright edges.
+    void shape(QPolygonF poly) {
+        m_run = false;
+        if (poly.size() == 5 && poly.first() == poly.last()) poly.removeLast();
+        bool rect = poly.size() == 4;
+        for (int i = 0; rect && i < 4; ++i) {
+            const QPointF a = poly[i], b = poly[(i + 1) % 4];
+            rect = a.x() == b.x() || a.y() == b.y();
+        }
+        if (rect)
+            Page->Rects.push_back(poly.boundingRect());
+        else
+            Page->Polylines.push_back({poly.boundingRect(), int(poly.size())});
+    }
+
     // Segments that join end to start make one polyline (a curve arrives as many lines).
     void segment(const QLineF& l) {
         if (!Page) return;
