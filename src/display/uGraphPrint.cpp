@@ -216,11 +216,13 @@ void SaveBitmap16(const QPicture& picture, const QString& fileName) {
         QPainter painter(&image);
         DrawPictureInto(painter, picture, TRect{0, 0, size.width(), size.height()});
     }
-    const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, kBitmapColours, Qt::ThresholdDither);
+    const QImage indexed =
+        image.convertToFormat(QImage::Format_Indexed8, kBitmapColours, Qt::ThresholdDither);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!indexed.save(&buffer, "BMP")) throw EFileError(FormatS(kMsgCannotSaveFile, fileName.toStdString()), EIO);
+    if (!indexed.save(&buffer, "BMP"))
+        throw EFileError(FormatS(kMsgCannotSaveFile, fileName.toStdString()), EIO);
     WriteFileReplacing(fileName.toStdString(), std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
 
@@ -248,14 +250,16 @@ void TGraphView::EndPrintGroup() {
 }
 
 bool TGraphView::PaintsItem(const TGDataItem* item) const {
-    return m_printGroup.empty() || std::find(m_printGroup.begin(), m_printGroup.end(), item) != m_printGroup.end();
+    return m_printGroup.empty() ||
+           std::find(m_printGroup.begin(), m_printGroup.end(), item) != m_printGroup.end();
 }
 
 TGDataItem* TGraphView::ShownActiveItem() const {
     return m_printGroup.empty() ? m_data->ActiveItem() : m_printGroup.front();
 }
 
-std::unique_ptr<QPicture> TGraphView::framePicture(const std::vector<TGDataItem*>& group, TRect& r, bool forQueue) {
+std::unique_ptr<QPicture> TGraphView::framePicture(const std::vector<TGDataItem*>& group, TRect& r,
+                                                   bool forQueue) {
     TGDataItem* first = group.front();
     auto picture = std::make_unique<QPicture>();
     {

@@ -122,8 +122,8 @@ private:
 using TPageMetafileEvent = std::function<void(TGraphView* sender)>;
 // Sender, in-out the frame's picture, the first item of the frame, in-out the frame's rectangle
 // on the page (device pixels).
-using TPrintMetafileEvent =
-    std::function<void(TGraphView* sender, std::unique_ptr<QPicture>& picture, TGDataItem* graphToPrint, TRect& r)>;
+using TPrintMetafileEvent = std::function<void(TGraphView* sender, std::unique_ptr<QPicture>& picture,
+                                               TGDataItem* graphToPrint, TRect& r)>;
 // Sender, in-out the picture, the first item of the frame, the rectangle the picture is meant to
 // fill (view pixels: 5/4 of the view wide).
 using TPostMetafileEvent = std::function<void(TGraphView* sender, std::unique_ptr<QPicture>& picture,

@@ -454,7 +454,8 @@ void TMainGraph::PaintContentObjects(TGContentPainter& gp) {
     TGDataItem* active = ShownActiveItem();
 
     // The trace's start.
-    if (dynamic_cast<TMainDataItem*>(active) && m_startX > 0 && m_startX > gp.PaintXMin() && m_startX < gp.PaintXMax()) {
+    if (dynamic_cast<TMainDataItem*>(active) && m_startX > 0 && m_startX > gp.PaintXMin() &&
+        m_startX < gp.PaintXMax()) {
         const QColor colour = printing ? QColor(Qt::black) : ColorToQColor(clYellow);
         const int px = gp.XToPixel(m_startX);
         p->save();

@@ -4,10 +4,12 @@
 
 namespace lv {
 
-const char* const kMsgPrinterNotReady = "Не удалось начать печать: принтер не установлен или не готов к печати.";
+const char* const kMsgPrinterNotReady =
+    "Не удалось начать печать: принтер не установлен или не готов к печати.";
 const char* const kMsgPrintFailed = "Ошибка при печати: задание не отправлено на принтер.";
 
-TPrintJob::TPrintJob(IPrinter& printer, const QString& title) : m_printer(printer), m_painter(printer.BeginDoc(title)) {
+TPrintJob::TPrintJob(IPrinter& printer, const QString& title)
+    : m_printer(printer), m_painter(printer.BeginDoc(title)) {
     if (!m_painter) throw EPrintError(kMsgPrinterNotReady);
 }
 

@@ -25,7 +25,7 @@ public:
 };
 
 extern const char* const kMsgPrinterNotReady; // "Не удалось начать печать: принтер не установлен …"
-extern const char* const kMsgPrintFailed;     // "Ошибка при печати: задание не отправлено на принтер."
+extern const char* const kMsgPrintFailed; // "Ошибка при печати: задание не отправлено на принтер."
 
 class IPrinter {
 public:

@@ -299,7 +299,9 @@ public:
     TGraphPrintSettings& PrintSettings() { return m_printSettings; }
     const TGraphPrintSettings& PrintSettings() const { return m_printSettings; }
     // The items to print (all with data when `items` is empty) and the page range 1..PageCount.
-    void PreparePrint(const std::vector<TGDataItem*>& items = {}) { m_printSettings.PreparePrint(*this, items); }
+    void PreparePrint(const std::vector<TGDataItem*>& items = {}) {
+        m_printSettings.PreparePrint(*this, items);
+    }
     // The prepared pages on `printer`, GraphsOnPage frames a sheet, PrintCopies copies (made by
     // hand when the printer cannot). Nothing without print items; EPrintError when the printer
     // cannot start; a failure aborts the job. The view is left as it was on every path.

@@ -12,14 +12,27 @@
 
 namespace lv {
 
-const char* const kMsgQueueNotPrinted = "В очереди имеются не напечатанные кадры, которые будут потеряны при изменении "
-                                        "разметки страницы. Напечатать эти кадры ?";
+const char* const kMsgQueueNotPrinted =
+    "В очереди имеются не напечатанные кадры, которые будут потеряны при изменении "
+    "разметки страницы. Напечатать эти кадры ?";
 const char* const kDefaultMarkingName = "Новый тип разметки";
 
 namespace {
 
 const char* const kMsgFrameIndex = "Индекс кадра вне допустимого диапазона (%d)";
 const char* const kMsgMarkingIndex = "Индекс разметки вне допустимого диапазона (%d)";
+
+// An edge set past its partner swaps with it: the partner's old value becomes the edge and the
+// new value the partner.
+void setLowEdge(int& low, int& high, int v) {
+    low = std::min(v, high);
+    high = std::max(v, high);
+}
+
+void setHighEdge(int& low, int& high, int v) {
+    high = std::max(v, low);
+    low = std::min(v, low);
+}
 
 // Left and right columns of the markings with two columns.
 constexpr int kLeftColumn[] = {10, 98};
@@ -30,35 +43,19 @@ constexpr int kRightColumn[] = {102, 190};
 // --- frames ---------------------------------------------------------------------------------------
 
 void TMarkingFrame::SetLeft(int v) {
-    if (v > m_r.Right) {
-        m_r.Left = m_r.Right;
-        m_r.Right = v;
-    } else
-        m_r.Left = v;
+    setLowEdge(m_r.Left, m_r.Right, v);
 }
 
 void TMarkingFrame::SetTop(int v) {
-    if (v > m_r.Bottom) {
-        m_r.Top = m_r.Bottom;
-        m_r.Bottom = v;
-    } else
-        m_r.Top = v;
+    setLowEdge(m_r.Top, m_r.Bottom, v);
 }
 
 void TMarkingFrame::SetRight(int v) {
-    if (v < m_r.Left) {
-        m_r.Right = m_r.Left;
-        m_r.Left = v;
-    } else
-        m_r.Right = v;
+    setHighEdge(m_r.Left, m_r.Right, v);
 }
 
 void TMarkingFrame::SetBottom(int v) {
-    if (v < m_r.Top) {
-        m_r.Bottom = m_r.Top;
-        m_r.Top = v;
-    } else
-        m_r.Bottom = v;
+    setHighEdge(m_r.Top, m_r.Bottom, v);
 }
 
 void TMarkingFrame::SetRect(const TRect& r) {
@@ -315,7 +312,8 @@ bool TPrintQueue::BeginPrint() {
     const int paper = p.PaperSize();
     if (paper != m->PaperSize && p.SetPaperSize(m->PaperSize) && paper > 0) m_print.RestorePaper = paper;
     const std::optional<TPrintOrientation> orientation = p.Orientation();
-    if (orientation != m->Orientation && p.SetOrientation(m->Orientation)) m_print.RestoreOrientation = orientation;
+    if (orientation != m->Orientation && p.SetOrientation(m->Orientation))
+        m_print.RestoreOrientation = orientation;
     if (p.Orientation() == TPrintOrientation::Landscape) mm.transpose();
     try {
         m_print.Job = std::make_unique<TPrintJob>(p, QStringLiteral("Lumvaris"));
@@ -352,8 +350,8 @@ void TPrintQueue::ComposePage() {
     m_print.Canvas = std::make_unique<QPainter>(m_print.Page.get());
     DoBeforeCreatePageMetafile();
     const TMarkingData* m = SelectedMarking();
-    for (int i = 0; m && i < m->Frames.Count() && m_print.Printed < m_print.ToPrint && m_print.Printed < Count();
-         ++i) {
+    for (int i = 0;
+         m && i < m->Frames.Count() && m_print.Printed < m_print.ToPrint && m_print.Printed < Count(); ++i) {
         DrawFrame(m_pictures[size_t(m_print.Printed)].get(), i);
         ++m_print.Printed;
     }
@@ -374,15 +372,17 @@ void TPrintQueue::DrawFrame(const TPictureItem* item, int i) {
     if (!item || !item->Picture() || i < 0 || !m || i >= m->Frames.Count() || !m_print.Canvas) return;
     const TRect f = m->Frames.Item(i).Rect();
     const TRect target{int(std::lround(f.Left * m_print.ScaleX)), int(std::lround(f.Top * m_print.ScaleY)),
-                       int(std::lround(f.Right * m_print.ScaleX)), int(std::lround(f.Bottom * m_print.ScaleY))};
+                       int(std::lround(f.Right * m_print.ScaleX)),
+                       int(std::lround(f.Bottom * m_print.ScaleY))};
     const QPicture& picture = *item->Picture();
     const QSize size = PictureSize(picture);
     // A stretched picture keeps its proportions, centred in the frame.
     if (item->Stratched)
         DrawPictureInto(*m_print.Canvas, picture, FitPictureRect(target, size));
     else
-        DrawPictureInto(*m_print.Canvas, picture,
-                        TRect{target.Left, target.Top, target.Left + size.width(), target.Top + size.height()});
+        DrawPictureInto(
+            *m_print.Canvas, picture,
+            TRect{target.Left, target.Top, target.Left + size.width(), target.Top + size.height()});
 }
 
 void TPrintQueue::DoBeforeCreatePageMetafile() {

@@ -213,7 +213,7 @@ private:
         std::unique_ptr<TPrintJob> Job;
         std::unique_ptr<QPicture> Page;
         std::unique_ptr<QPainter> Canvas;
-        QSize Printable;  // device pixels
+        QSize Printable; // device pixels
         QSizeF PaperMm;
         double ScaleX = 0, ScaleY = 0; // pixels per millimetre
         std::optional<TPrintOrientation> RestoreOrientation;

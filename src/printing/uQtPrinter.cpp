@@ -57,7 +57,8 @@ std::optional<TPrintOrientation> TQtPrinter::Orientation() const {
 }
 
 bool TQtPrinter::SetOrientation(TPrintOrientation orientation) {
-    return m_printer->isValid() && !m_painter.isActive() && m_printer->setPageOrientation(qtOrientation(orientation));
+    return m_printer->isValid() && !m_painter.isActive() &&
+           m_printer->setPageOrientation(qtOrientation(orientation));
 }
 
 int TQtPrinter::PaperSize() const {
@@ -70,15 +71,21 @@ bool TQtPrinter::SetPaperSize(int code) {
 
 QPainter* TQtPrinter::BeginDoc(const QString& title) {
     if (m_painter.isActive() || !m_printer->isValid()) return nullptr;
+    // Nowhere to print: a begin that fails would leave the QPrinter refusing every later change.
+    if (m_printer->outputFileName().isEmpty() &&
+        (m_printer->outputFormat() == QPrinter::PdfFormat || m_printer->printerName().isEmpty()))
+        return nullptr;
     m_printer->setDocName(title);
     m_target = m_printer->outputFileName();
     if (!m_target.isEmpty()) {
         const QFileInfo target(m_target);
-        QTemporaryFile temp(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.pdf").arg(target.fileName())));
+        QTemporaryFile temp(
+            target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.pdf").arg(target.fileName())));
         temp.setAutoRemove(false);
         if (!temp.open()) {
             m_target.clear();
-            throw EFileError(FormatS(kMsgCannotSaveFile, QDir::toNativeSeparators(target.filePath()).toStdString()));
+            throw EFileError(
+                FormatS(kMsgCannotSaveFile, QDir::toNativeSeparators(target.filePath()).toStdString()));
         }
         m_temp = temp.fileName();
         temp.close();
@@ -88,6 +95,7 @@ QPainter* TQtPrinter::BeginDoc(const QString& title) {
     m_printer->setResolution(PictureResolution());
     if (!m_painter.begin(m_printer.get())) {
         endJob();
+        renew();
         return nullptr;
     }
     return &m_painter;
@@ -110,7 +118,8 @@ bool TQtPrinter::EndDoc() {
     bool ok = m_painter.end() && m_printer->printerState() != QPrinter::Error;
     if (!m_temp.isEmpty()) {
         // The new file takes the old one's place in one step.
-        ok = ok && std::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_target).constData()) == 0;
+        ok = ok &&
+             std::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_target).constData()) == 0;
         if (ok) m_temp.clear();
     }
     endJob();
@@ -123,6 +132,18 @@ void TQtPrinter::Abort() {
     m_printer->abort();
     m_painter.end();
     endJob();
+}
+
+void TQtPrinter::renew() {
+    // After a failed begin a QPrinter takes no setting any more: a fresh one takes its place.
+    auto fresh = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    fresh->setPrinterName(m_printer->printerName());
+    fresh->setOutputFormat(m_printer->outputFormat());
+    fresh->setOutputFileName(m_printer->outputFileName());
+    fresh->setPageLayout(m_printer->pageLayout());
+    fresh->setCopyCount(m_printer->copyCount());
+    fresh->setResolution(m_printer->resolution());
+    m_printer = std::move(fresh);
 }
 
 void TQtPrinter::endJob() {

@@ -29,6 +29,7 @@ public:
     TQtPrinter(const TQtPrinter&) = delete;
     TQtPrinter& operator=(const TQtPrinter&) = delete;
 
+    // The QPrinter behind it (a new one after a job that could not begin).
     QPrinter& Printer() { return *m_printer; }
     // The file the printer writes into now holds for the next job only: the print dialog's
     // "print to file" must not make later prints (the queue's automatic ones) overwrite it.
@@ -53,6 +54,7 @@ public:
 private:
     // Puts the resolution and the output file back after a job.
     void endJob();
+    void renew();
 
     std::unique_ptr<QPrinter> m_printer;
     QPainter m_painter;
@@ -65,9 +67,9 @@ private:
 // What the print dialog shows and answers.
 struct TPrintDialogRequest {
     int Copies = 1;
-    int MinPage = 1, MaxPage = 1;  // the pages there are
-    int FromPage = 1, ToPage = 1;  // the range offered, and the one chosen
-    bool PageRange = false;        // answer: a range was chosen (else all pages)
+    int MinPage = 1, MaxPage = 1; // the pages there are
+    int FromPage = 1, ToPage = 1; // the range offered, and the one chosen
+    bool PageRange = false;       // answer: a range was chosen (else all pages)
 };
 
 // The print and printer-setup dialogs, so that commands can be tested without a modal window.
@@ -84,7 +86,8 @@ public:
 // that follows only.
 class TQtPrintDialogs : public IPrintDialogs {
 public:
-    explicit TQtPrintDialogs(TQtPrinter& printer, QWidget* parent = nullptr) : m_printer(printer), m_parent(parent) {}
+    explicit TQtPrintDialogs(TQtPrinter& printer, QWidget* parent = nullptr)
+        : m_printer(printer), m_parent(parent) {}
     bool ExecPrint(TPrintDialogRequest& request) override;
     bool ExecPageSetup() override;
 

@@ -280,7 +280,8 @@ TEST(GraphPrint, SheetsCarryTheirFramesCellByCell) {
                 expected.emplace_back(f.Caption(r.sheets[s][k]), int(k + 1));
             auto found = CaptionsByFrame(printer.Pages[s], printer, r.graphsOnPage, all);
             std::sort(found.begin(), found.end(), [](auto& a, auto& b) { return a.second < b.second; });
-            EXPECT_EQ(found, expected) << "sheet " << s + 1 << " of " << r.traces << " traces, " << r.graphsOnPage;
+            EXPECT_EQ(found, expected)
+                << "sheet " << s + 1 << " of " << r.traces << " traces, " << r.graphsOnPage;
         }
     }
 }
@@ -306,7 +307,8 @@ TEST(GraphPrint, CopiesAreMadeByHandSheetBySheetWhenThePrinterCannot) {
         for (const RecordedPage& page : printer.Pages)
             for (const auto& [caption, frame] : CaptionsByFrame(page, printer, 2, all))
                 if (frame == 1) firstFrames.push_back(int(all.indexOf(caption)));
-        const std::vector<int> expected = r.sheets == 2 ? std::vector<int>{0, 2} : std::vector<int>{0, 0, 2, 2};
+        const std::vector<int> expected =
+            r.sheets == 2 ? std::vector<int>{0, 2} : std::vector<int>{0, 0, 2, 2};
         EXPECT_EQ(firstFrames, expected) << r.makesCopies << r.refuses;
         // The printer makes the copies, or is left at one.
         EXPECT_EQ(printer.Copies, r.sheets == 2 ? 2 : 1);
@@ -325,7 +327,8 @@ TEST(GraphPrint, GroupingDrawsTheFollowingCurvesUnderTheFirstCaption) {
     const RecordedPage& page = printer.Pages[0];
     const QStringList all{f.Caption(0), f.Caption(1), f.Caption(2)};
     // Frame 1: the first trace's caption over its own curve and the second's; frame 2: the third.
-    EXPECT_EQ(CaptionsByFrame(page, printer, 2, all), (std::vector<std::pair<QString, int>>{{all[0], 1}, {all[2], 2}}));
+    EXPECT_EQ(CaptionsByFrame(page, printer, 2, all),
+              (std::vector<std::pair<QString, int>>{{all[0], 1}, {all[2], 2}}));
     EXPECT_EQ(page.CurvesIn(Cell(printer, 2, 1)), 2);
     EXPECT_EQ(page.CurvesIn(Cell(printer, 2, 2)), 1);
 }
@@ -451,9 +454,8 @@ TEST(GraphPrint, APictureFileHoldsTheOneTraceAsASixteenColourBitmap) {
 
     f.G.PreparePrint({f.Traces[0]});
     TRect given;
-    f.G.OnAfterCreateQueueMetafile = [&](TGraphView*, std::unique_ptr<QPicture>&, TGDataItem*, const TRect& r) {
-        given = r;
-    };
+    f.G.OnAfterCreateQueueMetafile = [&](TGraphView*, std::unique_ptr<QPicture>&, TGDataItem*,
+                                         const TRect& r) { given = r; };
     f.G.SavePicture(bmp, 1);
     const QSize view = f.G.ClientRect().size();
     EXPECT_EQ(given, (TRect{0, 0, int(std::lround(view.width() * 1.25)), view.height()}));

@@ -84,12 +84,27 @@ TEST(PrintQueue, TheMainWindowsMarkingsFollowTheirRule) {
         {{10, 10, 190, 97}, {10, 100, 190, 187}, {10, 190, 190, 277}},
         {{10, 10, 190, 74}, {10, 77, 190, 141}, {10, 144, 190, 208}, {10, 211, 190, 275}},
         {{10, 10, 98, 97}, {10, 100, 98, 187}, {10, 190, 98, 277}, {102, 10, 190, 97}, {102, 100, 190, 187}},
-        {{10, 10, 98, 97}, {10, 100, 98, 187}, {10, 190, 98, 277}, {102, 10, 190, 97}, {102, 100, 190, 187},
+        {{10, 10, 98, 97},
+         {10, 100, 98, 187},
+         {10, 190, 98, 277},
+         {102, 10, 190, 97},
+         {102, 100, 190, 187},
          {102, 190, 190, 277}},
-        {{10, 10, 98, 74}, {10, 77, 98, 141}, {10, 144, 98, 208}, {10, 211, 98, 275}, {102, 10, 190, 74},
-         {102, 77, 190, 141}, {102, 144, 190, 208}},
-        {{10, 10, 98, 74}, {10, 77, 98, 141}, {10, 144, 98, 208}, {10, 211, 98, 275}, {102, 10, 190, 74},
-         {102, 77, 190, 141}, {102, 144, 190, 208}, {102, 211, 190, 275}},
+        {{10, 10, 98, 74},
+         {10, 77, 98, 141},
+         {10, 144, 98, 208},
+         {10, 211, 98, 275},
+         {102, 10, 190, 74},
+         {102, 77, 190, 141},
+         {102, 144, 190, 208}},
+        {{10, 10, 98, 74},
+         {10, 77, 98, 141},
+         {10, 144, 98, 208},
+         {10, 211, 98, 275},
+         {102, 10, 190, 74},
+         {102, 77, 190, 141},
+         {102, 144, 190, 208},
+         {102, 211, 190, 275}},
     };
     TPrintQueue q;
     q.AddStandardMarkings();
@@ -115,8 +130,8 @@ TEST(PrintQueue, FramesStayNormalised) {
         TRect expected; // starting from (30, 30, 50, 50)
     };
     const Row rows[] = {
-        {"Left", 40, {40, 30, 50, 50}},   {"Left", 70, {50, 30, 70, 50}},   {"Right", 10, {10, 30, 30, 50}},
-        {"Right", 45, {30, 30, 45, 50}},  {"Top", 60, {30, 50, 50, 60}},    {"Bottom", 5, {30, 5, 50, 30}},
+        {"Left", 40, {40, 30, 50, 50}},   {"Left", 70, {50, 30, 70, 50}}, {"Right", 10, {10, 30, 30, 50}},
+        {"Right", 45, {30, 30, 45, 50}},  {"Top", 60, {30, 50, 50, 60}},  {"Bottom", 5, {30, 5, 50, 30}},
         {"Bottom", 30, {30, 30, 50, 30}},
     };
     TFramesCollection frames;
@@ -216,7 +231,8 @@ TEST(PrintQueue, AFullSheetIsPrintedAtOnceAndTheRestWaits) {
     ASSERT_EQ(f.Printer.Submitted, 1);
     ASSERT_EQ(f.Printer.Pages.size(), 1u);
     EXPECT_EQ(Labels(f, f.Printer.Pages[0]),
-              (std::vector<std::pair<QString, int>>{{QStringLiteral("P1"), 1}, {QStringLiteral("P2"), 2}, {QStringLiteral("P3"), 3}}));
+              (std::vector<std::pair<QString, int>>{
+                  {QStringLiteral("P1"), 1}, {QStringLiteral("P2"), 2}, {QStringLiteral("P3"), 3}}));
     EXPECT_EQ(f.Q.Count(), 1);
     EXPECT_EQ(f.Q.AddNesting(), 0);
 
@@ -224,7 +240,8 @@ TEST(PrintQueue, AFullSheetIsPrintedAtOnceAndTheRestWaits) {
     f.Q.PrintAndClear(true); // "Напечатать очередь": one frame used
     EXPECT_EQ(f.Printer.Submitted, 2);
     ASSERT_EQ(f.Printer.Pages.size(), 1u);
-    EXPECT_EQ(Labels(f, f.Printer.Pages[0]), (std::vector<std::pair<QString, int>>{{QStringLiteral("P4"), 1}}));
+    EXPECT_EQ(Labels(f, f.Printer.Pages[0]),
+              (std::vector<std::pair<QString, int>>{{QStringLiteral("P4"), 1}}));
     EXPECT_EQ(f.Q.Count(), 0);
     EXPECT_EQ(f.Notices, (std::vector<int>{0}));
 
@@ -254,7 +271,8 @@ TEST(PrintQueue, PicturesKeepTheirProportionsInTheirFrames) {
         // Stretched: 4:1 still, as wide or as high as the frame, centred in it.
         const QRectF wide = page.Rects[0], frame = f.Target(1);
         EXPECT_NEAR(wide.width() / wide.height(), 4.0, 0.1) << frames;
-        EXPECT_TRUE(std::abs(wide.width() - frame.width()) < 2 || std::abs(wide.height() - frame.height()) < 2)
+        EXPECT_TRUE(std::abs(wide.width() - frame.width()) < 2 ||
+                    std::abs(wide.height() - frame.height()) < 2)
             << frames;
         EXPECT_NEAR(wide.center().x(), frame.center().x(), 1.5) << frames;
         EXPECT_NEAR(wide.center().y(), frame.center().y(), 1.5) << frames;
@@ -270,11 +288,11 @@ TEST(PrintQueue, PicturesKeepTheirProportionsInTheirFrames) {
 }
 
 TEST(PrintQueue, TheMarkingsPaperAndOrientationAreRequestedAndPutBack) {
-    QueueFixture f(1); // A4 landscape
+    QueueFixture f(1);   // A4 landscape
     f.Printer.Paper = 1; // Letter
     f.Add(1);
-    EXPECT_EQ(f.Printer.Calls, (std::vector<std::string>{"SetPaperSize 9", "SetOrientation L", "BeginDoc", "EndDoc",
-                                                          "SetOrientation P", "SetPaperSize 1"}));
+    EXPECT_EQ(f.Printer.Calls, (std::vector<std::string>{"SetPaperSize 9", "SetOrientation L", "BeginDoc",
+                                                         "EndDoc", "SetOrientation P", "SetPaperSize 1"}));
     EXPECT_EQ(f.Printer.Paper, 1);
     EXPECT_EQ(f.Printer.Orient, TPrintOrientation::Portrait);
 
@@ -342,7 +360,10 @@ TEST(PrintQueue, ChangingTheMarkingAsksFirst) {
         int index, count, submitted;
     };
     const Row rows[] = {
-        {mrYes, false, 5, 0, 1}, {mrNo, false, 5, 0, 0}, {mrCancel, false, 2, 2, 0}, {mrYes, true, 2, 2, 0},
+        {mrYes, false, 5, 0, 1},
+        {mrNo, false, 5, 0, 0},
+        {mrCancel, false, 2, 2, 0},
+        {mrYes, true, 2, 2, 0},
     };
     for (const Row& r : rows) {
         lvtest::ScriptedPrompts prompts;

@@ -195,7 +195,7 @@ protected:
 class RecordingPrinter : public lv::IPrinter {
 public:
     // --- what the printer is and does (set by the test)
-    bool MakesCopies = true;   // CanCopy
+    bool MakesCopies = true; // CanCopy
     bool KnowsOrientation = true;
     bool RefusesCopies = false; // SetCopies answers false
     bool FailsToBegin = false;  // BeginDoc answers nullptr (no printer)
@@ -206,7 +206,8 @@ public:
     QPoint Offset{0, 0};
 
     // --- what happened
-    std::vector<std::string> Calls; // "SetCopies 2", "SetOrientation L", "SetPaperSize 9", "BeginDoc", "NewPage", "EndDoc", "Abort"
+    std::vector<std::string> Calls; // "SetCopies 2", "SetOrientation L", "SetPaperSize 9", "BeginDoc",
+                                    // "NewPage", "EndDoc", "Abort"
     std::deque<RecordedPage> Pages; // the sheets of the last job
     int Copies = 1;
     int Submitted = 0; // jobs ended by EndDoc
@@ -249,7 +250,9 @@ public:
         m_painter.begin(&m_device);
         return &m_painter;
     }
-    QSize PageSize() const override { return Orient == lv::TPrintOrientation::Landscape ? Portrait.transposed() : Portrait; }
+    QSize PageSize() const override {
+        return Orient == lv::TPrintOrientation::Landscape ? Portrait.transposed() : Portrait;
+    }
     QPoint PrintingOffset() const override { return Offset; }
     bool NewPage() override {
         Calls.push_back("NewPage");
