@@ -2,19 +2,31 @@
 // Graph printing beside the graph view rather than inside it: the print properties a view
 // publishes (what to print, how many frames per page, the page range, copies, paper), the page
 // arithmetic of printing several graphs on a sheet and of the print queue's frames as pure
-// functions, and the output mode a view is in while it renders pictures for paper or a file.
-// Printing on a printer, to the queue (through IPictureSink) and into a picture file builds on
-// these.
+// functions, the output mode a view is in while it renders pictures for paper or a file, and the
+// picture helpers the outputs share. The outputs themselves (TGraphView::PrintGraphs,
+// PrintToQueue, SavePicture) are in uGraphPrint.cpp.
+//
+// Pictures are QPictures whose bounding rectangle is their nominal size, from (0, 0), in the
+// pixels of the view that painted them.
 
 #include <QSize>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "display/GraphMath.h"
 #include "display/uPictureSink.h"
+#include "display/uPrinter.h"
+
+class QPainter;
+class QPicture;
 
 namespace lv {
 
 class TGDataItem;
+class TGData;
 class TGraphView;
 
 // Columns and rows of frames on a printed sheet.
@@ -34,7 +46,7 @@ TPageGrid PageGrid(int graphsOnPage, bool landscape);
 TRect PageFrameRect(int frame, const QSize& page, const TPageGrid& grid);
 
 // Where a picture of `picture` pixels lands in `frame`: scaled by the smaller of the two ratios
-// (sizes truncated) and centred.
+// (sizes truncated) and centred. Empty for an empty picture.
 TRect FitPictureRect(const TRect& frame, const QSize& picture);
 
 // The picture a view of `view` pixels renders for a queue frame of `queueFrame`: as wide as
@@ -44,17 +56,27 @@ TRect QueuePictureRect(const QSize& view, const TRect& queueFrame);
 // The first print item of frame `frame` (1-based) on page `page` (1-based).
 int FrameStartIndex(int page, int frame, int framesPerPage, int groupSize);
 
-enum class TPrintOrientation { Portrait, Landscape };
+// Sheets for `items` print items, `graphsOnPage` frames a sheet, `groupSize` items a frame.
+int PrintPageCount(int items, int graphsOnPage, int groupSize);
 
-// The print properties of a view, with the rules their setters follow.
+// The print properties of a view, with the rules their setters follow, and the items prepared
+// for output. Items are held by their serial numbers: one that leaves the view's list meanwhile
+// is gone from the print (PrintItem answers nullptr), never a dangling pointer.
 class TGraphPrintSettings {
 public:
     // The items to print: those of `items` that have data, in order; all items of the view that
-    // have data when `items` is empty. The page range becomes the whole: 1..PageCount.
+    // have data when `items` is empty. PageCount counts the sheets they fill (grouping included);
+    // the page range becomes 1..PageCount (1..0 without items: nothing to print).
     void PreparePrint(const TGraphView& view, const std::vector<TGDataItem*>& items = {});
 
-    const std::vector<TGDataItem*>& PrintItems() const { return m_items; }
-    // ⌈print items ÷ GraphsOnPage⌉ as of the last PreparePrint.
+    int PrintCount() const { return int(m_serials.size()); }
+    // The i-th prepared item, or nullptr when it has left the list (or i is out of range).
+    TGDataItem* PrintItem(int i) const;
+    std::vector<TGDataItem*> PrintItems() const;
+    // The items of the frame that starts at `start`: up to GroupGraphsOnPrint of them, gone ones
+    // left out.
+    std::vector<TGDataItem*> PrintGroupAt(int start) const;
+
     int PageCount() const { return m_pageCount; }
     int FirstPage() const { return m_firstPage; }
     // min(PageCount, v) for v > 0, else 1.
@@ -79,12 +101,14 @@ public:
         int StartIndex;
         TRect PictureRect;
     };
-    // The pictures a view of `view` pixels adds to `sink` for the page range: for each page and
-    // each frame of the sink's marking, the next group of print items, until they run out.
+    // The pictures a view of `view` pixels adds to `sink`: one for every group of print items,
+    // each shaped after the frame of the sink's marking it will land in (the sink's waiting
+    // pictures fill the frames before them). None without a marking.
     std::vector<TQueueFrame> QueueFrames(const QSize& view, const IPictureSink& sink) const;
 
 private:
-    std::vector<TGDataItem*> m_items;
+    const TGData* m_list = nullptr;
+    std::vector<uint64_t> m_serials;
     int m_pageCount = 1, m_firstPage = 1, m_lastPage = 1;
     int m_graphsOnPage = 1;
     int m_groupGraphsOnPrint = 1;
@@ -93,9 +117,28 @@ private:
     int m_paperSize = 9;
 };
 
-// The output mode of a view for its lifetime: the view waits with its screen updates, is in black
-// on white (its header's colour swatch off meanwhile) and paints for output (Printing()). Leaving
-// restores the swatch and the colours (unless the view was monochrome already) and repaints.
+// Print events of a view (the main window composes its trace page in the after-events).
+// Sender.
+using TPageMetafileEvent = std::function<void(TGraphView* sender)>;
+// Sender, in-out the frame's picture, the first item of the frame, in-out the frame's rectangle
+// on the page (device pixels).
+using TPrintMetafileEvent = std::function<void(TGraphView* sender, std::unique_ptr<QPicture>& picture,
+                                               TGDataItem* graphToPrint, TRect& r)>;
+// Sender, in-out the picture, the first item of the frame, the rectangle the picture is meant to
+// fill (view pixels: 5/4 of the view wide).
+using TPostMetafileEvent = std::function<void(TGraphView* sender, std::unique_ptr<QPicture>& picture,
+                                              TGDataItem* graphToPrint, const TRect& r)>;
+// Writes a picture as a metafile file (format 2 of SavePicture); raises on failure.
+using TMetafileWriter = std::function<void(const QPicture& picture, const QString& fileName)>;
+
+// Lets posted notices (a trace's new data, a changed curve) arrive before output, without user
+// input: a click on "Закрыть" must not free items while pictures of them are made.
+void ProcessPendingOutputEvents();
+
+// The output mode of a view for its lifetime: pending notices are taken in first; the view waits
+// with its screen updates, is in black on white (its header's colour swatch off meanwhile) and
+// paints for output (Printing()). Leaving — on every path, errors included — restores the swatch
+// and the colours (unless the view was monochrome already) and repaints.
 class TGraphOutputMode {
 public:
     explicit TGraphOutputMode(TGraphView& view);
@@ -109,5 +152,14 @@ private:
     bool m_swatch;
     bool m_wasUpdating;
 };
+
+// The nominal size of a picture (its bounding rectangle).
+QSize PictureSize(const QPicture& picture);
+// Draws `picture` with its bounding rectangle mapped onto `target` (stretched when the
+// proportions differ; FitPictureRect keeps them).
+void DrawPictureInto(QPainter& painter, const QPicture& picture, const TRect& target);
+// Writes `picture` as a 16-colour bitmap file of the picture's size on white, replacing the file
+// atomically (lv::Exception on failure).
+void SaveBitmap16(const QPicture& picture, const QString& fileName);
 
 } // namespace lv

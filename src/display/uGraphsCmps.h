@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "display/uViewCmps.h"
@@ -314,6 +315,10 @@ protected:
 
     void DoActiveItemChanged(TGDataItem* item) override;
     void DoItemChanged(TGDataItem* item, bool isActive) override;
+    // A picture of another trace than the active one shows that trace's own start, cursor and
+    // markers; the graph's are put back when the picture is made.
+    void BeginPrintGroup(const std::vector<TGDataItem*>& group) override;
+    void EndPrintGroup() override;
     void PaintContentObjects(TGContentPainter& gp) override;
     Qt::CursorShape PointerShapeAt(const QPoint& pos) const override;
     void CancelMouseMode() override;
@@ -368,6 +373,12 @@ private:
     } m_notified;
     std::atomic<int> m_lock{0};
     uint64_t m_lastActiveSerial = 0;
+    // What a picture of another trace put aside.
+    struct TPose {
+        double CursorX = 0, CursorY = 0, StartX = 0;
+        std::array<std::tuple<double, double, bool>, 4> Markers{}; // x, y, shown
+    };
+    std::optional<TPose> m_pose;
 };
 
 } // namespace lv

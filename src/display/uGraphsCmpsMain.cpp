@@ -397,6 +397,43 @@ void TMainGraph::DoItemChanged(TGDataItem* item, bool isActive) {
     if (OnActiveDataChanged) OnActiveDataChanged(this, item);
 }
 
+void TMainGraph::BeginPrintGroup(const std::vector<TGDataItem*>& group) {
+    TGraphView::BeginPrintGroup(group);
+    auto* trace = dynamic_cast<TMainDataItem*>(PrintActiveItem());
+    if (!trace || trace == Data().ActiveItem()) return;
+    TPose pose{m_cursorX, m_cursorY, m_startX, {}};
+    for (size_t i = 0; i < 4; ++i)
+        pose.Markers[i] = {m_markers[i]->m_x, m_markers[i]->m_y, m_markers[i]->m_shown};
+    m_pose = pose;
+    // As if the trace were active, but written nowhere and told to nobody: the cursor goes to the
+    // trace's own when it has one, each marker to its stored place on this curve.
+    m_startX = trace->TraceValue(tvReference);
+    const double cursor = trace->CursorPos();
+    if (cursor >= 0) m_cursorX = cursor;
+    for (size_t i = 0; i < 4; ++i) {
+        TMarker* m = m_markers[i].get();
+        const double p = trace->MarkerPos(kStoredMarker[i]);
+        const std::optional<double> value = p >= 0 ? trace->ValueAt(p) : std::nullopt;
+        m->m_shown = value.has_value();
+        if (value) {
+            m->m_x = p;
+            m->m_y = *value;
+        }
+    }
+}
+
+void TMainGraph::EndPrintGroup() {
+    if (m_pose) {
+        m_cursorX = m_pose->CursorX;
+        m_cursorY = m_pose->CursorY;
+        m_startX = m_pose->StartX;
+        for (size_t i = 0; i < 4; ++i)
+            std::tie(m_markers[i]->m_x, m_markers[i]->m_y, m_markers[i]->m_shown) = m_pose->Markers[i];
+        m_pose.reset();
+    }
+    TGraphView::EndPrintGroup();
+}
+
 // --- painting --------------------------------------------------------------------------------------
 
 QRegion TMainGraph::markerRegions(const TGContentPainter& gp) const {
@@ -414,10 +451,11 @@ void TMainGraph::PaintContentObjects(TGContentPainter& gp) {
     if (!p) return;
     const TRect c = gp.Geometry().Content;
     const bool printing = Printing();
-    TGDataItem* active = Data().ActiveItem();
+    TGDataItem* active = ShownActiveItem();
 
     // The trace's start.
-    if (ActiveTrace() && m_startX > 0 && m_startX > gp.PaintXMin() && m_startX < gp.PaintXMax()) {
+    if (dynamic_cast<TMainDataItem*>(active) && m_startX > 0 && m_startX > gp.PaintXMin() &&
+        m_startX < gp.PaintXMax()) {
         const QColor colour = printing ? QColor(Qt::black) : ColorToQColor(clYellow);
         const int px = gp.XToPixel(m_startX);
         p->save();

@@ -324,7 +324,7 @@ TRealRect TGraphView::DataExtents() const {
 }
 
 std::optional<TActiveItemInfo> TGraphView::ActiveItemInfo() const {
-    TGDataItem* item = m_data->ActiveItem();
+    TGDataItem* item = ShownActiveItem();
     if (!item) return std::nullopt;
     return TActiveItemInfo{item->Colour(), item->Caption(), item->FileName()};
 }

@@ -11,8 +11,8 @@
 // the extents. Each step is a virtual operation; the content runs through a TGContentPainter that
 // holds the coordinate transforms. Descendants add curves (PaintCurves), cursors, markers and
 // frames (PaintContentObjects), and feed the view their data through DataExtents, AdoptExtents
-// and ActiveItemInfo. Printing (print properties, page arithmetic, the output mode) lives beside
-// the view, in uGraphPrint.h.
+// and ActiveItemInfo. Printing (print properties, page arithmetic, the output mode, the three
+// outputs) lives beside the view, in uGraphPrint.h and uGraphPrint.cpp.
 
 #include <QPointer>
 #include <QRegion>
@@ -27,6 +27,7 @@
 #include "display/GraphColors.h"
 #include "display/GraphLayout.h"
 #include "display/GraphMath.h"
+#include "display/uGraphPrint.h"
 #include "display/uMsgRsv.h"
 #include "display/uScrlCtrl.h"
 #include "trace/Errors.h"
@@ -294,6 +295,32 @@ public:
     void PaintView(QPainter& painter, const QRect& clip);
     bool Printing() const { return m_printing; }
 
+    // --- output: the printer, the print queue, picture files (uGraphPrint.h) -------------------
+    TGraphPrintSettings& PrintSettings() { return m_printSettings; }
+    const TGraphPrintSettings& PrintSettings() const { return m_printSettings; }
+    // The items to print (all with data when `items` is empty) and the page range 1..PageCount.
+    void PreparePrint(const std::vector<TGDataItem*>& items = {}) {
+        m_printSettings.PreparePrint(*this, items);
+    }
+    // The prepared pages on `printer`, GraphsOnPage frames a sheet, PrintCopies copies (made by
+    // hand when the printer cannot). Nothing without print items; EPrintError when the printer
+    // cannot start; a failure aborts the job. The view is left as it was on every path.
+    virtual void PrintGraphs(IPrinter& printer);
+    // One picture for every group of print items into `queue`, in one batch. Nothing without
+    // print items or without a marking in the queue.
+    virtual void PrintToQueue(IPictureSink& queue);
+    // With exactly one print item: its picture into `fileName`, as a metafile (format 2, through
+    // the metafile writer) or as a 16-colour bitmap (any other format).
+    virtual void SavePicture(const QString& fileName, int format);
+    void SetMetafileWriter(TMetafileWriter writer) { m_metafileWriter = std::move(writer); }
+    // While a picture of output is made: its items, and the first of them, which stands for the
+    // active item (header, cursor, markers). Empty and nullptr otherwise.
+    const std::vector<TGDataItem*>& PrintGroup() const { return m_printGroup; }
+    TGDataItem* PrintActiveItem() const { return m_printGroup.empty() ? nullptr : m_printGroup.front(); }
+    // The item the view shows as active: the print group's first while a picture is made, else
+    // the list's active item.
+    TGDataItem* ShownActiveItem() const;
+
     TMessager& Messager() { return m_messager; }
 
     // Panning by a ruler or values strip in progress.
@@ -487,6 +514,14 @@ public:
     TDrawContentEvent OnPaintContent;
     TNotifyEvent OnDestroy; // right before destruction; what it raises is swallowed
     TNotifyEvent OnDblClick;
+    // Printing: around each sheet of PrintGraphs, around each frame picture of PrintGraphs, and
+    // around each picture for the queue or a file.
+    TPageMetafileEvent OnBeforeCreatePageMetafile;
+    TPageMetafileEvent OnAfterCreatePageMetafile;
+    TPrintMetafileEvent OnBeforeCreateMetafile;
+    TPrintMetafileEvent OnAfterCreateMetafile;
+    TPostMetafileEvent OnBeforeCreateQueueMetafile;
+    TPostMetafileEvent OnAfterCreateQueueMetafile;
 
     // The content moves: the deltas are limited to the virtual area and the moved areas repaint.
     void ScrollContent(int deltaX, int deltaY) override;
@@ -523,8 +558,13 @@ protected:
     virtual void PaintGrids(TGContentPainter& gp, TWhatContent which);
     // The curves of the item list, last to first.
     virtual void PaintCurves(TGContentPainter& gp);
-    // Whether an item's curve is drawn (printing draws only the items of one picture).
-    virtual bool PaintsItem(const TGDataItem* item) const { return true; }
+    // Whether an item's curve is drawn (a picture of output draws only its print group).
+    virtual bool PaintsItem(const TGDataItem* item) const;
+    // A picture of output begins and ends: only `group`'s curves are drawn and its first item
+    // stands for the active one. The item list is left alone, so the extents, the overview and
+    // the active item stay as they are.
+    virtual void BeginPrintGroup(const std::vector<TGDataItem*>& group);
+    virtual void EndPrintGroup();
     // Cursor, markers, frames: drawn after the curves from the descendant's state. Nothing here.
     virtual void PaintContentObjects(TGContentPainter& gp);
     virtual bool LimitZoom(const TRealRect& data, TRealRect& newRect);
@@ -657,6 +697,14 @@ private:
     bool m_monochrome = false;
     std::vector<TColor> m_savedColours; // what SetMonochrome(false) restores
     std::vector<TColor*> colourSlots(bool inks);
+
+    // Output.
+    TGraphPrintSettings m_printSettings;
+    std::vector<TGDataItem*> m_printGroup;
+    TMetafileWriter m_metafileWriter;
+    class TPrintGroupScope;
+    std::unique_ptr<QPicture> framePicture(const std::vector<TGDataItem*>& group, TRect& r, bool forQueue);
+    std::unique_ptr<QPicture> buildPage(int page, const TPageGrid& grid, const QSize& size);
 
     // Curves.
     std::unique_ptr<TGData> m_data;

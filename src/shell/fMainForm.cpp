@@ -20,6 +20,8 @@
 #include <QVBoxLayout>
 
 #include "display/uGraphsCmps.h"
+#include "printing/uPrintQueue.h"
+#include "printing/uQtPrinter.h"
 #include "shell/Commonun.h"
 #include "shell/fParamsPanel.h"
 #include "shell/fRegisterForm.h"
@@ -110,6 +112,7 @@ TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(pare
         move(s->availableGeometry().center() - rect().center());
 
     createGraphs();
+    createPrintQueue();
     createCommands();
     createMenus();
     createToolBars();
@@ -134,7 +137,9 @@ TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(pare
 }
 
 TMainForm::~TMainForm() {
-    // The overview follows the main graph: it goes first, then the graph with its traces.
+    // The queue goes first; the overview follows the main graph: it goes next, then the graph
+    // with its traces.
+    m_printQueue.reset();
     MainGraph->Data().AfterChange = nullptr;
     delete OverviewGraph;
     OverviewGraph = nullptr;
@@ -190,6 +195,14 @@ void TMainForm::createGraphs() {
     lower->addWidget(m_overviewArea, 1);
 }
 
+void TMainForm::createPrintQueue() {
+    m_printer = std::make_unique<TQtPrinter>();
+    m_printQueue = std::make_unique<TPrintQueue>();
+    m_printQueue->SetPrinter(m_printer.get());
+    m_printQueue->AddStandardMarkings();
+    m_printQueue->SelectMarking(2);
+}
+
 QAction* TMainForm::addCommand(const char* name, const QString& text, const char* icon,
                                const QKeySequence& shortcut) {
     auto* a = new QAction(text, this);
@@ -232,9 +245,13 @@ void TMainForm::createCommands() {
             [this] { runCommand([this] { m_settings.DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
     pending(addCommand("Export1B", QStringLiteral("Экспорт"), "export"));
     pending(addCommand("Print1B", QStringLiteral("Печать"), "print"));
-    pending(addCommand("AddToQueueBtn", QStringLiteral("Поместить в очередь на печать"), "queue_add"));
-    pending(addCommand("PrintQueueBtn", QStringLiteral("Напечатать очередь"), "queue_print"));
-    pending(addCommand("ClearQueueBtn", QStringLiteral("Очистить очередь"), "queue_clear"));
+    bind(addCommand("AddToQueueBtn", QStringLiteral("Поместить в очередь на печать"), "queue_add"),
+         &TMainForm::addToQueue);
+    connect(addCommand("PrintQueueBtn", QStringLiteral("Напечатать очередь"), "queue_print"),
+            &QAction::triggered, this, [this] { runCommand([this] { m_printQueue->PrintAndClear(true); }); });
+    connect(addCommand("ClearQueueBtn", QStringLiteral("Очистить очередь"), "queue_clear"),
+            &QAction::triggered, this,
+            [this] { runCommand([this] { m_printQueue->PrintAndClear(false); }); });
 
     // Reference and markers.
     pending(addCommand("RefBtn", QStringLiteral("Установить начало трассы"), "ref_set"));
@@ -355,13 +372,15 @@ void TMainForm::createToolBars() {
     m_framesPerPage->setToolTip(QStringLiteral("Кадров на странице"));
     for (const char* text : kFramesPerPage)
         m_framesPerPage->addItem(QString::fromUtf8(text));
-    m_framesPerPage->setCurrentIndex(2);
-    // The print queue is not built yet: the choice is kept and stored, not offered.
-    m_framesPerPage->setEnabled(false);
+    m_framesPerPage->setCurrentIndex(m_printQueue->MarkingIndex());
+    connect(m_framesPerPage, &QComboBox::activated, this, &TMainForm::framesPerPageChosen);
     b1->addWidget(m_framesPerPage);
     m_picturesCount = makePanelLabel(QStringLiteral("Рисунков в очереди"), 28, b1);
     m_picturesCount->setObjectName(QStringLiteral("PicturesCountPanel"));
     m_picturesCount->setText(QStringLiteral("0"));
+    m_printQueue->OnQueueChanged = [this](TPrintQueue*, int count) {
+        m_picturesCount->setText(QString::number(count));
+    };
     b1->addWidget(m_picturesCount);
     group(b1, {"RefBtn", "RefDelBtn", "M1Btn", "M2Btn", "MYBtn", "M3Btn", "ClearMarkersBtn"});
     // The construction-documentation group and its divider show only in that mode.
@@ -454,7 +473,8 @@ TMainFormParts TMainForm::formParts() {
 void TMainForm::restoreSettings() {
     auto settings = OpenSettings();
     m_settings = RestoreMainForm(*settings, formParts());
-    m_framesPerPage->setCurrentIndex(ClampMarkingType(m_settings.MarkingType));
+    m_printQueue->SelectMarking(ClampMarkingType(m_settings.MarkingType));
+    m_framesPerPage->setCurrentIndex(m_printQueue->MarkingIndex());
     m_workerNumEd->setText(QString::fromStdString(m_settings.WorkerNum));
 }
 
@@ -574,6 +594,21 @@ void TMainForm::listChanged() {
     UpdateCommands();
     TMainDataItem* active = ActiveTrace();
     m_namePanel->SetFileName(active ? active->SourceFileName() : QString());
+}
+
+// ---- the print queue ------------------------------------------------------------------------------------
+
+void TMainForm::addToQueue() {
+    if (m_settings.SaveBeforePrint) SaveTracesBeforePrint();
+    MainGraph->PrintSettings().SetPrintCopies(1);
+    MainGraph->PreparePrint();
+    MainGraph->PrintToQueue(*m_printQueue);
+}
+
+void TMainForm::framesPerPageChosen(int index) {
+    runCommand([this, index] { m_printQueue->SelectMarking(index); });
+    // Cancelled, or the pictures could not be printed first: the queue's marking stands.
+    if (m_printQueue->MarkingIndex() != index) m_framesPerPage->setCurrentIndex(m_printQueue->MarkingIndex());
 }
 
 // ---- full-graph layout -----------------------------------------------------------------------------------

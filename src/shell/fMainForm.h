@@ -37,6 +37,8 @@ class TMainDataItem;
 class TMainGraphPersistence;
 class TOverviewGraph;
 class TParamsPanel;
+class TPrintQueue;
+class TQtPrinter;
 class TRDataStorage;
 class TWorkDataOld;
 
@@ -90,6 +92,10 @@ public:
 
     TMainGraph* MainGraph = nullptr;         // owned (a child widget)
     TOverviewGraph* OverviewGraph = nullptr; // owned (a child widget)
+    // The print queue with its eight markings ("1 кадр" … "8 кадров"), printing on Printer().
+    TPrintQueue& PrintQueue() { return *m_printQueue; }
+    // The printer every print goes to (the system's default until a dialog changes it).
+    TQtPrinter& Printer() { return *m_printer; }
 
     // --- trace documents ---------------------------------------------------------------------------
     // The active trace: the first item of the list with valid data.
@@ -171,6 +177,7 @@ protected:
 
 private:
     void createGraphs();
+    void createPrintQueue();
     void createCommands();
     void createMenus();
     void createToolBars();
@@ -189,6 +196,10 @@ private:
     bool registerOperator(QWidget* parent);
     void listChanged();
     void titleByDoubleClick();
+    // The queue's commands: "Поместить в очередь на печать", and ComboBox1's choice (shown
+    // back as the queue's when the operator cancelled the change).
+    void addToQueue();
+    void framesPerPageChosen(int index);
     // Runs a command; an error it raises is shown as the application shows errors.
     void runCommand(const std::function<void()>& command);
 
@@ -206,6 +217,8 @@ private:
     TMainSettings m_settings;
     int m_processingMode = pmNormal;
     std::unique_ptr<TMainGraphPersistence> m_graphProps;
+    std::unique_ptr<TQtPrinter> m_printer;
+    std::unique_ptr<TPrintQueue> m_printQueue;
     std::array<QToolBar*, 4> m_toolBars{};
     // The window's panels keep their component names ("Panel3", "Panel4", "Panel7").
     QWidget* m_graphArea = nullptr;    // the main graph, above the splitter

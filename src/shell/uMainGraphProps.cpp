@@ -125,6 +125,19 @@ void addFont(std::vector<TProp>& t, const char* name, const TGraphFont& (G::*get
                  }});
 }
 
+// A print property of the graph's print settings, an integer lo … hi.
+void addPrint(std::vector<TProp>& t, const char* name, int (TGraphPrintSettings::*get)() const,
+              std::function<void(TGraphPrintSettings&, int)> set, int lo, int hi) {
+    t.push_back({QString::fromLatin1(name),
+                 [get](const TMainGraph& g) { return QVariant((g.PrintSettings().*get)()); },
+                 [set, lo, hi](TMainGraph& g, const QVariant& v) {
+                     const auto n = intOf(v, lo, hi);
+                     if (!n) return false;
+                     set(g.PrintSettings(), *n);
+                     return true;
+                 }});
+}
+
 const std::vector<TProp>& props() {
     static const std::vector<TProp> table = [] {
         std::vector<TProp> t;
@@ -220,6 +233,20 @@ const std::vector<TProp>& props() {
         addColor(t, "CursorColor", &M::CursorColor, &M::SetCursorColor);
         addBool(t, "CursorVisible", &M::CursorVisible, &M::SetCursorVisible);
         addBool(t, "ShowMarkersLine", &M::ShowMarkersLine, &M::SetShowMarkersLine);
+
+        using P = TGraphPrintSettings;
+        addPrint(t, "PrintCopies", &P::PrintCopies, &P::SetPrintCopies, 1, kBig);
+        t.push_back({QStringLiteral("PrintOrientation"),
+                     [](const TMainGraph& g) { return QVariant(int(g.PrintSettings().PrintOrientation())); },
+                     [](TMainGraph& g, const QVariant& v) {
+                         const auto n = intOf(v, 0, 1);
+                         if (!n) return false;
+                         g.PrintSettings().SetPrintOrientation(TPrintOrientation(*n));
+                         return true;
+                     }});
+        addPrint(t, "PrintPaperSize", &P::PrintPaperSize, &P::SetPrintPaperSize, 1, kBig);
+        addPrint(t, "GraphsOnPage", &P::GraphsOnPage, &P::SetGraphsOnPage, 1, 8);
+        addPrint(t, "GroupGraphsOnPrint", &P::GroupGraphsOnPrint, &P::SetGroupGraphsOnPrint, 1, kBig);
         return t;
     }();
     return table;

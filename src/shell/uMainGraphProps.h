@@ -1,7 +1,8 @@
 #pragma once
 // The main graph's display properties as "MainGraphData.dat" keeps them: strips, fonts, colours,
-// grids, rulers, labels, header content, display method, cursor. The graph's extents, zoom
-// limits and curves are not display properties and are not kept.
+// grids, rulers, labels, header content, display method, cursor, and the print properties
+// (copies, orientation, paper, graphs per page, grouping). The graph's extents, zoom limits and
+// curves are not display properties and are not kept.
 
 #include <QStringList>
 
