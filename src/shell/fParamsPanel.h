@@ -42,8 +42,8 @@ QString AproxText(int code);
 QString AveragesText(int count);
 
 // The group index the operator typed ("," or "." as separator, blanks around it ignored), when it
-// lies in 1 < n ≤ kMaxGroupIndex. TRA files keep n in millionths and read a value of 1 or less
-// as missing, so nothing else comes back from a file as it was given.
+// lies in 1 < n ≤ kMaxGroupIndex. TRA files keep n in millionths of a 32-bit field and read 1 or
+// less back as missing; the upper bound stays far inside the field, and above any real fibre's.
 extern const double kMaxGroupIndex; // 2.147483647
 std::optional<double> ParseGroupIndex(const QString& text);
 
