@@ -2,51 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+
+#include "trace/NumberText.h"
 
 namespace lv {
 
-namespace {
-
-QString nonFinite(double v) {
-    if (std::isnan(v)) return QStringLiteral("NAN");
-    return v < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
-}
-
-// A result that rounds to all zeros carries no minus sign ("-0.00" reads as a fault).
-void dropNegativeZero(std::string& s) {
-    if (s.empty() || s[0] != '-') return;
-    size_t end = s.find_first_of("eE");
-    if (s.find_first_of("123456789") < end) return;
-    s.erase(0, 1);
-}
-
-} // namespace
-
 QString FormatFloat(double value, TFloatFormat format, int precision, const QString& decimalSeparator) {
-    if (!std::isfinite(value)) return nonFinite(value);
-    precision = std::clamp(precision, 0, 30);
-    char buf[400];
-    std::string s;
-    if (format == TFloatFormat::Fixed) {
-        std::snprintf(buf, sizeof buf, "%.*f", precision, value);
-        s = buf;
-        dropNegativeZero(s);
-    } else {
-        int digits = std::max(precision, 1);
-        std::snprintf(buf, sizeof buf, "%.*e", digits - 1, value);
-        s = buf;
-        size_t e = s.find('e');
-        std::string mantissa = s.substr(0, e);
-        int exponent = std::atoi(s.c_str() + e + 1);
-        std::snprintf(buf, sizeof buf, "E%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
-        s = mantissa + buf;
-        dropNegativeZero(s);
-    }
-    QString text = QString::fromLatin1(s.c_str());
-    text.replace(QLatin1Char('.'), decimalSeparator);
-    return text;
+    const std::string separator = decimalSeparator.toStdString();
+    return QString::fromStdString(format == TFloatFormat::Fixed
+                                      ? FormatFixed(value, precision, separator)
+                                      : FormatExponent(value, std::max(precision, 1), separator));
 }
 
 int DecimalExponent(double value) {

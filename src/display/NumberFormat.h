@@ -1,7 +1,8 @@
 #pragma once
 // Number texts of the graph strips, formatted as the system's "%.Nf" and "%.Ne" do: fixed with N
 // decimals, or N significant digits with a capital E, a sign and at least three exponent digits
-// (123.4 with "%.2e" gives 1.2E+002). The decimal separator is passed in (the locale's).
+// (123.4 with "%.2e" gives 1.2E+002), rounded half away from zero as the core's number texts are
+// (trace/NumberText.h). The decimal separator is passed in (the locale's).
 
 #include <QString>
 

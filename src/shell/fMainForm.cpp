@@ -121,6 +121,15 @@ TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(pare
     // The graph's double-click titles the trace; every change of the list sets the commands.
     MainGraph->OnDblClick = [this](TGraphView*) { titleByDoubleClick(); };
     MainGraph->Data().AfterChange = [this](TGData*, int, int) { listChanged(); };
+    // The parameter panel follows the cursor and the markers; its two active fields act.
+    MainGraph->OnCursorVisibleChanged = [this](TMainGraph* g, bool visible, double x, double) {
+        cursorVisibleChanged(g, visible, x);
+    };
+    MainGraph->OnMarkersChanged = [this](TMainGraph*, TMainDataItem* item) { markersChanged(item); };
+    connect(m_params, &TParamsPanel::AproxClicked, this,
+            [this] { runCommand([this] { ToggleApproximation(); }); });
+    connect(m_params, &TParamsPanel::GroupIndexDoubleClicked, this,
+            [this] { runCommand([this] { EditGroupIndex(); }); });
     UpdateCommands();
 
     restoreSettings();
@@ -141,6 +150,8 @@ TMainForm::~TMainForm() {
     // with its traces.
     m_printQueue.reset();
     MainGraph->Data().AfterChange = nullptr;
+    MainGraph->OnCursorVisibleChanged = nullptr;
+    MainGraph->OnMarkersChanged = nullptr;
     delete OverviewGraph;
     OverviewGraph = nullptr;
     delete MainGraph;
@@ -209,7 +220,10 @@ QAction* TMainForm::addCommand(const char* name, const QString& text, const char
     a->setObjectName(QString::fromLatin1(name));
     if (icon) a->setIcon(QIcon(QStringLiteral(":/icons/tb/%1.svg").arg(QString::fromLatin1(icon))));
     if (!shortcut.isEmpty()) a->setShortcut(shortcut);
-    a->setToolTip(text);
+    // A button's hint names its key too.
+    a->setToolTip(shortcut.isEmpty()
+                      ? text
+                      : QStringLiteral("%1 (%2)").arg(text, shortcut.toString(QKeySequence::NativeText)));
     return a;
 }
 
@@ -253,14 +267,27 @@ void TMainForm::createCommands() {
             &QAction::triggered, this,
             [this] { runCommand([this] { m_printQueue->PrintAndClear(false); }); });
 
-    // Reference and markers.
-    pending(addCommand("RefBtn", QStringLiteral("Установить начало трассы"), "ref_set"));
-    pending(addCommand("RefDelBtn", QStringLiteral("Стереть начало трассы"), "ref_del"));
-    pending(addCommand("M1Btn", QStringLiteral("Маркер 1"), "m1"));
-    pending(addCommand("M2Btn", QStringLiteral("Маркер 2"), "m2"));
-    pending(addCommand("MYBtn", QStringLiteral("Маркер Y2"), "my"));
-    pending(addCommand("M3Btn", QStringLiteral("Маркер 3"), "m3"));
-    pending(addCommand("ClearMarkersBtn", QStringLiteral("Стереть маркеры"), "markers_clear"));
+    // Reference and markers, all disabled until the cursor stands on a trace. Their keys are the
+    // operator's quick way (listed in the help on the graph).
+    auto marker = [this](QAction* a, int number, bool isY) {
+        connect(a, &QAction::triggered, this,
+                [this, number, isY] { runCommand([this, number, isY] { MarkerCommand(number, isY); }); });
+    };
+    bind(addCommand("RefBtn", QStringLiteral("Установить начало трассы"), "ref_set",
+                    QKeySequence(Qt::Key_Home)),
+         &TMainForm::SetStartCommand);
+    bind(addCommand("RefDelBtn", QStringLiteral("Стереть начало трассы"), "ref_del",
+                    QKeySequence(Qt::SHIFT | Qt::Key_Home)),
+         &TMainForm::DeleteStartCommand);
+    marker(addCommand("M1Btn", QStringLiteral("Маркер 1"), "m1", QKeySequence(Qt::Key_1)), 1, false);
+    marker(addCommand("M2Btn", QStringLiteral("Маркер 2"), "m2", QKeySequence(Qt::Key_2)), 2, false);
+    marker(addCommand("MYBtn", QStringLiteral("Маркер Y2"), "my", QKeySequence(Qt::Key_Y)), 2, true);
+    marker(addCommand("M3Btn", QStringLiteral("Маркер 3"), "m3", QKeySequence(Qt::Key_3)), 3, false);
+    bind(addCommand("ClearMarkersBtn", QStringLiteral("Стереть маркеры"), "markers_clear",
+                    QKeySequence(Qt::Key_Delete)),
+         &TMainForm::ClearMarkersCommand);
+    for (const char* n : {"RefBtn", "RefDelBtn", "M1Btn", "M2Btn", "MYBtn", "M3Btn", "ClearMarkersBtn"})
+        Command(QString::fromLatin1(n))->setEnabled(false);
 
     // Construction documentation only.
     for (QAction* a : {addCommand("Start1B", QStringLiteral("Установить начало трассы"), "trace_start"),

@@ -20,6 +20,7 @@
 #include "display/GraphColors.h"
 #include "display/uGraphsCmps.h"
 #include "reports/uReportInterfaces.h"
+#include "shell/fParamsPanel.h"
 #include "shell/uMainSettings.h"
 #include "trace/RealRect.h"
 
@@ -47,6 +48,8 @@ extern const char* const kMsgCannotExit; // "В данный момент нев
 extern const char* const
     kTraceFileFilter; // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
+extern const char* const
+    kMsgBadGroupIndex; // "Неправильно задан показатель преломления.\r\nПовторите попытку."
 
 // The file-name panel: a path compacted in the middle to the panel's width less 5 pixels; its
 // hint is the full name, or "Имя файла" without one.
@@ -85,7 +88,8 @@ public:
     int ProcessingMode() const override { return m_processingMode; }
     void SetProcessingMode(int mode) override { m_processingMode = mode; }
     double PanelCursorX = -1;   // km, −1 while the cursor is hidden
-    double CursorDistance = -1; // km
+    double CursorDistance = -1; // km, PanelCursorX less the trace's start
+    TPanelValues PanelValues;   // the active trace's values, as the parameter panel shows them
     QString LastOpenDir;        // where the open dialog starts, ending with "/"
     TRealRect SavedViewWindow;
     bool RusPrint = false;
@@ -151,6 +155,26 @@ public:
     QComboBox* FramesPerPage() const { return m_framesPerPage; }
     const std::array<QToolBar*, 4>& ToolBars() const { return m_toolBars; }
 
+    // --- the parameter panel and the marker commands ------------------------------------------------
+    enum TPanelUpdateKind { puCursorDistance = 1, puValues = 2 };
+    // Posts a panel update onto the window's own queue: it runs once the graph event that asked
+    // for it has been handled, one text update per request, in posting order.
+    void PanelUpdateRequest(int kind);
+    // "Маркер 1", "Маркер 2", "Маркер 3" (number, not Y) and "Маркер Y2" (2, Y): the marker at
+    // the cursor, where the marker order allows it.
+    void MarkerCommand(int number, bool isY);
+    void ClearMarkersCommand(); // "Стереть маркеры"
+    void SetStartCommand();     // "Установить начало трассы": the start at the cursor
+    void DeleteStartCommand();  // "Стереть начало трассы"
+    // A click on the approximation field: switches between two-point ("ДТМ") and least squares
+    // ("АПР") for the active trace, in a processing mode for every open trace, and saves each
+    // changed trace into its own file (an instrument's .sor keeps its bytes).
+    void ToggleApproximation();
+    // A double-click on the group index: asks for a new one (1 < n ≤ 2.147483647, "," or "."),
+    // again with the typed text after a refusal, and gives it to the active trace, in a
+    // processing mode also to the open traces of its wavelength; saved as the toggle saves.
+    void EditGroupIndex();
+
     // --- the main graph's cursor and markers, for the report windows -----------------------------
     double CursorPosition() const override;
     double MarkerPosition(TReportMarker marker) const override;
@@ -200,6 +224,17 @@ private:
     // back as the queue's when the operator cancelled the change).
     void addToQueue();
     void framesPerPageChosen(int index);
+
+    // Part of the parameter panel's work.
+    void cursorVisibleChanged(TMainGraph* sender, bool visible, double x);
+    void markersChanged(TMainDataItem* item);
+    void performPanelUpdate(int kind);
+    void fillPanelValues(TMainDataItem* item);
+    // The enabled state of the marker and start buttons for a cursor at x.
+    void updateMarkerButtons(double x);
+    // Saves a trace changed by the panel into its own file, if it has one and it is not an
+    // instrument's .sor; a failure leaves the change in memory only.
+    void saveChangedTrace(TMainDataItem* item);
     // Runs a command; an error it raises is shown as the application shows errors.
     void runCommand(const std::function<void()>& command);
 
@@ -236,6 +271,7 @@ private:
     QTimer* m_clockTimer = nullptr;
     QDate m_alarmDate;
     bool m_shownOnce = false;
+    bool m_cursorReported = false; // the graph's last cursor report said "visible"
     QList<QAction*> m_pending; // commands whose work comes later: always disabled
 };
 

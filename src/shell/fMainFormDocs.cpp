@@ -98,13 +98,7 @@ bool TMainForm::loadOne(const QString& fileName) {
     // once, but an instrument's own file is never rewritten behind the operator's back.
     if (m_processingMode == pmConstruction && item->ApproxMode() != 1) {
         item->SetApproxMode(1);
-        if (!store->SorForeign()) {
-            try {
-                item->SaveToFile({}, true);
-            } catch (...) {
-                // The fit stays changed in memory; the file keeps the old one.
-            }
-        }
+        saveChangedTrace(item);
     }
     return true;
 }

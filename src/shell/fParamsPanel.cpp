@@ -1,9 +1,41 @@
 #include "shell/fParamsPanel.h"
 
 #include <QLabel>
+#include <QLocale>
+#include <QMouseEvent>
 #include <QPainter>
 
+#include <bit>
+
+#include "display/NumberFormat.h"
+#include "trace/Variant.h"
+
 namespace lv {
+
+const double kMaxGroupIndex = 2.147483647;
+
+QString AproxText(int code) {
+    switch (code) {
+    case 0:
+        return QStringLiteral("ДТМ");
+    case 1:
+        return QStringLiteral("АПР");
+    default:
+        return {};
+    }
+}
+
+QString AveragesText(int count) {
+    if (count < 1) return {};
+    const int log2 = int(std::bit_width(unsigned(count))) - 1;
+    return QStringLiteral("%1 (2^%2)").arg(count).arg(log2);
+}
+
+std::optional<double> ParseGroupIndex(const QString& text) {
+    double n = 0;
+    if (!TryParseNumber(text.toStdString(), n) || !(n > 1.0 && n <= kMaxGroupIndex)) return std::nullopt;
+    return n;
+}
 
 namespace {
 constexpr int kFieldHeight = 19;
@@ -58,6 +90,8 @@ TParamsPanel::TParamsPanel(QWidget* parent) : QFrame(parent) {
     addField(QStringLiteral("RelativeLoss12"), 316, 89, 74);
     addField(QStringLiteral("RelativeLoss23"), 404, 89, 77);
 
+    aprox->installEventFilter(this);
+    Field(QStringLiteral("GroupIndex"))->installEventFilter(this);
     ClearValues();
 }
 
@@ -69,8 +103,8 @@ QLabel* TParamsPanel::addField(const QString& name, int x, int y, int width) {
     field->setFrameShadow(QFrame::Sunken);
     field->setAutoFillBackground(true);
     field->setStyleSheet(QStringLiteral("QLabel { background: #000080; color: white; padding-left: 2px; }"));
-    // Nothing computes these values yet: the fields show nothing and take no clicks.
-    field->setEnabled(false);
+    // Texts from trace files are shown as they are, never read as markup.
+    field->setTextFormat(Qt::PlainText);
     m_fields.insert(name, field);
     return field;
 }
@@ -82,10 +116,90 @@ void TParamsPanel::addLabel(const QString& text, int rightX, int y, int width) {
     label->setGeometry(rightX - kLabelGap - w, y, w, kFieldHeight);
 }
 
+QString TParamsPanel::Text(const QString& name) const {
+    const QLabel* field = Field(name);
+    return field ? field->text() : QString();
+}
+
+void TParamsPanel::setText(const QString& field, const QString& text) {
+    m_fields.value(field)->setText(text);
+}
+
+void TParamsPanel::SetAprox(int code) {
+    m_aproxCode = code;
+    setText(QStringLiteral("Aprox"), AproxText(code));
+}
+
 void TParamsPanel::ClearValues() {
     for (QLabel* field : std::as_const(m_fields))
         field->clear();
     m_aproxCode = -1;
+}
+
+void TParamsPanel::ShowCursorDistance(double cursorX, double distanceKm) {
+    const QString separator = QLocale().decimalPoint();
+    setText(QStringLiteral("Distance"),
+            cursorX >= 0 ? FormatFloat(distanceKm, TFloatFormat::Fixed, 3, separator) + QStringLiteral(" км")
+                         : QString());
+}
+
+void TParamsPanel::ShowValues(const TPanelValues& v) {
+    const QString separator = QLocale().decimalPoint();
+    // `value` with `decimals` and its unit when `shown`, else nothing.
+    auto fixed = [&](bool shown, double value, int decimals, const char* unit) {
+        return shown ? FormatFloat(value, TFloatFormat::Fixed, decimals, separator) + QString::fromUtf8(unit)
+                     : QString();
+    };
+    const bool first = v.Distance12 > 0, second = v.Distance23 > 0;
+    setText(QStringLiteral("Distance12"), fixed(first, v.Distance12, 3, " км"));
+    setText(QStringLiteral("Loss12"), fixed(first, v.Loss12, 3, " дБ"));
+    setText(QStringLiteral("RelativeLoss12"), fixed(first, first ? v.Loss12 / v.Distance12 : 0, 3, " дБ/км"));
+    setText(QStringLiteral("Distance23"), fixed(second, v.Distance23, 3, " км"));
+    setText(QStringLiteral("Loss23"), fixed(second, v.Loss23, 3, " дБ"));
+    setText(QStringLiteral("RelativeLoss23"),
+            fixed(second, second ? v.Loss23 / v.Distance23 : 0, 3, " дБ/км"));
+    setText(QStringLiteral("SpliceLoss"), fixed(first && second, v.SpliceLoss, 3, " дБ"));
+    setText(QStringLiteral("WaveLength"), fixed(v.WaveLength > 0, v.WaveLength, 2, " мкм"));
+    setText(QStringLiteral("Attenuation"), fixed(v.Attenuation >= 0, v.Attenuation, 2, " дБ"));
+    setText(QStringLiteral("PulsWidth"),
+            v.PulsWidth >= 1 ? QStringLiteral("%1 нс").arg(v.PulsWidth) : QString());
+    setText(QStringLiteral("AvrgTimes"), AveragesText(v.AvrgTimes));
+    setText(QStringLiteral("GroupIndex"), fixed(v.GroupIndex > 0, v.GroupIndex, 4, ""));
+    SetAprox(v.Aprox);
+    setText(QStringLiteral("LengthRange"), fixed(v.LengthRange > 0, v.LengthRange, 0, " км"));
+    setText(QStringLiteral("AvrgMethod"), v.AvrgMethod);
+}
+
+bool TParamsPanel::eventFilter(QObject* watched, QEvent* event) {
+    const auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (!mouse || mouse->button() != Qt::LeftButton) return QFrame::eventFilter(watched, event);
+    if (watched == Field(QStringLiteral("Aprox"))) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            m_aproxPressed = true;
+            break;
+        case QEvent::MouseButtonDblClick:
+            // The second press of a double-click is not another click.
+            m_aproxPressed = false;
+            break;
+        case QEvent::MouseButtonRelease:
+            if (m_aproxPressed &&
+                static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
+                m_aproxPressed = false;
+                emit AproxClicked();
+                return true;
+            }
+            m_aproxPressed = false;
+            break;
+        default:
+            break;
+        }
+    } else if (watched == Field(QStringLiteral("GroupIndex")) &&
+               event->type() == QEvent::MouseButtonDblClick) {
+        emit GroupIndexDoubleClicked();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void TParamsPanel::paintEvent(QPaintEvent* event) {

@@ -1,6 +1,6 @@
 #include "trace/Variant.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -102,10 +102,14 @@ bool TryParseNumber(const std::string& text, double& value) {
     s = s.substr(b, e - b + 1);
     for (char& c : s)
         if (c == ',') c = '.';
-    errno = 0;
-    char* end = nullptr;
-    double v = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size() || errno == ERANGE || !std::isfinite(v)) return false;
+    // from_chars ignores the C library's locale: a program whose locale writes "1,5" (Qt sets
+    // the C locale from the environment) reads "1.5" all the same, which strtod would not.
+    const char* first = s.c_str();
+    const char* last = first + s.size();
+    if (*first == '+' && s.size() > 1 && s[1] != '-') ++first;
+    double v = 0;
+    const auto r = std::from_chars(first, last, v);
+    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(v)) return false;
     value = v;
     return true;
 }

@@ -31,6 +31,8 @@ TEST(NumberFormat, FixedAndExponentForms) {
         {16, TFloatFormat::Fixed, 0, comma, "16"},
         {-3.14159, TFloatFormat::Fixed, 3, dot, "-3.142"},
         {-0.001, TFloatFormat::Fixed, 2, comma, "0,00"}, // no "-0,00"
+        {1.625, TFloatFormat::Fixed, 2, comma, "1,63"},  // ties away from zero, as the operator reads them
+        {0.125, TFloatFormat::Exponent, 2, comma, "1,3E-001"},
         {-1e-9, TFloatFormat::Exponent, 1, dot, "-1E-009"},
         {1e20, TFloatFormat::Fixed, 1, dot, "100000000000000000000.0"},
     };

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSettings>
 
+#include <filesystem>
 #include <memory>
 
 #include "shell/fMainForm.h"
@@ -47,6 +48,22 @@ protected:
         return QString::fromStdString(path);
     }
     QString Folder() const { return QString::fromStdString(Dir.path()) + u'/'; }
+
+    // A writable copy of the shared corpus's `corpusName` (a file of another maker's instrument)
+    // as `name` in the temporary folder; empty when the corpus is missing (the test skips).
+    QString CorpusCopy(const std::string& corpusName, const std::string& name) {
+        const std::filesystem::path source =
+            std::filesystem::path(LUMVARIS_SHARED_DIR) / "corpus/sor" / corpusName;
+        if (!std::filesystem::exists(source)) return {};
+        const std::string copy = Dir.file(name);
+        std::filesystem::copy_file(source, copy);
+        // The corpus is read-only; the copy stands for a file the operator may write.
+        std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        return QString::fromStdString(copy);
+    }
+    static constexpr const char* kMissingCorpus =
+        "the shared corpus is missing (expected in ../shared beside the checkout)";
 
     void Trigger(const char* command) { Form->Command(QString::fromLatin1(command))->trigger(); }
     bool Enabled(const char* command) const {

@@ -12,8 +12,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <filesystem>
-
 #include "MainFormFixture.h"
 #include "ShellTestSupport.h"
 #include "display/uGraphsCmps.h"
@@ -350,17 +348,9 @@ TEST_F(MainFormTest, ACaptionWithFoldersStillSavesInsideTheDataFolder) {
 class ForeignSorTest : public MainFormTest {
 protected:
     void SetUp() override {
-        const std::filesystem::path source = std::filesystem::path(LUMVARIS_SHARED_DIR) /
-                                             "corpus/sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor";
-        if (!std::filesystem::exists(source))
-            GTEST_SKIP() << "the shared corpus is missing: " << source
-                         << " (expected in ../shared beside the checkout)";
         MainFormTest::SetUp();
-        Sor = QString::fromStdString(Dir.file("foreign.sor"));
-        std::filesystem::copy_file(source, Sor.toStdString());
-        // The corpus is read-only; the copy stands for an instrument file the operator may write.
-        std::filesystem::permissions(Sor.toStdString(), std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add);
+        Sor = CorpusCopy("JamesHarrison__otdrs__example1-noyes-ofl280.sor", "foreign.sor");
+        if (Sor.isEmpty()) GTEST_SKIP() << kMissingCorpus;
         Original = lvtest::readBytes(Sor.toStdString());
     }
     QString Sor;

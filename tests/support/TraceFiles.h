@@ -37,17 +37,18 @@ inline void WriteTraceFile(const std::string& path, int wavelengthNm, const std:
     WriteTraceFile(path, o, caption, approximation);
 }
 
-// The title and approximation code of a trace file, as a fresh store loads them.
+// The title, approximation code and group index of a trace file, as a fresh store loads them.
 struct StoredTrace {
     std::string Caption;
     int Approximation = -1;
+    double RefIndex = 0;
 };
 inline StoredTrace ReadTraceFile(const std::string& path) {
     EnsureTraceFormats();
     auto store = std::make_unique<lv::TRDataStorage>();
     store->SetAutoFree(false);
     if (!store->LoadFromFile(path, false)) return {};
-    return {store->GetComment(), store->GetApproximation()};
+    return {store->GetComment(), store->GetApproximation(), store->RefIndex};
 }
 
 } // namespace lvtest

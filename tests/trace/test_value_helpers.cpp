@@ -1,5 +1,6 @@
 // Value operations shared by every layer: real rectangles, mantissa split, character counts,
-// messages, path names, variant checks; and the console's message boxes.
+// messages, path names, number texts and number reading, variant checks; and the console's
+// message boxes.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <limits>
 #include <sstream>
 
+#include "trace/NumberText.h"
 #include "trace/PromptService.h"
 #include "trace/RealRect.h"
 #include "trace/ValueHelpers.h"
@@ -148,6 +150,67 @@ TEST(ConsolePrompts, WriteEveryLineAndAnswerWithoutWaiting) {
     }
     EXPECT_EQ(out.str(), "Открыть файл SOR: выбор файла без окна невозможен, действие отменено\n");
     EXPECT_NE(&Prompts(), &console); // the scope put the previous service back
+}
+
+// What the operator reads: the decimal number a value stands for, ties rounded away from zero.
+TEST(NumberText, FixedAndExponentFormsRoundHalfAwayFromZero) {
+    struct Row {
+        double value;
+        bool exponent;
+        int precision;
+        const char* text;
+    };
+    const Row rows[] = {
+        {1.625, false, 2, "1,63"}, // an exact binary tie, which printf gives to the even digit
+        {0.5, false, 0, "1"},
+        {-0.5, false, 0, "-1"},
+        {2.5, false, 0, "3"},
+        {1.005, false, 2, "1,01"}, // 1.00499999… in binary, but 1.005 as written
+        {-2.675, false, 2, "-2,68"},
+        {1.2344999, false, 3, "1,234"},
+        {9.9995, false, 3, "10,000"}, // the carry makes a new digit
+        {0.0005, false, 3, "0,001"},
+        {0.0004, false, 0, "0"},
+        {-0.0004, false, 3, "0,000"}, // no "-0,000"
+        {-0.0, false, 1, "0,0"},
+        {0.1 + 0.2, false, 2, "0,30"},
+        {1e20, false, 1, "100000000000000000000,0"},
+        {123456.0, false, -1, "123456"},
+        {0.125, true, 2, "1,3E-001"},
+        {9.95, true, 2, "1,0E+001"},
+        {-98765.0, true, 2, "-9,9E+004"},
+        {5e5, true, 0, "5E+005"}, // at least one digit
+        {0.0, true, 3, "0,00E+000"},
+        {5e-324, true, 2, "5,0E-324"},
+    };
+    for (const Row& r : rows) {
+        const std::string text =
+            r.exponent ? FormatExponent(r.value, r.precision, ",") : FormatFixed(r.value, r.precision, ",");
+        EXPECT_EQ(text, r.text) << r.value << " " << r.precision;
+    }
+    EXPECT_EQ(FormatFixed(1.625, 2), "1.63");
+    EXPECT_EQ(FormatFixed(std::nan(""), 2), "NAN");
+    EXPECT_EQ(FormatExponent(-std::numeric_limits<double>::infinity(), 2), "-INF");
+}
+
+TEST(NumberText, NumbersAreReadWithEitherSeparator) {
+    struct Row {
+        const char* text;
+        bool ok;
+        double value;
+    };
+    const Row rows[] = {
+        {"1,4682", true, 1.4682}, {" 1.4682\t", true, 1.4682}, {"+3", true, 3},
+        {"-2,5", true, -2.5},     {"1e3", true, 1000},         {"", false, 0},
+        {"  ", false, 0},         {"1,4,6", false, 0},         {"1.5 x", false, 0},
+        {"+-1", false, 0},        {"abc", false, 0},           {"inf", false, 0},
+        {"nan", false, 0},        {"1e999", false, 0},
+    };
+    for (const Row& r : rows) {
+        double v = -7;
+        EXPECT_EQ(TryParseNumber(r.text, v), r.ok) << r.text;
+        EXPECT_DOUBLE_EQ(v, r.ok ? r.value : -7) << r.text;
+    }
 }
 
 TEST(VariantHelpers, HasValueAndRelease) {
