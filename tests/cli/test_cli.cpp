@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/Corpus.h"
 #include "support/MiniJson.h"
 #include "support/TempDir.h"
 
@@ -248,8 +249,8 @@ TEST(Cli, ATraceTheTraLayoutCannotHoldIsRefused) {
 
 TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
     const std::string name = "DASDAE__test_data__ofl100_1.sor";
-    const std::string corpus = std::string(LUMVARIS_SHARED_DIR) + "/corpus/";
-    ASSERT_TRUE(std::ifstream(corpus + "sor/" + name).good()) << "the shared corpus is missing: " << corpus;
+    LVTEST_NEEDS_CORPUS("sor/" + name);
+    const std::string corpus = lvtest::corpusDir() + "/";
     lvtest::Json ref = lvtest::Json::parseFile(corpus + "reference/" + name + ".json");
     CliRun r = cli({"info", corpus + "sor/" + name});
     ASSERT_EQ(r.code, 0) << r.err;

@@ -15,6 +15,7 @@
 #include "formats/Cp1251.h"
 #include "formats/uBellcoreConvs.h"
 #include "formats/uCRC.h"
+#include "support/Corpus.h"
 #include "support/MiniJson.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SorSupport.h"
@@ -60,10 +61,9 @@ struct SorCorpus : ::testing::Test {
     std::vector<std::string> files;
 
     void SetUp() override {
+        LVTEST_NEEDS_CORPUS("sor");
         files = lvtest::sorCorpusFiles();
-        ASSERT_FALSE(files.empty()) << "The SOR corpus is missing: expected real files in "
-                                    << lvtest::sorCorpusDir()
-                                    << "/sor (the shared folder beside the checkout).";
+        ASSERT_FALSE(files.empty()) << "no .sor files in " << lvtest::corpusDir() << "/sor";
     }
 
     std::string corpusFile(const std::string& name) const {
@@ -242,7 +242,7 @@ TEST_F(SorCorpus, TheReferenceReaderReadsTheSystemsFiles) {
         const std::string json = dir.file("own.json");
         ASSERT_TRUE(store->SaveToFile(out, false));
         const std::string command =
-            "python3 '" + lvtest::sorCorpusDir() + "/tools/sorref.py' '" + out + "' > '" + json + "'";
+            "python3 '" + lvtest::corpusDir() + "/tools/sorref.py' '" + out + "' > '" + json + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         const Json r = Json::parseFile(json);
         EXPECT_EQ(r["map"]["nblocks_interpretation"].str(), "count INCLUDES Map");

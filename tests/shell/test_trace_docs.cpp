@@ -19,6 +19,7 @@
 #include "display/uGraphsCmps.h"
 #include "formats/FileErrors.h"
 #include "shell/uTraceNames.h"
+#include "support/Corpus.h"
 
 using namespace lv;
 using lvtest::MainFormTest;
@@ -350,11 +351,9 @@ TEST_F(MainFormTest, ACaptionWithFoldersStillSavesInsideTheDataFolder) {
 class ForeignSorTest : public MainFormTest {
 protected:
     void SetUp() override {
-        const std::filesystem::path source = std::filesystem::path(LUMVARIS_SHARED_DIR) /
-                                             "corpus/sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor";
-        if (!std::filesystem::exists(source))
-            GTEST_SKIP() << "the shared corpus is missing: " << source
-                         << " (expected in ../shared beside the checkout)";
+        const std::string name = "sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor";
+        LVTEST_NEEDS_CORPUS(name);
+        const std::filesystem::path source = lvtest::corpusDir() + "/" + name;
         MainFormTest::SetUp();
         Sor = QString::fromStdString(Dir.file("foreign.sor"));
         std::filesystem::copy_file(source, Sor.toStdString());
