@@ -35,6 +35,8 @@ const char* const kMsgSorMissingBlock = "В файле SOR нет блока \"%
 const char* const kMsgSorNoPulse =
     "Файл SOR поврежден: в блоке FxdParams нет ни одной длительности импульса.";
 const char* const kMsgSorNoPoints = "Файл SOR поврежден: в блоке DataPts нет ни одной точки.";
+const char* const kMsgSorNoSpacing =
+    "Файл SOR поврежден: в блоке FxdParams шаг между точками рефлектограммы не больше нуля.";
 const char* const kMsgSorTooManyPoints = "Файл SOR содержит слишком много точек рефлектограммы.";
 const char* const kMsgSorSetupImage = "Файл SOR поврежден: не удается прочитать параметры из блока TRA.";
 const char* const kMsgSorSetupEncode = "Не удается записать параметры рефлектограммы в блок TRA.";
@@ -396,13 +398,17 @@ int32_t TFixParams::DataSize() const {
 }
 
 void TFixParams::ToParams(TParamBlock& p) const {
+    // Without a spacing every sample would lie at 0 km: no trace can be drawn or measured.
+    if (DataSpacing[0] <= 0) throw EInvalidDataFormat(kMsgSorNoSpacing);
     SorStampToParams(DateTimeStamp, p);
     p[prmPW] = TVariant(PulseWidths[0] > 0 ? PulseWidths[0] / 10.0 : 10.0);
     p[prmRESR] = TVariant(DataSpacing[0] / 500000.0);
-    p[prmIOR] = TVariant(GroupIndex / 100000.0);
+    // An index of 0 would do the same, and leave a trace that no format can store.
+    p[prmIOR] = TVariant(GroupIndex > 0 ? GroupIndex / 100000.0 : kDefaultGroupIndex);
     p[prmNUM] = TVariant(Averages);
-    const int64_t range = RoundToInt64(AcquisitionRange / 500000.0).value_or(0) * 10;
-    p[prmR] = TVariant(int32_t(range > 0 ? range : 5));
+    // The inverse of the writer: the one-way time of flight at a group index of 1.5, in km, so
+    // that the instrument's own range is shown, not a multiple of 10 km.
+    p[prmR] = AcquisitionRange > 0 ? TVariant(AcquisitionRange / 50000.0) : TVariant(int32_t(5));
 }
 
 void TFixParams::ExactValuesToParams(TParamBlock& p) const {

@@ -456,7 +456,7 @@ void TRDataStorage::SetApproximation(int value) {
 
 void TRDataStorage::SetRefIndex(double value) {
     TBusyGuard guard(this);
-    if (!(value > 0) || !std::isfinite(value)) value = 1.48;
+    if (!(value > 0) || !std::isfinite(value)) value = kDefaultGroupIndex;
     auto current = numberOf((*m_params)[prmIOR]);
     if (!current || *current != value) {
         param(prmIOR) = TVariant(value);

@@ -100,6 +100,10 @@ void expectAgreesWithReference(TRDataStorage& store, const Json& ref) {
     if (ref.has("derived")) {
         const double refKm = ref["derived"]["sample_spacing_m_one_way"].number() / 1000.0;
         EXPECT_NEAR(store.GetStep(), refKm, refKm * 2e-6);
+        // The range as the instrument set it, read at a group index of 1.5 (the reference reads it
+        // at the file's own index).
+        const double rangeKm = ref["derived"]["acquisition_range_m_one_way"].number() / 1000.0;
+        EXPECT_NEAR(store.RangeKm, rangeKm, rangeKm * 0.03);
     }
 
     // Samples: the first group, with the highest level at 0 dB.
