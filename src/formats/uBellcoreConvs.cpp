@@ -673,7 +673,7 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
     bool hasFixParams = false, hasDataPts = false;
     for (size_t i = 0; i < m_map.Entries.size(); ++i) {
         const TSorMapEntry& e = m_map.Entries[i];
-        TLEReader r(data + starts[i], static_cast<size_t>(e.Size), FormatS(kMsgSorBlockFields, e.Name));
+        TLEReader r(data + starts[i], static_cast<size_t>(e.Size), kMsgSorBlockFields, e.Name);
         // A revision-2 block starts with its own name.
         if (layout2 && r.Remaining() > e.Name.size() &&
             std::memcmp(r.Current(), e.Name.c_str(), e.Name.size() + 1) == 0)
@@ -707,7 +707,7 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
     if (first.Count > std::numeric_limits<int32_t>::max() / kSampleSize)
         throw EInvalidDataFormat(kMsgSorTooManyPoints);
     // Decoded once, into the array the trace store takes over.
-    PDataStruct outSamples = MakeSampleBlock(first.Count);
+    PDataStruct outSamples = MakeUnfilledSampleBlock(first.Count);
     m_dataPoints.DecodeFirstGroup(outSamples->MutableSamples());
 
     const bool hasTRA = m_map.HasEntry(kSorTRA);
@@ -817,7 +817,7 @@ bool TTheManager::LoadTrace(PDataStruct& params, PDataStruct& samples) {
         fromDialog = true;
     }
     try {
-        const std::vector<uint8_t> bytes = ReadWholeFile(m_fileName);
+        const TFileBytes bytes = ReadFileBytes(m_fileName);
         ReadImage(bytes.data(), bytes.size(), params, samples);
         return true;
     } catch (...) {

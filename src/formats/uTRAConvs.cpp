@@ -672,7 +672,7 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
                 p[prmEN] = texts;
             }
             const auto n = static_cast<int32_t>(r.Block3.size() / 2);
-            outSamples = MakeSampleBlock(n);
+            outSamples = MakeUnfilledSampleBlock(n);
             double* levels = outSamples->MutableSamples();
             for (int32_t i = 0; i < n; ++i)
                 levels[i] = GetU16(r.Block3.data() + 2 * i) / 1000.0;

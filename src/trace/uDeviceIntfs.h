@@ -57,6 +57,8 @@ void UseNotEnoughMemoryMessage(std::exception_ptr& error);
 // than INT32_MAX / 8 samples raise EOutOfMemory "Недостаточно памяти для размещения данных"
 // (their byte count does not fit Size).
 PDataStruct MakeSampleBlock(int32_t n);
+// The same with the samples left unset, for a decoder that writes every one of them next.
+PDataStruct MakeUnfilledSampleBlock(int32_t n);
 // A descriptor owning n samples copied from `values`.
 PDataStruct MakeSampleBlock(const double* values, int32_t n);
 // A descriptor owning a parameter block of 144 empty parameters (Size 2304).

@@ -208,8 +208,11 @@ void TRDataStorage::SetSetup(const TDataStruct* data) {
             Recalculate();
             return;
         }
-        // A copy, so that taking over the store's own block is safe; arrays are shared, not copied.
-        const TParamBlock in = *data->Params();
+        // The store's own block is copied first, so that taking it over is safe (arrays are
+        // shared, not copied); any other block is read where it is.
+        TParamBlock ownCopy;
+        if (data->Params() == m_params.get()) ownCopy = *m_params;
+        const TParamBlock& in = data->Params() == m_params.get() ? ownCopy : *data->Params();
         for (int i = 0; i < kParamCount && i < static_cast<int>(in.size()); ++i) {
             const TVariant& v = in[static_cast<size_t>(i)];
             switch (i) {
