@@ -155,6 +155,17 @@ void summaryBuild(benchmark::State& state) {
     state.counters["bytes"] = double(summary.MemoryBytes());
 }
 
+void sumsBuild(benchmark::State& state) {
+    const int n = int(state.range(0));
+    const std::vector<double> levels = fibre(n);
+    TSampleSums sums;
+    for (auto _ : state) {
+        sums.Build(levels.data(), n);
+        benchmark::DoNotOptimize(sums);
+    }
+    state.counters["bytes"] = double(sums.MemoryBytes());
+}
+
 // One step of a marker drag on a main graph: M2 moves between M1 and M3 and the trace store
 // recomputes its sections by least squares (the work per step follows the samples between the
 // markers). Painting is left out.
@@ -204,7 +215,8 @@ BENCHMARK_CAPTURE(repaint, Summarised_Average_ZoomedOut, dmAverage, false, false
 BENCHMARK_CAPTURE(repaint, Summarised_Average_ZoomedIn1pc, dmAverage, true, false)->Apply(largeSizes);
 BENCHMARK_CAPTURE(repaint, PlainRule_Average_ZoomedOut, dmAverage, false, true)->Apply(largeSizes);
 BENCHMARK(summaryBuild)->Apply(sizes);
-BENCHMARK(markerStep)->Apply(largeSizes);
+BENCHMARK(sumsBuild)->Apply(largeSizes);
+BENCHMARK(markerStep)->Apply(largeSizes)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",

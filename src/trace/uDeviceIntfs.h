@@ -82,6 +82,7 @@ enum TStorageNotifyAction : uint8_t {
 class TIDataStorage;
 class TIDataClient;
 class TSampleSummary;
+class TSampleSums;
 
 // The measuring device a storage can follow (trace/uDeviceIntfsDevice.h). No concrete device is
 // built in.
@@ -141,6 +142,8 @@ public:
     // The min/max summary of the samples, shared by every client that draws them; valid until the
     // samples change. A storage that keeps none answers nullptr (the base).
     virtual const TSampleSummary* SampleSummary() { return nullptr; }
+    // The running sums of the samples (means, least-squares lines), likewise.
+    virtual const TSampleSums* SampleSums() { return nullptr; }
 
     bool Active() const { return m_active; }
     TIDevice* InputDevice() const { return m_inputDevice; }

@@ -103,6 +103,18 @@ const TSampleSummary* TRDataStorage::SampleSummary() {
     return &m_summary;
 }
 
+const TSampleSums* TRDataStorage::SampleSums() {
+    const TVariant& p = (*m_params)[prmDBIR];
+    const double* values = p.IsDoubleArray() ? p.DoubleData() : nullptr;
+    const int n = values ? p.Count() : 0;
+    if (n == 0) return nullptr;
+    if (!m_sumsValid || !m_sums.Covers(values, n)) {
+        m_sums.Build(values, n);
+        m_sumsValid = true;
+    }
+    return &m_sums;
+}
+
 int TRDataStorage::sampleCount() const {
     const TVariant& p = (*m_params)[prmDBIR];
     return p.IsDoubleArray() ? p.Count() : 0;
@@ -565,7 +577,7 @@ bool TRDataStorage::twoPointFit(const double* p, int n, double a, double b, Sect
     return true;
 }
 
-void TRDataStorage::leastSquaresFit(const double* p, int n, double a, double b, Section& s) {
+void TRDataStorage::leastSquaresFit(const double* p, int n, double a, double b, Section& s, bool fromSums) {
     const double dx = GetStep();
     const double x0 = GetBound(bkFirstX);
     const double xend = GetBound(bkLastX);
@@ -587,31 +599,18 @@ void TRDataStorage::leastSquaresFit(const double* p, int n, double a, double b, 
     // Clamp to the samples that exist (a fit range past the end of a short trace, a one-sample trace).
     i1 = std::max<int64_t>(i1, 0);
     i2 = std::min<int64_t>(i2, n - 1);
-    const int64_t count = i2 - i1 + 1;
-    if (count < 2) return;
+    if (i2 - i1 + 1 < 2) return;
 
-    // The least-squares line in centred form: the same line as the normal equations give, without
-    // their cancellation when the section lies far from the origin.
-    const long double N = static_cast<long double>(count);
-    const long double mid = (static_cast<long double>(i1) + static_cast<long double>(i2)) / 2;
-    long double sy = 0, suy = 0;
-    long double u = (static_cast<long double>(i1) - mid) * dx; // stepped, not multiplied per sample
-    for (int64_t i = i1; i <= i2; ++i) {
-        sy += p[i];
-        suy += u * p[i];
-        u += dx;
-    }
-    const long double suu = static_cast<long double>(dx) * dx * N * (N * N - 1) / 12;
-    if (!(suu > 0)) return;
-    const long double slope = suy / suu;
-    const long double xMean = x0 + dx * mid;
-    const long double intercept = sy / N - slope * xMean;
-    if (!std::isfinite(static_cast<double>(slope)) || !std::isfinite(static_cast<double>(intercept))) return;
-    s.slope = static_cast<double>(slope);
-    s.intercept = static_cast<double>(intercept);
+    const TSampleSums* sums = fromSums ? SampleSums() : nullptr;
+    const std::optional<TLineFit> line = sums && sums->Covers(p, n)
+                                             ? sums->LeastSquares(int(i1), int(i2), x0, dx)
+                                             : LeastSquaresPlain(p, int(i1), int(i2), x0, dx);
+    if (!line) return;
+    s.slope = line->Slope;
+    s.intercept = line->Intercept;
 }
 
-void TRDataStorage::fitSection(double a, double b, double c, double d, Section& s) {
+void TRDataStorage::fitSection(double a, double b, double c, double d, Section& s, bool fromSums) {
     s = Section{};
     if (!(c >= 0) || !(d > c) || !(a >= 0) || !(b > a)) return;
     s.length = d - c;
@@ -624,7 +623,7 @@ void TRDataStorage::fitSection(double a, double b, double c, double d, Section& 
     }
     const double* p = samples->Samples();
     if (GetApproximation() != 0)
-        leastSquaresFit(p, n, a, b, s);
+        leastSquaresFit(p, n, a, b, s, fromSums);
     else
         twoPointFit(p, n, a, b, s);
     UnlockData();
@@ -655,15 +654,17 @@ void TRDataStorage::Recalculate() {
     };
     const double m1 = raw(0), m2 = raw(1), m3 = raw(2), y2 = raw(4);
 
+    // From the second recalculation over the same samples on, the fits use the running sums.
+    const bool fromSums = m_recalculationsOfSamples++ > 0 || m_sumsValid;
     Section a, b;
-    fitSection(m1, m2, m1, m2, a);
+    fitSection(m1, m2, m1, m2, a, fromSums);
     Length12 = a.length;
     SectionLoss12 = a.loss;
     Slope12 = a.slope;
     Intercept12 = a.intercept;
 
     const double g = (y2 >= 0 && y2 < m3) ? y2 : m2;
-    fitSection(g, m3, m2, m3, b);
+    fitSection(g, m3, m2, m3, b, fromSums);
     Length23 = b.length;
     SectionLoss23 = b.loss;
     Slope23 = b.slope;
