@@ -144,26 +144,16 @@ void repaint(benchmark::State& state, TDisplayMethod method, bool zoomedIn, bool
     state.counters["samples"] = samples;
 }
 
-void summaryBuild(benchmark::State& state) {
+// Building a per-trace summary (TSampleSummary, TSampleSums) over the samples.
+template <class Summary> void summaryBuild(benchmark::State& state) {
     const int n = int(state.range(0));
     const std::vector<double> levels = fibre(n);
-    TSampleSummary summary;
+    Summary summary;
     for (auto _ : state) {
         summary.Build(levels.data(), n);
         benchmark::DoNotOptimize(summary);
     }
     state.counters["bytes"] = double(summary.MemoryBytes());
-}
-
-void sumsBuild(benchmark::State& state) {
-    const int n = int(state.range(0));
-    const std::vector<double> levels = fibre(n);
-    TSampleSums sums;
-    for (auto _ : state) {
-        sums.Build(levels.data(), n);
-        benchmark::DoNotOptimize(sums);
-    }
-    state.counters["bytes"] = double(sums.MemoryBytes());
 }
 
 // One step of a marker drag on a main graph: M2 moves between M1 and M3 and the trace store
@@ -214,8 +204,8 @@ BENCHMARK_CAPTURE(repaint, PlainRule_LinkLine_ZoomedIn1pc, dmLinkLine, true, tru
 BENCHMARK_CAPTURE(repaint, Summarised_Average_ZoomedOut, dmAverage, false, false)->Apply(largeSizes);
 BENCHMARK_CAPTURE(repaint, Summarised_Average_ZoomedIn1pc, dmAverage, true, false)->Apply(largeSizes);
 BENCHMARK_CAPTURE(repaint, PlainRule_Average_ZoomedOut, dmAverage, false, true)->Apply(largeSizes);
-BENCHMARK(summaryBuild)->Apply(sizes);
-BENCHMARK(sumsBuild)->Apply(largeSizes);
+BENCHMARK_TEMPLATE(summaryBuild, TSampleSummary)->Apply(sizes);
+BENCHMARK_TEMPLATE(summaryBuild, TSampleSums)->Apply(largeSizes);
 BENCHMARK(markerStep)->Apply(largeSizes)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {

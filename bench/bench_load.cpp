@@ -202,7 +202,8 @@ int main(int argc, char** argv) {
     }
 
     const double per100 = 100.0 / double(folder.files.size());
-    std::printf("%s: %zu files, %lld samples", dir.c_str(), folder.files.size(), figures[int(Way::Store)].samples);
+    std::printf("%s: %zu files, %lld samples", dir.c_str(), folder.files.size(),
+                figures[int(Way::Store)].samples);
     if (folder.others) std::printf(" (%d files without the .sor extension left out)", folder.others);
     std::printf("\nmedians of %d processes; later passes: %d per process\n\n", processes, passes);
     std::printf("%-12s %14s %16s %14s %16s\n", "", "first pass", "", "later passes", "");

@@ -35,7 +35,9 @@ namespace {
 // its paints), and the traces at the last one.
 class PaintCounter : public QObject {
 public:
-    PaintCounter(QWidget* viewport, TGraphView* graph) : m_graph(graph) { viewport->installEventFilter(this); }
+    PaintCounter(QWidget* viewport, TGraphView* graph) : m_graph(graph) {
+        viewport->installEventFilter(this);
+    }
     int Paints = 0;
     int TracesAtLastPaint = 0;
 

@@ -12,9 +12,7 @@ namespace lv {
 template <class T> class TNoInitAllocator : public std::allocator<T> {
 public:
     using value_type = T;
-    template <class U> struct rebind {
-        using other = TNoInitAllocator<U>;
-    };
+    template <class U> struct rebind { using other = TNoInitAllocator<U>; };
 
     TNoInitAllocator() noexcept = default;
     template <class U> TNoInitAllocator(const TNoInitAllocator<U>&) noexcept {}

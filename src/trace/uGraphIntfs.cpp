@@ -91,28 +91,26 @@ TRDataStorage::~TRDataStorage() {
     if (m_converter) m_converter->Unsubscribe(m_converterHandle);
 }
 
-const TSampleSummary* TRDataStorage::SampleSummary() {
-    const TVariant& p = (*m_params)[prmDBIR];
+namespace {
+// `summary` built over the samples of `p` unless it covers them already; nullptr without samples.
+template <class Summary> const Summary* builtOver(const TVariant& p, Summary& summary, bool& valid) {
     const double* values = p.IsDoubleArray() ? p.DoubleData() : nullptr;
     const int n = values ? p.Count() : 0;
     if (n == 0) return nullptr;
-    if (!m_summaryValid || !m_summary.Covers(values, n)) {
-        m_summary.Build(values, n);
-        m_summaryValid = true;
+    if (!valid || !summary.Covers(values, n)) {
+        summary.Build(values, n);
+        valid = true;
     }
-    return &m_summary;
+    return &summary;
+}
+} // namespace
+
+const TSampleSummary* TRDataStorage::SampleSummary() {
+    return builtOver((*m_params)[prmDBIR], m_summary, m_summaryValid);
 }
 
 const TSampleSums* TRDataStorage::SampleSums() {
-    const TVariant& p = (*m_params)[prmDBIR];
-    const double* values = p.IsDoubleArray() ? p.DoubleData() : nullptr;
-    const int n = values ? p.Count() : 0;
-    if (n == 0) return nullptr;
-    if (!m_sumsValid || !m_sums.Covers(values, n)) {
-        m_sums.Build(values, n);
-        m_sumsValid = true;
-    }
-    return &m_sums;
+    return builtOver((*m_params)[prmDBIR], m_sums, m_sumsValid);
 }
 
 int TRDataStorage::sampleCount() const {

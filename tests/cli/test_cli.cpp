@@ -260,7 +260,8 @@ TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
     EXPECT_EQ(j["wavelength_um"].number(), ref["GenParams"]["nominal_wavelength_nm"].number() / 1000.0);
     EXPECT_EQ(j["pulse_ns"].integer(), ref["FxdParams"]["pulse_widths_used_ns"][0].integer());
     // 4,182 m at the file's group index; the range as written: one way at 1.5.
-    EXPECT_DOUBLE_EQ(j["range_km"].number(), ref["FxdParams"]["acquisition_range_raw_100ps"].number() / 50000);
+    EXPECT_DOUBLE_EQ(j["range_km"].number(),
+                     ref["FxdParams"]["acquisition_range_raw_100ps"].number() / 50000);
     EXPECT_NEAR(j["range_km"].number(), ref["derived"]["acquisition_range_m_one_way"].number() / 1000, 0.1);
     EXPECT_EQ(j["texts"]["OL"].str(), ref["GenParams"]["originating_location"]["text"].str());
     const double largest = group["max"].number(), scale = group["scale_factor_raw"].number();

@@ -300,7 +300,7 @@ TEST_F(SorTest, ForeignFieldsFollowTheReadingRules) {
         double rangeKm;
         double groupIndexParam;
     } cases[] = {
-        {1000, 1600000, 150000, 100, 32, 1.5}, // the range as written: km × 50000
+        {1000, 1600000, 150000, 100, 32, 1.5},    // the range as written: km × 50000
         {0, 204805, 146832, 10, 4.0961, 1.46832}, // no pulse width: 10; an instrument's 4.1 km
         {-5, 0, 0, 10, 5, 1.48},                  // no range: 5 km; no group index: 1.48
         {25, 2750000, -146800, 2.5, 55, 1.48},
@@ -681,9 +681,9 @@ TEST_F(SorTest, TheStoreNamesTheFileThatFailed) {
     const std::string flat = dir.file("flat.sor");
     lvtest::writeBytes(flat, noSpacing.build());
     EXPECT_FALSE(store->LoadFromFile(flat, false));
-    EXPECT_EQ(prompts.Messages.back().Text,
-              "Не удается прочитать файл \"" + flat + "\".\r\n"
-              "Файл SOR поврежден: в блоке FxdParams шаг между точками рефлектограммы не больше нуля.");
+    const std::string why =
+        "Файл SOR поврежден: в блоке FxdParams шаг между точками рефлектограммы не больше нуля.";
+    EXPECT_EQ(prompts.Messages.back().Text, "Не удается прочитать файл \"" + flat + "\".\r\n" + why);
     EXPECT_FALSE(store->DataPresent());
 
     const std::string good = dir.file("good.sor");

@@ -176,7 +176,8 @@ TEST_F(MainFormTest, CommandLineTracesArePaintedOnceInTheWorldOfOpeningThemOneBy
         int paints = 0;
         bool eventFilter(QObject*, QEvent* e) override {
             // A graph whose updates are held skips the paint.
-            if (e->type() == QEvent::Paint && graph->UpdateCount() == 0 && graph->Data().Count() > 0) ++paints;
+            if (e->type() == QEvent::Paint && graph->UpdateCount() == 0 && graph->Data().Count() > 0)
+                ++paints;
             return false;
         }
     } counter;

@@ -33,11 +33,11 @@ inline std::string corpusMissing(const std::string& relative) {
 
 // In a test body or a fixture's SetUp: skips the test when `relative` is not in the corpus, or
 // fails it when the corpus is required.
-#define LVTEST_NEEDS_CORPUS(relative)                                    \
-    do {                                                                 \
-        const std::string lvtestWhy = lvtest::corpusMissing(relative);   \
-        if (!lvtestWhy.empty()) {                                        \
-            if (lvtest::corpusRequired()) FAIL() << lvtestWhy;           \
-            GTEST_SKIP() << lvtestWhy;                                   \
-        }                                                                \
+#define LVTEST_NEEDS_CORPUS(relative)                                                                        \
+    do {                                                                                                     \
+        const std::string lvtestWhy = lvtest::corpusMissing(relative);                                       \
+        if (!lvtestWhy.empty()) {                                                                            \
+            if (lvtest::corpusRequired()) FAIL() << lvtestWhy;                                               \
+            GTEST_SKIP() << lvtestWhy;                                                                       \
+        }                                                                                                    \
     } while (0)

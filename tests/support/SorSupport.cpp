@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "formats/uBellcoreConvs.h"
-#include "support/Corpus.h"
 #include "formats/uTRAConvs.h"
+#include "support/Corpus.h"
 #include "trace/uFileFormats.h"
 
 namespace lvtest {

@@ -57,8 +57,8 @@ double quadMean(const std::vector<double>& v, int a, int b) {
 // whole blocks, just short of and just past two blocks, the whole block and random ones.
 std::vector<std::pair<int, int>> ranges(int n, unsigned seed) {
     const int B = TSampleSums::kBlock;
-    std::vector<std::pair<int, int>> r = {{0, 0},         {0, n - 1},      {n - 1, n - 1}, {1, B - 2},
-                                          {B - 3, B + 2}, {B, 3 * B - 1},  {5, 2 * B + 3}, {3, 2 * B + 1},
+    std::vector<std::pair<int, int>> r = {{0, 0},         {0, n - 1},     {n - 1, n - 1}, {1, B - 2},
+                                          {B - 3, B + 2}, {B, 3 * B - 1}, {5, 2 * B + 3}, {3, 2 * B + 1},
                                           {B + 1, 3 * B}, {n / 3, n - 2}};
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> pick(0, n - 1);
@@ -72,7 +72,8 @@ std::vector<std::pair<int, int>> ranges(int n, unsigned seed) {
     return inside;
 }
 
-void expectSameFit(const std::optional<TLineFit>& plain, const std::optional<TLineFit>& sums, const char* what) {
+void expectSameFit(const std::optional<TLineFit>& plain, const std::optional<TLineFit>& sums,
+                   const char* what) {
     ASSERT_EQ(plain.has_value(), sums.has_value()) << what;
     if (!plain) return;
     EXPECT_LE(std::fabs(sums->Slope - plain->Slope), 1e-9 * std::fabs(plain->Slope)) << what;
@@ -138,8 +139,10 @@ TEST(SampleSums, LeastSquaresAgreeWithTheFitSampleBySample) {
         const std::vector<double> v = samples(5000, shape, 5);
         TSampleSums s;
         s.Build(v.data(), 5000);
-        expectSameFit(LeastSquaresPlain(v.data(), 0, 4999, 0, 0.001), s.LeastSquares(0, 4999, 0, 0.001), "holding one");
-        expectSameFit(LeastSquaresPlain(v.data(), 8, 1000, 0, 0.001), s.LeastSquares(8, 1000, 0, 0.001), "between");
+        expectSameFit(LeastSquaresPlain(v.data(), 0, 4999, 0, 0.001), s.LeastSquares(0, 4999, 0, 0.001),
+                      "holding one");
+        expectSameFit(LeastSquaresPlain(v.data(), 8, 1000, 0, 0.001), s.LeastSquares(8, 1000, 0, 0.001),
+                      "between");
     }
     EXPECT_FALSE(LeastSquaresPlain(samples(100, Shape::WithNaN, 1).data(), 0, 99, 0, 0.001));
 }
@@ -182,9 +185,12 @@ TEST(SampleSums, TheStoresFitsDuringADragEqualThoseAfterALoad) {
             store.SetMarker(k, p[k] * end);
         store.SetMarker(4, p[3] < 0 ? -1.0 : p[3] * end);
         ASSERT_NE(store.SampleSums(), nullptr);
-        for (auto [dragged, loaded] : {std::pair{store.Slope12, fresh.Slope12}, {store.Slope23, fresh.Slope23},
-                                       {store.Intercept12, fresh.Intercept12}, {store.Intercept23, fresh.Intercept23},
+        for (auto [dragged, loaded] : {std::pair{store.Slope12, fresh.Slope12},
+                                       {store.Slope23, fresh.Slope23},
+                                       {store.Intercept12, fresh.Intercept12},
+                                       {store.Intercept23, fresh.Intercept23},
                                        {store.JointLoss, fresh.JointLoss}})
-            EXPECT_LE(std::fabs(dragged - loaded), 1e-9 * std::fabs(loaded)) << p[0] << " " << p[1] << " " << p[2];
+            EXPECT_LE(std::fabs(dragged - loaded), 1e-9 * std::fabs(loaded))
+                << p[0] << " " << p[1] << " " << p[2];
     }
 }
