@@ -1,9 +1,11 @@
 // Full repaints of a graph view of 1600 x 900 pixels, offscreen, with one trace of 10^4 .. 4*10^6
 // samples, zoomed out (the whole trace) and zoomed in (1 % of it), drawn with dmMax and with
-// dmLinkLine. "Summarised" is the view as built: group ends found from the pixel columns, group
-// extremes from the per-trace min/max summary. "PlainRule" is the same view whose curve is
-// reduced sample by sample, as the rule is written: the figure before the summaries.
-// "markerStep" is the trace store's work for one step of a marker drag (least squares).
+// dmLinkLine, and of 10^6 .. 8*10^6 samples drawn with dmAverage. "Summarised" is the view as
+// built: group ends found from the pixel columns, group extremes and sums from the per-trace
+// summaries. "PlainRule" is the same view whose curve is reduced sample by sample, as the rule is
+// written: the figure before the summaries.
+// "markerStep" is the trace store's work for one step of a marker drag (least squares), on
+// 10^6 .. 8*10^6 samples.
 //
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench_curves   (the medians are the _median rows)
 
@@ -142,10 +144,11 @@ void repaint(benchmark::State& state, TDisplayMethod method, bool zoomedIn, bool
     state.counters["samples"] = samples;
 }
 
-void summaryBuild(benchmark::State& state) {
+// Building a per-trace summary (TSampleSummary, TSampleSums) over the samples.
+template <class Summary> void summaryBuild(benchmark::State& state) {
     const int n = int(state.range(0));
     const std::vector<double> levels = fibre(n);
-    TSampleSummary summary;
+    Summary summary;
     for (auto _ : state) {
         summary.Build(levels.data(), n);
         benchmark::DoNotOptimize(summary);
@@ -182,6 +185,12 @@ void sizes(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true)->MinTime(0.2);
 }
 
+void largeSizes(benchmark::internal::Benchmark* b) {
+    for (int n : {1000000, 2000000, 4000000, 8000000})
+        b->Arg(n);
+    b->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true)->MinTime(0.2);
+}
+
 } // namespace
 
 BENCHMARK_CAPTURE(repaint, Summarised_Max_ZoomedOut, dmMax, false, false)->Apply(sizes);
@@ -192,8 +201,12 @@ BENCHMARK_CAPTURE(repaint, PlainRule_Max_ZoomedOut, dmMax, false, true)->Apply(s
 BENCHMARK_CAPTURE(repaint, PlainRule_Max_ZoomedIn1pc, dmMax, true, true)->Apply(sizes);
 BENCHMARK_CAPTURE(repaint, PlainRule_LinkLine_ZoomedOut, dmLinkLine, false, true)->Apply(sizes);
 BENCHMARK_CAPTURE(repaint, PlainRule_LinkLine_ZoomedIn1pc, dmLinkLine, true, true)->Apply(sizes);
-BENCHMARK(summaryBuild)->Apply(sizes);
-BENCHMARK(markerStep)->Apply(sizes);
+BENCHMARK_CAPTURE(repaint, Summarised_Average_ZoomedOut, dmAverage, false, false)->Apply(largeSizes);
+BENCHMARK_CAPTURE(repaint, Summarised_Average_ZoomedIn1pc, dmAverage, true, false)->Apply(largeSizes);
+BENCHMARK_CAPTURE(repaint, PlainRule_Average_ZoomedOut, dmAverage, false, true)->Apply(largeSizes);
+BENCHMARK_TEMPLATE(summaryBuild, TSampleSummary)->Apply(sizes);
+BENCHMARK_TEMPLATE(summaryBuild, TSampleSums)->Apply(largeSizes);
+BENCHMARK(markerStep)->Apply(largeSizes)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",

@@ -110,9 +110,45 @@ void fileStep(const char* failurePattern, const std::string& path, CliPrompts& p
     }
 }
 
+// The Map of the ".sor" file a store loaded last, as the instrument wrote it.
+struct SorMap {
+    bool Read = false;
+    uint16_t Revision = 0;
+    std::vector<TSorMapEntry> Entries;
+};
+
+// The ".sor" reader of a CliStore: keeps the Map of a successful load for the store.
+class MapKeepingReader : public TTheManager {
+public:
+    explicit MapKeepingReader(SorMap& out) : m_out(out) {}
+    bool LoadTrace(PDataStruct& params, PDataStruct& samples) override {
+        if (!TTheManager::LoadTrace(params, samples)) return false;
+        m_out = {true, Map().Revision, Map().Entries};
+        return true;
+    }
+
+private:
+    SorMap& m_out;
+};
+
+// A trace store that remembers the Map of the ".sor" it loaded, so that each file is read once.
+class CliStore : public TRDataStorage {
+public:
+    const SorMap& LoadedSorMap() const { return m_map; }
+
+protected:
+    std::unique_ptr<IFileFormat> MakeSorConverter() override {
+        m_map = {};
+        return std::make_unique<MapKeepingReader>(m_map);
+    }
+
+private:
+    SorMap m_map;
+};
+
 // Loads a trace (or a Setup file's parameters) into a new store.
-std::unique_ptr<TRDataStorage> loadStore(const std::string& path, CliPrompts& prompts, std::ostream& err) {
-    auto store = std::make_unique<TRDataStorage>();
+std::unique_ptr<CliStore> loadStore(const std::string& path, CliPrompts& prompts, std::ostream& err) {
+    auto store = std::make_unique<CliStore>();
     store->SetAutoFree(false);
     fileStep(kMsgCannotReadFile, path, prompts, err, [&] {
         if (!HasExtension(path, ".set")) return store->LoadFromFile(path, false);
@@ -147,12 +183,9 @@ std::string formatDateTime(TDateTime t) {
 }
 
 // The Map of a ".sor" file as the instrument wrote it, and whether the file is foreign.
-void writeSorInfo(JsonWriter& j, const std::string& path, TRDataStorage& s) {
-    if (!s.LoadedAsSor()) return;
-    TTheManager reader;
-    PDataStruct params, samples;
-    if (!reader.LoadTraceFrom(params, samples, path)) return;
-    const TMapBlock& map = reader.Map();
+void writeSorInfo(JsonWriter& j, const CliStore& s) {
+    const SorMap& map = s.LoadedSorMap();
+    if (!s.LoadedAsSor() || !map.Read) return;
     j.key("sor").beginObject();
     j.key("revision").value(static_cast<int>(map.Revision));
     j.key("blocks").beginArray();
@@ -168,7 +201,7 @@ void writeSorInfo(JsonWriter& j, const std::string& path, TRDataStorage& s) {
     j.endObject();
 }
 
-std::string infoJson(const std::string& path, TRDataStorage& s) {
+std::string infoJson(const std::string& path, CliStore& s) {
     JsonWriter j;
     PDataStruct samples = s.LockData();
     const int n = samples ? samples->SampleCount() : 0;
@@ -227,7 +260,7 @@ std::string infoJson(const std::string& path, TRDataStorage& s) {
         writeVariant(j, v);
     }
     j.endObject();
-    writeSorInfo(j, path, s);
+    writeSorInfo(j, s);
     j.endObject();
     return j.text();
 }

@@ -51,13 +51,6 @@ double plainMax(const double* v, int first, int last) {
     return m;
 }
 
-double plainMean(const double* v, int first, int last) {
-    double sum = 0;
-    for (int j = first; j <= last; ++j)
-        sum += v[j];
-    return sum / double(last - first + 1);
-}
-
 } // namespace
 
 void ReduceCurvePlain(const TCurveSamples& s, int first, int last, TDisplayMethod method, const TAxisMap& x,
@@ -78,7 +71,7 @@ void ReduceCurvePlain(const TCurveSamples& s, int first, int last, TDisplayMetho
             ++j;
         double value = s.Values[j];
         if (method == dmAverage)
-            value = plainMean(s.Values, i, j);
+            value = SampleMean(s.Values, i, j);
         else if (method == dmMax)
             value = plainMax(s.Values, i, j);
         out.push_back({x.ToPixel(s.XOf(j)), y.ToPixel(value)});
@@ -124,8 +117,10 @@ void pushDistinct(std::vector<QPoint>& out, QPoint p) {
 } // namespace
 
 void ReduceCurve(const TCurveSamples& s, int first, int last, TDisplayMethod method, const TAxisMap& x,
-                 const TAxisMap& y, const TSampleSummary* summary, std::vector<QPoint>& out) {
+                 const TAxisMap& y, const TSampleSummary* summary, const TSampleSums* sums,
+                 std::vector<QPoint>& out) {
     method = EffectiveMethod(method);
+    if (sums && !sums->Covers(s.Values, s.Count)) sums = nullptr;
     const bool needsSummary = method == dmMax || method == dmLinkLine;
     if (needsSummary && !(summary && summary->Covers(s.Values, s.Count))) {
         ReduceCurvePlain(s, first, last, method, x, y, out);
@@ -160,7 +155,7 @@ void ReduceCurve(const TCurveSamples& s, int first, int last, TDisplayMethod met
         } else {
             double value = s.Values[j];
             if (method == dmAverage)
-                value = plainMean(s.Values, i, j);
+                value = sums ? sums->Mean(i, j) : SampleMean(s.Values, i, j);
             else if (method == dmMax)
                 value = j - i < kScanBelow ? plainMax(s.Values, i, j) : summary->Query(i, j).Max;
             out.push_back({x.ToPixel(s.XOf(j)), y.ToPixel(value)});

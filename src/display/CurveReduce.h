@@ -10,10 +10,11 @@
 //
 // ReduceCurvePlain applies the rule sample by sample. ReduceCurve draws the same picture with
 // work that follows the pixel columns: group ends are found by searching the monotone column
-// function, and group extremes come from a TSampleSummary. For the grouping methods both give
-// the same points; for every-sample drawing ReduceCurve gives each column's run as the run's
-// first sample, its extremes and its last sample, which covers the same pixels as the segments
-// between all samples of the run (they all lie on one pixel column).
+// function, group extremes come from a TSampleSummary and group means from a TSampleSums. For
+// the grouping methods both give the same points (a mean is the double nearest the exact mean
+// either way); for every-sample drawing ReduceCurve gives each column's run as the run's first
+// sample, its extremes and its last sample, which covers the same pixels as the segments between
+// all samples of the run (they all lie on one pixel column).
 
 #include <QPoint>
 #include <cstdint>
@@ -66,11 +67,12 @@ int ClampLastSample(int last, int n, int lastIndex);
 void ReduceCurvePlain(const TCurveSamples& s, int first, int last, TDisplayMethod method, const TAxisMap& x,
                       const TAxisMap& y, std::vector<QPoint>& out);
 
-// The same picture with work following the pixel columns. `summary` must cover the samples; it
-// is needed for dmMax and for every-sample drawing (without it those fall back to the plain
-// rule).
+// The same picture with work following the pixel columns. `summary` and `sums` must cover the
+// samples where given: the summary serves dmMax and every-sample drawing, the sums dmAverage;
+// without them those methods fall back to reading every sample of a group.
 void ReduceCurve(const TCurveSamples& s, int first, int last, TDisplayMethod method, const TAxisMap& x,
-                 const TAxisMap& y, const TSampleSummary* summary, std::vector<QPoint>& out);
+                 const TAxisMap& y, const TSampleSummary* summary, const TSampleSums* sums,
+                 std::vector<QPoint>& out);
 
 // Draws the segments between consecutive points with the painter's pen, each one whole from
 // end to end (a lone point as a dot). Qt's polyline drawing leaves out some vertices where the

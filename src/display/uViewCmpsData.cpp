@@ -138,12 +138,13 @@ void TGDataItem::Paint(TGContentPainter& gp) {
     const int last = ClampLastSample(range->second, n, m_lastIndex);
     if (first > last) return;
     const TCurveSamples samples{lock.Values(), n, m_extents.XMin, m_step};
-    // The trace's one summary, shared with every other view of it; only the methods that look at
-    // group extremes need it (and without one they draw by the plain rule).
+    // The trace's one summary and its sums, shared with every other view of it; each is built
+    // for the methods that need it (and without them the groups are read sample by sample).
     const TSampleSummary* summary =
         effective == dmMax || effective == dmLinkLine ? Storage()->SampleSummary() : nullptr;
+    const TSampleSums* sums = effective == dmAverage ? Storage()->SampleSums() : nullptr;
     const TGraphGeometry& g = gp.Geometry();
-    ReduceCurve(samples, first, last, effective, g.XMap(), g.YMap(), summary, m_points);
+    ReduceCurve(samples, first, last, effective, g.XMap(), g.YMap(), summary, sums, m_points);
     if (m_points.empty()) return;
     p->save();
     p->setPen(QPen(ColorToQColor(view && view->Monochrome() ? clBlack : m_colour), 1));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "trace/Errors.h"
+#include "trace/ValueHelpers.h"
 
 namespace lv {
 
@@ -18,6 +19,10 @@ public:
     // `what` is the message of the error raised on a read past the end.
     TLEReader(const uint8_t* data, size_t size, std::string what = "Неверный формат данных")
         : m_data(data), m_size(size), m_what(std::move(what)) {}
+    // The message is `pattern` with its "%s" replaced by `subject`, made only when it is raised
+    // (a reader per block of every file loaded would otherwise format one each time).
+    TLEReader(const uint8_t* data, size_t size, const char* pattern, std::string subject)
+        : m_data(data), m_size(size), m_what(std::move(subject)), m_pattern(pattern) {}
 
     size_t Position() const { return m_pos; }
     size_t Size() const { return m_size; }
@@ -63,7 +68,9 @@ public:
         return s;
     }
 
-    [[noreturn]] void fail() const { throw EInvalidDataFormat(m_what); }
+    [[noreturn]] void fail() const {
+        throw EInvalidDataFormat(m_pattern ? FormatS(m_pattern, m_what) : m_what);
+    }
 
 private:
     void need(size_t n) const {
@@ -81,6 +88,7 @@ private:
     size_t m_size;
     size_t m_pos = 0;
     std::string m_what;
+    const char* m_pattern = nullptr;
 };
 
 class TLEWriter {

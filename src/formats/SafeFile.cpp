@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "formats/FileErrors.h"
@@ -14,7 +15,11 @@ namespace lv {
 const char* const kMsgCannotOpenFile = "Не удается открыть файл \"%s\"";
 const char* const kMsgCannotSaveFile = "Не удается записать файл \"%s\"";
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+namespace {
+
+// The file's bytes read straight into the buffer, which is sized from the file and grows when the
+// file grows meanwhile.
+template <class Buffer> Buffer readWhole(const std::string& path) {
     // Not blocking: a named pipe is refused below instead of waiting for a writer forever.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw EFileError(FormatS(kMsgCannotOpenFile, path));
@@ -30,20 +35,34 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    std::vector<uint8_t> data;
-    if (info.st_size > 0) data.reserve(static_cast<size_t>(info.st_size));
-    uint8_t buf[65536];
+    constexpr size_t kGrowth = 65536;
+    Buffer data;
+    // One byte more than the file holds, so that its end is seen without a second read.
+    data.resize(static_cast<size_t>(std::max<off_t>(info.st_size, 0)) + 1);
+    size_t got = 0;
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (got == data.size()) data.resize(got + kGrowth);
+        const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
         if (n < 0) {
             if (errno == EINTR) continue;
             const int code = errno;
             throw EFileError(FormatS(kMsgCannotOpenFile, path), code);
         }
         if (n == 0) break;
-        data.insert(data.end(), buf, buf + n);
+        got += static_cast<size_t>(n);
     }
+    data.resize(got);
     return data;
+}
+
+} // namespace
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    return readWhole<std::vector<uint8_t>>(path);
+}
+
+TFileBytes ReadFileBytes(const std::string& path) {
+    return readWhole<TFileBytes>(path);
 }
 
 void WriteFileReplacing(const std::string& path, size_t size, const std::function<void(uint8_t*)>& fill) {

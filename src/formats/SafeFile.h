@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "trace/NoInitAllocator.h"
+
 namespace lv {
 
 extern const char* const kMsgCannotOpenFile;  // "Не удается открыть файл \"%s\""
@@ -17,6 +19,9 @@ extern const char* const kMsgCannotSaveFile;  // "Не удается запис
 // Reads the whole file into memory (a file cut by another program meanwhile cannot hurt).
 // Raises EFileError "Не удается открыть файл \"<path>\"" with errno.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
+// The same into a buffer that is not zero-filled before the file's bytes go in.
+using TFileBytes = std::vector<uint8_t, TNoInitAllocator<uint8_t>>;
+TFileBytes ReadFileBytes(const std::string& path);
 
 // Replaces `path` with `size` bytes that `fill` writes into a zeroed view of the temporary file
 // (the mapped-file component's whole-file write). Raises EFileError with errno; an exception from

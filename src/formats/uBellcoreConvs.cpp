@@ -35,6 +35,8 @@ const char* const kMsgSorMissingBlock = "В файле SOR нет блока \"%
 const char* const kMsgSorNoPulse =
     "Файл SOR поврежден: в блоке FxdParams нет ни одной длительности импульса.";
 const char* const kMsgSorNoPoints = "Файл SOR поврежден: в блоке DataPts нет ни одной точки.";
+const char* const kMsgSorNoSpacing =
+    "Файл SOR поврежден: в блоке FxdParams шаг между точками рефлектограммы не больше нуля.";
 const char* const kMsgSorTooManyPoints = "Файл SOR содержит слишком много точек рефлектограммы.";
 const char* const kMsgSorSetupImage = "Файл SOR поврежден: не удается прочитать параметры из блока TRA.";
 const char* const kMsgSorSetupEncode = "Не удается записать параметры рефлектограммы в блок TRA.";
@@ -396,13 +398,17 @@ int32_t TFixParams::DataSize() const {
 }
 
 void TFixParams::ToParams(TParamBlock& p) const {
+    // Without a spacing every sample would lie at 0 km: no trace can be drawn or measured.
+    if (DataSpacing[0] <= 0) throw EInvalidDataFormat(kMsgSorNoSpacing);
     SorStampToParams(DateTimeStamp, p);
     p[prmPW] = TVariant(PulseWidths[0] > 0 ? PulseWidths[0] / 10.0 : 10.0);
     p[prmRESR] = TVariant(DataSpacing[0] / 500000.0);
-    p[prmIOR] = TVariant(GroupIndex / 100000.0);
+    // An index of 0 would do the same, and leave a trace that no format can store.
+    p[prmIOR] = TVariant(GroupIndex > 0 ? GroupIndex / 100000.0 : kDefaultGroupIndex);
     p[prmNUM] = TVariant(Averages);
-    const int64_t range = RoundToInt64(AcquisitionRange / 500000.0).value_or(0) * 10;
-    p[prmR] = TVariant(int32_t(range > 0 ? range : 5));
+    // The inverse of the writer: the one-way time of flight at a group index of 1.5, in km, so
+    // that the instrument's own range is shown, not a multiple of 10 km.
+    p[prmR] = AcquisitionRange > 0 ? TVariant(AcquisitionRange / 50000.0) : TVariant(int32_t(5));
 }
 
 void TFixParams::ExactValuesToParams(TParamBlock& p) const {
@@ -667,7 +673,7 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
     bool hasFixParams = false, hasDataPts = false;
     for (size_t i = 0; i < m_map.Entries.size(); ++i) {
         const TSorMapEntry& e = m_map.Entries[i];
-        TLEReader r(data + starts[i], static_cast<size_t>(e.Size), FormatS(kMsgSorBlockFields, e.Name));
+        TLEReader r(data + starts[i], static_cast<size_t>(e.Size), kMsgSorBlockFields, e.Name);
         // A revision-2 block starts with its own name.
         if (layout2 && r.Remaining() > e.Name.size() &&
             std::memcmp(r.Current(), e.Name.c_str(), e.Name.size() + 1) == 0)
@@ -701,7 +707,7 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
     if (first.Count > std::numeric_limits<int32_t>::max() / kSampleSize)
         throw EInvalidDataFormat(kMsgSorTooManyPoints);
     // Decoded once, into the array the trace store takes over.
-    PDataStruct outSamples = MakeSampleBlock(first.Count);
+    PDataStruct outSamples = MakeUnfilledSampleBlock(first.Count);
     m_dataPoints.DecodeFirstGroup(outSamples->MutableSamples());
 
     const bool hasTRA = m_map.HasEntry(kSorTRA);
@@ -811,7 +817,7 @@ bool TTheManager::LoadTrace(PDataStruct& params, PDataStruct& samples) {
         fromDialog = true;
     }
     try {
-        const std::vector<uint8_t> bytes = ReadWholeFile(m_fileName);
+        const TFileBytes bytes = ReadFileBytes(m_fileName);
         ReadImage(bytes.data(), bytes.size(), params, samples);
         return true;
     } catch (...) {

@@ -145,7 +145,8 @@ public:
     void Read(TLEReader& r, bool revision2);
     void Write(TLEWriter& w) const;
     int32_t DataSize() const;
-    // Parameters 3, 4, 5, 8, 22..26 and 122.
+    // Parameters 3, 4, 5, 8, 22..26 and 122. Raises EInvalidDataFormat when the data spacing is
+    // not above 0; a group index not above 0 reads as kDefaultGroupIndex.
     void ToParams(TParamBlock& p) const;
     // Parameters 8 and 122 alone, when the block holds them: the Setup image of the system's own
     // files keeps the averages as a power of two and the spacing in whole picoseconds, this block

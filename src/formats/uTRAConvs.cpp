@@ -262,7 +262,7 @@ const TField kFields[] = {
     {P::Block1,    80,        W::I32, -1,      -1,       R::Constant, kOnes, 21},
     {P::Block1,    164,       W::I32, prmREF,  -1,       R::Reference},
     {P::Block1,    168,       W::I32, -1,      -1,       R::Constant, kOnes, 2},
-    {P::TextIndex, btApprox,  W::U8,  prmLSA,  0,        R::Approximation},
+    {P::TextIndex, btApprox,  W::U8,  prmLSA,  1,        R::Approximation},
     {P::Block1,    180,       W::I16, -1,      0,        R::Constant},
     {P::Block1,    182,       W::U16, prmSPL,  0.2,      R::Real, kThousandths},
     {P::Block1,    184,       W::I32, prmBSL,  50,       R::Real, kThousandths},
@@ -297,7 +297,7 @@ const TField kFields[] = {
     {P::Block8,    6,         W::I16, prmDS,   0,        R::Whole},
     {P::Block8,    8,         W::I16, prmPC,   1,        R::Whole},
     {P::Block8,    10,        W::I16, prmAVE,  1,        R::Whole},
-    {P::Block8,    12,        W::I16, prmLSA,  0,        R::WriteOnly},
+    {P::Block8,    12,        W::I16, prmLSA,  1,        R::WriteOnly},
     {P::Block8,    20,        W::I16, prmDM,   0,        R::Whole},
     {P::Block8,    26,        W::I16, prmYEA,  0,        R::Now},
     {P::Block8,    28,        W::U8,  prmMTH,  1,        R::Now},
@@ -515,7 +515,7 @@ void readField(const TField& f, const TTRARecord& r, double k, TParamBlock& p) {
     }
     case TRule::GroupIndex: {
         const std::optional<double> n = readGroupIndex(r, f);
-        out = n ? TVariant(*n) : TVariant(TCurrency::FromDouble(1.48));
+        out = n ? TVariant(*n) : TVariant(TCurrency::FromDouble(kDefaultGroupIndex));
         break;
     }
     case TRule::Cursor:
@@ -653,7 +653,7 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
         TParamBlock& p = *out->Params();
         SetDefaultParams(p);
         // Positions need the group index: a record without one is read at the store's 1.48.
-        const double k = TRADistanceFactor(readGroupIndex(r, groupIndexField()).value_or(1.48));
+        const double k = TRADistanceFactor(readGroupIndex(r, groupIndexField()).value_or(kDefaultGroupIndex));
         for (const TField& f : kFields)
             readField(f, r, k, p);
         p[prmL] = TVariant(Cp1251ToUtf8(r.Comment));
@@ -672,7 +672,7 @@ void TRARecordToParams(const TTRARecord& r, PDataStruct& params, PDataStruct* sa
                 p[prmEN] = texts;
             }
             const auto n = static_cast<int32_t>(r.Block3.size() / 2);
-            outSamples = MakeSampleBlock(n);
+            outSamples = MakeUnfilledSampleBlock(n);
             double* levels = outSamples->MutableSamples();
             for (int32_t i = 0; i < n; ++i)
                 levels[i] = GetU16(r.Block3.data() + 2 * i) / 1000.0;

@@ -111,6 +111,10 @@ int TMainForm::OpenTraceFiles(const std::vector<std::string>& files) {
 }
 
 void TMainForm::OpenCommandLineFiles(const QStringList& files) {
+    // The graphs paint once, when all the traces are in: a repaint per trace would cost more than
+    // reading it.
+    TGraphView::TUpdateGuard mainLock(*MainGraph);
+    TGraphView::TUpdateGuard overviewLock(*OverviewGraph);
     for (const QString& f : files) {
         runCommand([&] { OpenTraceFiles({QFileInfo(f).absoluteFilePath()}); });
         // Each trace arrives in the graph before the next is read, as if opened one by one: the

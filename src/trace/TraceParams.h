@@ -56,4 +56,7 @@ enum TParamIndex : int {
 // Speed of light as the system computes sample spacing, m/s.
 constexpr double kLightSpeed = 2.99792e8;
 
+// The group index taken where a trace gives none that is usable (not above 0).
+constexpr double kDefaultGroupIndex = 1.48;
+
 } // namespace lv

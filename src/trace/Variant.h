@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "trace/NoInitAllocator.h"
+
 namespace lv {
 
 enum class TVarType : uint8_t { Empty, Null, Integer, Double, Currency, Text, Array };
@@ -28,7 +30,8 @@ class TVariant;
 struct TVarArray {
     int LowBound = 0;
     bool OfDoubles = false;
-    std::vector<double> Doubles;   // when OfDoubles
+    // When OfDoubles. Growing it leaves the new elements unset: whoever grows it writes them.
+    std::vector<double, TNoInitAllocator<double>> Doubles;
     std::vector<TVariant> Items;   // otherwise
     int Locks = 0;                 // open LockArray pins
     int Count() const;

@@ -31,6 +31,12 @@ void UseNotEnoughMemoryMessage(std::exception_ptr& error) {
 }
 
 PDataStruct MakeSampleBlock(int32_t n) {
+    PDataStruct d = MakeUnfilledSampleBlock(n);
+    if (d->Size > 0) std::fill_n(d->MutableSamples(), d->SampleCount(), 0.0);
+    return d;
+}
+
+PDataStruct MakeUnfilledSampleBlock(int32_t n) {
     auto d = std::make_unique<TDataStruct>();
     if (n <= 0) return d;
     // Size counts bytes in 32 bits: a longer block (a file claiming it) cannot be described.
@@ -48,8 +54,9 @@ PDataStruct MakeSampleBlock(int32_t n) {
 }
 
 PDataStruct MakeSampleBlock(const double* values, int32_t n) {
-    auto d = MakeSampleBlock(n);
-    if (n > 0 && values) std::memcpy(d->Data, values, static_cast<size_t>(n) * sizeof(double));
+    if (!values) return MakeSampleBlock(n);
+    auto d = MakeUnfilledSampleBlock(n);
+    if (n > 0) std::memcpy(d->Data, values, static_cast<size_t>(n) * sizeof(double));
     return d;
 }
 

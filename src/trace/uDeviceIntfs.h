@@ -57,6 +57,8 @@ void UseNotEnoughMemoryMessage(std::exception_ptr& error);
 // than INT32_MAX / 8 samples raise EOutOfMemory "Недостаточно памяти для размещения данных"
 // (their byte count does not fit Size).
 PDataStruct MakeSampleBlock(int32_t n);
+// The same with the samples left unset, for a decoder that writes every one of them next.
+PDataStruct MakeUnfilledSampleBlock(int32_t n);
 // A descriptor owning n samples copied from `values`.
 PDataStruct MakeSampleBlock(const double* values, int32_t n);
 // A descriptor owning a parameter block of 144 empty parameters (Size 2304).
@@ -80,6 +82,7 @@ enum TStorageNotifyAction : uint8_t {
 class TIDataStorage;
 class TIDataClient;
 class TSampleSummary;
+class TSampleSums;
 
 // The measuring device a storage can follow (trace/uDeviceIntfsDevice.h). No concrete device is
 // built in.
@@ -139,6 +142,8 @@ public:
     // The min/max summary of the samples, shared by every client that draws them; valid until the
     // samples change. A storage that keeps none answers nullptr (the base).
     virtual const TSampleSummary* SampleSummary() { return nullptr; }
+    // The running sums of the samples (means, least-squares lines), likewise.
+    virtual const TSampleSums* SampleSums() { return nullptr; }
 
     bool Active() const { return m_active; }
     TIDevice* InputDevice() const { return m_inputDevice; }

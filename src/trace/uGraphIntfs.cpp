@@ -91,16 +91,26 @@ TRDataStorage::~TRDataStorage() {
     if (m_converter) m_converter->Unsubscribe(m_converterHandle);
 }
 
-const TSampleSummary* TRDataStorage::SampleSummary() {
-    const TVariant& p = (*m_params)[prmDBIR];
+namespace {
+// `summary` built over the samples of `p` unless it covers them already; nullptr without samples.
+template <class Summary> const Summary* builtOver(const TVariant& p, Summary& summary, bool& valid) {
     const double* values = p.IsDoubleArray() ? p.DoubleData() : nullptr;
     const int n = values ? p.Count() : 0;
     if (n == 0) return nullptr;
-    if (!m_summaryValid || !m_summary.Covers(values, n)) {
-        m_summary.Build(values, n);
-        m_summaryValid = true;
+    if (!valid || !summary.Covers(values, n)) {
+        summary.Build(values, n);
+        valid = true;
     }
-    return &m_summary;
+    return &summary;
+}
+} // namespace
+
+const TSampleSummary* TRDataStorage::SampleSummary() {
+    return builtOver((*m_params)[prmDBIR], m_summary, m_summaryValid);
+}
+
+const TSampleSums* TRDataStorage::SampleSums() {
+    return builtOver((*m_params)[prmDBIR], m_sums, m_sumsValid);
 }
 
 int TRDataStorage::sampleCount() const {
@@ -208,8 +218,11 @@ void TRDataStorage::SetSetup(const TDataStruct* data) {
             Recalculate();
             return;
         }
-        // A copy, so that taking over the store's own block is safe; arrays are shared, not copied.
-        const TParamBlock in = *data->Params();
+        // The store's own block is copied first, so that taking it over is safe (arrays are
+        // shared, not copied); any other block is read where it is.
+        TParamBlock ownCopy;
+        if (data->Params() == m_params.get()) ownCopy = *m_params;
+        const TParamBlock& in = data->Params() == m_params.get() ? ownCopy : *data->Params();
         for (int i = 0; i < kParamCount && i < static_cast<int>(in.size()); ++i) {
             const TVariant& v = in[static_cast<size_t>(i)];
             switch (i) {
@@ -456,7 +469,7 @@ void TRDataStorage::SetApproximation(int value) {
 
 void TRDataStorage::SetRefIndex(double value) {
     TBusyGuard guard(this);
-    if (!(value > 0) || !std::isfinite(value)) value = 1.48;
+    if (!(value > 0) || !std::isfinite(value)) value = kDefaultGroupIndex;
     auto current = numberOf((*m_params)[prmIOR]);
     if (!current || *current != value) {
         param(prmIOR) = TVariant(value);
@@ -562,7 +575,7 @@ bool TRDataStorage::twoPointFit(const double* p, int n, double a, double b, Sect
     return true;
 }
 
-void TRDataStorage::leastSquaresFit(const double* p, int n, double a, double b, Section& s) {
+void TRDataStorage::leastSquaresFit(const double* p, int n, double a, double b, Section& s, bool fromSums) {
     const double dx = GetStep();
     const double x0 = GetBound(bkFirstX);
     const double xend = GetBound(bkLastX);
@@ -584,31 +597,18 @@ void TRDataStorage::leastSquaresFit(const double* p, int n, double a, double b, 
     // Clamp to the samples that exist (a fit range past the end of a short trace, a one-sample trace).
     i1 = std::max<int64_t>(i1, 0);
     i2 = std::min<int64_t>(i2, n - 1);
-    const int64_t count = i2 - i1 + 1;
-    if (count < 2) return;
+    if (i2 - i1 + 1 < 2) return;
 
-    // The least-squares line in centred form: the same line as the normal equations give, without
-    // their cancellation when the section lies far from the origin.
-    const long double N = static_cast<long double>(count);
-    const long double mid = (static_cast<long double>(i1) + static_cast<long double>(i2)) / 2;
-    long double sy = 0, suy = 0;
-    long double u = (static_cast<long double>(i1) - mid) * dx; // stepped, not multiplied per sample
-    for (int64_t i = i1; i <= i2; ++i) {
-        sy += p[i];
-        suy += u * p[i];
-        u += dx;
-    }
-    const long double suu = static_cast<long double>(dx) * dx * N * (N * N - 1) / 12;
-    if (!(suu > 0)) return;
-    const long double slope = suy / suu;
-    const long double xMean = x0 + dx * mid;
-    const long double intercept = sy / N - slope * xMean;
-    if (!std::isfinite(static_cast<double>(slope)) || !std::isfinite(static_cast<double>(intercept))) return;
-    s.slope = static_cast<double>(slope);
-    s.intercept = static_cast<double>(intercept);
+    const TSampleSums* sums = fromSums ? SampleSums() : nullptr;
+    const std::optional<TLineFit> line = sums && sums->Covers(p, n)
+                                             ? sums->LeastSquares(int(i1), int(i2), x0, dx)
+                                             : LeastSquaresPlain(p, int(i1), int(i2), x0, dx);
+    if (!line) return;
+    s.slope = line->Slope;
+    s.intercept = line->Intercept;
 }
 
-void TRDataStorage::fitSection(double a, double b, double c, double d, Section& s) {
+void TRDataStorage::fitSection(double a, double b, double c, double d, Section& s, bool fromSums) {
     s = Section{};
     if (!(c >= 0) || !(d > c) || !(a >= 0) || !(b > a)) return;
     s.length = d - c;
@@ -621,7 +621,7 @@ void TRDataStorage::fitSection(double a, double b, double c, double d, Section& 
     }
     const double* p = samples->Samples();
     if (GetApproximation() != 0)
-        leastSquaresFit(p, n, a, b, s);
+        leastSquaresFit(p, n, a, b, s, fromSums);
     else
         twoPointFit(p, n, a, b, s);
     UnlockData();
@@ -652,15 +652,17 @@ void TRDataStorage::Recalculate() {
     };
     const double m1 = raw(0), m2 = raw(1), m3 = raw(2), y2 = raw(4);
 
+    // From the second recalculation over the same samples on, the fits use the running sums.
+    const bool fromSums = m_recalculationsOfSamples++ > 0 || m_sumsValid;
     Section a, b;
-    fitSection(m1, m2, m1, m2, a);
+    fitSection(m1, m2, m1, m2, a, fromSums);
     Length12 = a.length;
     SectionLoss12 = a.loss;
     Slope12 = a.slope;
     Intercept12 = a.intercept;
 
     const double g = (y2 >= 0 && y2 < m3) ? y2 : m2;
-    fitSection(g, m3, m2, m3, b);
+    fitSection(g, m3, m2, m3, b, fromSums);
     Length23 = b.length;
     SectionLoss23 = b.loss;
     Slope23 = b.slope;

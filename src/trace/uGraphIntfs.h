@@ -77,6 +77,7 @@ public:
     bool SaveToFile(const std::string& fileName, bool toCurrent) override;
     // Built over the samples at the first request after they change; nullptr without samples.
     const TSampleSummary* SampleSummary() override;
+    const TSampleSums* SampleSums() override;
 
     // --- operations added by the trace store
     virtual double GetCursor();            // km, -1 for none
@@ -136,9 +137,9 @@ private:
     struct Section {
         double length = 0, loss = 0, slope = 0, intercept = 0;
     };
-    void fitSection(double a, double b, double c, double d, Section& s);
+    void fitSection(double a, double b, double c, double d, Section& s, bool fromSums);
     bool twoPointFit(const double* p, int n, double a, double b, Section& s);
-    void leastSquaresFit(const double* p, int n, double a, double b, Section& s);
+    void leastSquaresFit(const double* p, int n, double a, double b, Section& s, bool fromSums);
     std::optional<double> levelAt(const double* p, int n, double x);
     void computeSettingsResults();
     void resetMarkerArrays();
@@ -147,6 +148,9 @@ private:
         m_boundsValid = false;
         m_summaryValid = false;
         m_summary.Clear();
+        m_sumsValid = false;
+        m_sums.Clear();
+        m_recalculationsOfSamples = 0;
     }
     int sampleCount() const;
     int showError(const std::exception_ptr& error, int helpContext);
@@ -167,6 +171,12 @@ private:
     // The summary the views draw from, built once per sample block when first asked for.
     TSampleSummary m_summary;
     bool m_summaryValid = false;
+    // The running sums, built when first asked for: by a view that averages, or by the fits from
+    // the second recalculation over the same samples on (a marker being dragged), while the
+    // recalculation that follows a load reads the samples directly.
+    TSampleSums m_sums;
+    bool m_sumsValid = false;
+    int m_recalculationsOfSamples = 0;
 };
 
 } // namespace lv

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/Corpus.h"
 #include "support/MiniJson.h"
 #include "support/TempDir.h"
 
@@ -263,8 +264,8 @@ TEST(Cli, ATraceTheTraLayoutCannotHoldIsRefused) {
 
 TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
     const std::string name = "DASDAE__test_data__ofl100_1.sor";
-    const std::string corpus = std::string(LUMVARIS_SHARED_DIR) + "/corpus/";
-    ASSERT_TRUE(std::ifstream(corpus + "sor/" + name).good()) << "the shared corpus is missing: " << corpus;
+    LVTEST_NEEDS_CORPUS("sor/" + name);
+    const std::string corpus = lvtest::corpusDir() + "/";
     lvtest::Json ref = lvtest::Json::parseFile(corpus + "reference/" + name + ".json");
     CliRun r = cli({"info", corpus + "sor/" + name});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -273,6 +274,10 @@ TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
     EXPECT_EQ(j["samples"].integer(), group["points"].integer());
     EXPECT_EQ(j["wavelength_um"].number(), ref["GenParams"]["nominal_wavelength_nm"].number() / 1000.0);
     EXPECT_EQ(j["pulse_ns"].integer(), ref["FxdParams"]["pulse_widths_used_ns"][0].integer());
+    // 4,182 m at the file's group index; the range as written: one way at 1.5.
+    EXPECT_DOUBLE_EQ(j["range_km"].number(),
+                     ref["FxdParams"]["acquisition_range_raw_100ps"].number() / 50000);
+    EXPECT_NEAR(j["range_km"].number(), ref["derived"]["acquisition_range_m_one_way"].number() / 1000, 0.1);
     EXPECT_EQ(j["texts"]["OL"].str(), ref["GenParams"]["originating_location"]["text"].str());
     const double largest = group["max"].number(), scale = group["scale_factor_raw"].number();
     for (size_t i = 0; i < 5; ++i)

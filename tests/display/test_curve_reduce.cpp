@@ -96,6 +96,8 @@ TEST(CurveReduce, SummarisedPathGivesThePlainRulesPoints) {
         const TCurveSamples s{v.data(), c.N, 0.5, step};
         TSampleSummary summary;
         summary.Build(v.data(), c.N);
+        TSampleSums sums;
+        sums.Build(v.data(), c.N);
         const double xMax = 0.5 + step * std::max(c.N - 1, 1) + 1.0;
         for (int trial = 0; trial < 6; ++trial) {
             const View w = view(c.Width, xMax, c.Zoom, trial == 0 ? 0.0 : frac(rng));
@@ -104,7 +106,7 @@ TEST(CurveReduce, SummarisedPathGivesThePlainRulesPoints) {
             const int last = ClampLastSample(range->second, c.N, c.LastIndex);
             for (TDisplayMethod m : {dmEliminate, dmAverage, dmMax, dmLinkLine}) {
                 ReduceCurvePlain(s, range->first, last, m, w.X, w.Y, plain);
-                ReduceCurve(s, range->first, last, m, w.X, w.Y, &summary, fast);
+                ReduceCurve(s, range->first, last, m, w.X, w.Y, &summary, &sums, fast);
                 if (m == dmLinkLine) {
                     // Every sample has its point in the plain rule; per column the summarised
                     // path keeps at most the run's first, extremes and last.
@@ -143,6 +145,8 @@ TEST(CurveReduce, SummarisedPolylinePaintsThePlainRulesPixels) {
         const TCurveSamples s{v.data(), c.N, 0, step};
         TSampleSummary summary;
         summary.Build(v.data(), c.N);
+        TSampleSums sums;
+        sums.Build(v.data(), c.N);
         for (double offset : {0.0, 0.63}) {
             if (offset == 0.0 && c.N > 10000) continue;
             const View w = view(c.Width, step * (c.N - 1), c.Zoom, offset);
@@ -151,7 +155,7 @@ TEST(CurveReduce, SummarisedPolylinePaintsThePlainRulesPixels) {
             const int last = ClampLastSample(range->second, c.N, c.LastIndex);
             for (TDisplayMethod m : {dmMax, dmLinkLine}) {
                 ReduceCurvePlain(s, range->first, last, m, w.X, w.Y, plain);
-                ReduceCurve(s, range->first, last, m, w.X, w.Y, &summary, fast);
+                ReduceCurve(s, range->first, last, m, w.X, w.Y, &summary, &sums, fast);
                 ASSERT_EQ(paint(plain, true), paint(fast, false)) << "n " << c.N << " method " << int(m);
                 ++compared;
             }
@@ -168,7 +172,7 @@ TEST(CurveReduce, EverySampleDrawingShrinksToTheColumns) {
     summary.Build(v.data(), 40000);
     const View w = view(800, s.XOf(39999), 1, 0);
     std::vector<QPoint> fast;
-    ReduceCurve(s, 0, 39999, dmLinkLine, w.X, w.Y, &summary, fast);
+    ReduceCurve(s, 0, 39999, dmLinkLine, w.X, w.Y, &summary, nullptr, fast);
     EXPECT_LE(fast.size(), 4u * 801u);
     EXPECT_GE(fast.size(), 2u * 800u);
 }
@@ -182,7 +186,7 @@ TEST(CurveReduce, MaxFollowsTheUpperEnvelopeWithOnePointPerColumn) {
     summary.Build(v.data(), 40000);
     const View w = view(800, s.XOf(39999), 1, 0);
     std::vector<QPoint> pts;
-    ReduceCurve(s, 0, 39999, dmMax, w.X, w.Y, &summary, pts);
+    ReduceCurve(s, 0, 39999, dmMax, w.X, w.Y, &summary, nullptr, pts);
     ASSERT_GE(pts.size(), 795u);
     ASSERT_LE(pts.size(), 802u);
     for (size_t k = 1; k < pts.size(); ++k) {

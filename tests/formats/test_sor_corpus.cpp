@@ -15,6 +15,7 @@
 #include "formats/Cp1251.h"
 #include "formats/uBellcoreConvs.h"
 #include "formats/uCRC.h"
+#include "support/Corpus.h"
 #include "support/MiniJson.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SorSupport.h"
@@ -60,10 +61,9 @@ struct SorCorpus : ::testing::Test {
     std::vector<std::string> files;
 
     void SetUp() override {
+        LVTEST_NEEDS_CORPUS("sor");
         files = lvtest::sorCorpusFiles();
-        ASSERT_FALSE(files.empty()) << "The SOR corpus is missing: expected real files in "
-                                    << lvtest::sorCorpusDir()
-                                    << "/sor (the shared folder beside the checkout).";
+        ASSERT_FALSE(files.empty()) << "no .sor files in " << lvtest::corpusDir() << "/sor";
     }
 
     std::string corpusFile(const std::string& name) const {
@@ -100,6 +100,10 @@ void expectAgreesWithReference(TRDataStorage& store, const Json& ref) {
     if (ref.has("derived")) {
         const double refKm = ref["derived"]["sample_spacing_m_one_way"].number() / 1000.0;
         EXPECT_NEAR(store.GetStep(), refKm, refKm * 2e-6);
+        // The range as the instrument set it, read at a group index of 1.5 (the reference reads it
+        // at the file's own index).
+        const double rangeKm = ref["derived"]["acquisition_range_m_one_way"].number() / 1000.0;
+        EXPECT_NEAR(store.RangeKm, rangeKm, rangeKm * 0.03);
     }
 
     // Samples: the first group, with the highest level at 0 dB.
@@ -242,7 +246,7 @@ TEST_F(SorCorpus, TheReferenceReaderReadsTheSystemsFiles) {
         const std::string json = dir.file("own.json");
         ASSERT_TRUE(store->SaveToFile(out, false));
         const std::string command =
-            "python3 '" + lvtest::sorCorpusDir() + "/tools/sorref.py' '" + out + "' > '" + json + "'";
+            "python3 '" + lvtest::corpusDir() + "/tools/sorref.py' '" + out + "' > '" + json + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         const Json r = Json::parseFile(json);
         EXPECT_EQ(r["map"]["nblocks_interpretation"].str(), "count INCLUDES Map");

@@ -254,16 +254,24 @@ TEST_F(SorTest, SaveWithoutParametersWritesFiveBlocksWithDefaults) {
     EXPECT_EQ(f.MapSize, 82);
     EXPECT_EQ(f.Count, 6);
     EXPECT_THROW(f.at("TRA"), std::runtime_error);
+    // The highest level is stored as 0, lower ones as larger numbers.
+    TLEReader points(b.data() + f.at("DataPts").Offset, static_cast<size_t>(f.at("DataPts").Size));
+    points.Skip(12);
+    EXPECT_EQ(points.U16(), 0);
+    EXPECT_EQ(points.U16(), 1000);
     TTheManager m;
     PDataStruct p, s;
-    ASSERT_TRUE(load(b, p, s, m));
-    EXPECT_TRUE(m.LoadedForeignFile()) << "without a TRA block the file is not the system's own";
+    // Without parameters there is no data spacing, and such a file gives its samples no distances:
+    // reading refuses it as it refuses an instrument's file without one, after reading the blocks.
+    std::string error;
+    EXPECT_FALSE(load(b, p, s, m, &error));
+    EXPECT_NE(error.find("FxdParams"), std::string::npos) << error;
     EXPECT_EQ(m.GenParams().CableId, " ");
     EXPECT_EQ(m.SupParams().Texts[3], " ");
+    EXPECT_EQ(m.FixParams().DataSpacing[0], 0);
     EXPECT_EQ(m.FixParams().GroupIndex, 146800);
     EXPECT_EQ(m.FixParams().Averages, 10);
     EXPECT_EQ(m.FixParams().PointsPerPulse[0], 2);
-    EXPECT_EQ(levels(s), (std::vector<double>{1.0, 0.0}));
 }
 
 TEST_F(SorTest, TextsAreTakenOnlyFromArraysOfTheRightBounds) {
@@ -287,25 +295,27 @@ TEST_F(SorTest, ForeignFieldsFollowTheReadingRules) {
     struct Case {
         int16_t pulseNs;
         int32_t range;
+        int32_t groupIndex;
         double pulseParam;
-        int rangeKm;
+        double rangeKm;
+        double groupIndexParam;
     } cases[] = {
-        {1000, 1600000, 100, 30}, // 3.2 rounds to 3, times 10
-        {0, 200000, 10, 5},       // no pulse width: 10; 0.4 rounds to 0: 5
-        {-5, 0, 10, 5},
-        {25, 2750000, 2.5, 60}, // 5.5 rounds half to even
+        {1000, 1600000, 150000, 100, 32, 1.5},    // the range as written: km × 50000
+        {0, 204805, 146832, 10, 4.0961, 1.46832}, // no pulse width: 10; an instrument's 4.1 km
+        {-5, 0, 0, 10, 5, 1.48},                  // no range: 5 km; no group index: 1.48
+        {25, 2750000, -146800, 2.5, 55, 1.48},
     };
     for (const Case& c : cases) {
         SorBuilder sb = SorBuilder::standard(false, {5, 1, 3});
-        sb.Blocks[2].Body = SorBuilder::fxdParams(false, 0, c.pulseNs, 1000000, 150000, 64, c.range);
+        sb.Blocks[2].Body = SorBuilder::fxdParams(false, 0, c.pulseNs, 1000000, c.groupIndex, 64, c.range);
         TTheManager m;
         PDataStruct p, s;
         ASSERT_TRUE(load(sb.build(), p, s, m));
         const TParamBlock& out = *p->Params();
         EXPECT_DOUBLE_EQ(out[prmPW].AsDouble(), c.pulseParam);
-        EXPECT_EQ(out[prmR].AsInteger(), c.rangeKm);
+        EXPECT_DOUBLE_EQ(out[prmR].AsDouble(), c.rangeKm);
         EXPECT_DOUBLE_EQ(out[prmRESR].AsDouble(), 2.0);
-        EXPECT_DOUBLE_EQ(out[prmIOR].AsDouble(), 1.5);
+        EXPECT_DOUBLE_EQ(out[prmIOR].AsDouble(), c.groupIndexParam);
         EXPECT_EQ(out[prmNUM].AsInteger(), 64);
         EXPECT_EQ(out[prmLSA].AsInteger(), 1);
         EXPECT_EQ(out[prmYEA].AsInteger(), 1970);
@@ -472,6 +482,9 @@ TEST_F(SorTest, MalformedFilesFailCleanly) {
              b.Blocks[2].Body.resize(60);
          },
          {}},
+        {"no data spacing",
+         [](SorBuilder& b) { b.Blocks[2].Body = SorBuilder::fxdParams(false, 0, 10, 0, 146800, 1, 1); },
+         {}},
         {"no group", [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(0).u16(0).b; }, {}},
         {"first group without points",
          [](SorBuilder& b) { b.Blocks[3].Body = Bytes().u32(0).u16(1).u32(0).u16(1000).b; },
@@ -528,6 +541,29 @@ TEST_F(SorTest, MalformedFilesFailCleanly) {
         EXPECT_EQ(m.LastError(), error) << c.what;
         EXPECT_EQ(m.GetTraceFileName(), "");
     }
+}
+
+// A group index of 0 reads as the store's default, so the samples get their distances and the
+// trace can be saved in either format.
+TEST_F(SorTest, AForeignFileWithoutGroupIndexIsMeasuredAtTheDefault) {
+    SorBuilder sb = SorBuilder::standard(false, {3, 2, 1});
+    sb.Blocks[2].Body = SorBuilder::fxdParams(false, 0, 10, 1000000, 0, 64, 100000);
+    const std::string in = dir.file("no-index.sor");
+    lvtest::writeBytes(in, sb.build());
+    TRDataStorage store;
+    store.SetAutoFree(false);
+    ASSERT_TRUE(store.LoadFromFile(in, false));
+    EXPECT_DOUBLE_EQ(store.RefIndex, kDefaultGroupIndex);
+    EXPECT_DOUBLE_EQ(store.GetStep(), 2.0 * 1e-8 * kLightSpeed / (kDefaultGroupIndex * 2 * 1000));
+    EXPECT_DOUBLE_EQ(store.GetBound(bkLastX), 2 * store.GetStep());
+    for (const char* name : {"copy.tra", "copy.sor"}) {
+        ASSERT_TRUE(store.SaveToFile(dir.file(name), false)) << name;
+        TRDataStorage back;
+        back.SetAutoFree(false);
+        ASSERT_TRUE(back.LoadFromFile(dir.file(name), false)) << name;
+        EXPECT_NEAR(back.RefIndex, kDefaultGroupIndex, 1e-6) << name;
+    }
+    EXPECT_TRUE(prompts.Messages.empty());
 }
 
 TEST_F(SorTest, FilesTellWhetherTheyAreTheSystemsOwn) {
@@ -638,6 +674,17 @@ TEST_F(SorTest, TheStoreNamesTheFileThatFailed) {
     EXPECT_EQ(readText.rfind("Не удается прочитать файл \"" + bad + "\".\r\n", 0), 0u) << readText;
     EXPECT_GT(readText.size(), ("Не удается прочитать файл \"" + bad + "\".\r\n").size());
     EXPECT_FALSE(store->LoadedAsSor());
+
+    // An instrument's file without a data spacing would put every sample at 0 km.
+    SorBuilder noSpacing = SorBuilder::standard(true, {3, 2, 1});
+    noSpacing.Blocks[2].Body = SorBuilder::fxdParams(true, 0, 10, 0, 146800, 1, 1);
+    const std::string flat = dir.file("flat.sor");
+    lvtest::writeBytes(flat, noSpacing.build());
+    EXPECT_FALSE(store->LoadFromFile(flat, false));
+    const std::string why =
+        "Файл SOR поврежден: в блоке FxdParams шаг между точками рефлектограммы не больше нуля.";
+    EXPECT_EQ(prompts.Messages.back().Text, "Не удается прочитать файл \"" + flat + "\".\r\n" + why);
+    EXPECT_FALSE(store->DataPresent());
 
     const std::string good = dir.file("good.sor");
     lvtest::writeBytes(good, SorBuilder::standard(true, {3, 2, 1}).build());

@@ -579,6 +579,30 @@ TEST_F(TRAConverterTest, TheTraceStoreLoadsAndSavesThroughTheRealConverter) {
     delete store;
 }
 
+// A trace whose setup does not say how to fit (as a device may hand it over) is fitted by least
+// squares, and so it is when it comes back from its file.
+TEST_F(TRAConverterTest, AnUnsetApproximationIsKeptAsLeastSquares) {
+    PDataStruct params = lvtest::makeTraceParams();
+    P(params)[prmLSA].Clear();
+    TRDataStorage store;
+    store.SetAutoFree(false);
+    store.SetupArrived(params.get());
+    store.DataArrived(lvtest::makeTraceSamples(2000).get());
+    for (int i : {0, 1, 2})
+        store.SetMarker(i, 1.0 + 3.0 * i);
+    ASSERT_EQ(store.GetApproximation(), 1);
+    ASSERT_TRUE(store.SaveToFile(dir.file("fit.tra"), false));
+
+    TRDataStorage back;
+    back.SetAutoFree(false);
+    ASSERT_TRUE(back.LoadFromFile(dir.file("fit.tra"), false));
+    EXPECT_EQ(back.GetApproximation(), 1);
+    EXPECT_GT(back.Length12, 0.0);
+    EXPECT_NEAR(back.Slope12, store.Slope12, 1e-9);
+    // Markers come back within a millimetre (times of 10 ps).
+    EXPECT_NEAR(back.JointLoss, store.JointLoss, 1e-4);
+}
+
 namespace {
 // Bytes as hex, a run of four or more equal bytes written as "(count*byte)", so that an image
 // reads as the fields that are set.
@@ -658,14 +682,14 @@ TEST_F(TRAConverterTest, FieldsSitAtTheirOffsetsBothWays) {
     const Case cases[] = {
         {"sparse setup", TTRAKind::Setup, sparse,
          "00000c0002(9*00)300001000c00c8(9*00)4f4646004f464600484920002c336400e2041027404b4c008813"
-         "0000002d3101(4*00)409c0000356b20000c000a000a000a002dfc(110*ff)2dfc(10*ff)545041000000c80"
+         "0000002d3101(4*00)409c0000356b20000c000a000a000a002dfc(110*ff)2dfc(10*ff)4c5341000000c80"
          "050c300003400320034003200b80b020002000c00a0(13*00)6c6416006c6416006c6416(5*00)080008(5*0"
          "0)0500000028000000140000000a000000050000000200000001(4*00)710200000050c300005a6202000000"
-         "01000000(20*ff)(24*00)72eb(38*00)08000c00a201(12*00)0a000000010001(15*00)e807021d173b010"
+         "01000000(20*ff)(24*00)72eb(38*00)08000c00a201(12*00)0a0000000100010001(13*00)e807021d173b010"
          "00100010001(49*00)030003(5*00)06005c(136*00)06005c(136*00)01(9*00)01(33*00)07000c0007(9*"
-         "00)60a54403000000",
+         "00)5ca54403000000",
          "1=i:0 2=i:1310 3=i:5 4=d:10 5=d:1.4675 6=i:1 7=i:0 8=d:4096 9=i:0 10=i:1 11=i:1 13=d:0.2"
-         " 14=d:50 15=d:3 16=i:0 20=i:0 22=i:2024 23=i:2 24=i:29 25=i:23 26=i:59 29=i:1 30=i:1 31="
+         " 14=d:50 15=d:3 16=i:1 20=i:0 22=i:2024 23=i:2 24=i:29 25=i:23 26=i:59 29=i:1 30=i:1 31="
          "i:1 32=i:0 33=i:1 43=i:0 44=i:0 51=a:-1,-1,-1 53=a:-1,-1,-1 57=t:0 71=d:-0.9999876252129"
          "47 89=i:0 103=i:0 105=i:6 110=d:0 111=d:-1 112=i:0 116=i:0 122=d:4 "},
         {"full setup", TTRAKind::Setup, full,

@@ -17,6 +17,7 @@
 #include "shell/uGraphData.h"
 #include "shell/uMainSettings.h"
 #include "support/ScriptedPrompts.h"
+#include "support/Corpus.h"
 #include "support/TempDir.h"
 #include "support/TraceFiles.h"
 
@@ -50,7 +51,7 @@ protected:
     QString Folder() const { return QString::fromStdString(Dir.path()) + u'/'; }
 
     // A writable copy of the shared corpus's `corpusName` (a file of another maker's instrument)
-    // as `name` in the temporary folder; empty when the corpus is missing (the test skips).
+    // as `name` in the temporary folder; empty when the corpus is missing (see LVTEST_NEEDS_CORPUS).
     QString CorpusCopy(const std::string& corpusName, const std::string& name) {
         const std::filesystem::path source =
             std::filesystem::path(LUMVARIS_SHARED_DIR) / "corpus/sor" / corpusName;
@@ -62,8 +63,6 @@ protected:
                                      std::filesystem::perm_options::add);
         return QString::fromStdString(copy);
     }
-    static constexpr const char* kMissingCorpus =
-        "the shared corpus is missing (expected in ../shared beside the checkout)";
 
     void Trigger(const char* command) { Form->Command(QString::fromLatin1(command))->trigger(); }
     bool Enabled(const char* command) const {

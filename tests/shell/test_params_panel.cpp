@@ -357,8 +357,8 @@ TEST_F(PanelTest, ThePanelDescribesTheActiveTraceOnly) {
 // ---- the approximation toggle -----------------------------------------------------------------------------
 
 TEST_F(PanelTest, AClickTogglesTheFitAndRewritesOwnFilesButNeverAnInstrumentsFile) {
+    LVTEST_NEEDS_CORPUS("sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor");
     const QString foreign = CorpusCopy("JamesHarrison__otdrs__example1-noyes-ofl280.sor", "foreign.sor");
-    if (foreign.isEmpty()) GTEST_SKIP() << kMissingCorpus;
     struct Row {
         QString file;
         bool rewritten;
@@ -390,8 +390,8 @@ TEST_F(PanelTest, AClickTogglesTheFitAndRewritesOwnFilesButNeverAnInstrumentsFil
 }
 
 TEST_F(PanelTest, InAProcessingModeTheToggleSetsEveryTrace) {
+    LVTEST_NEEDS_CORPUS("sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor");
     const QString foreign = CorpusCopy("JamesHarrison__otdrs__example1-noyes-ofl280.sor", "foreign.sor");
-    if (foreign.isEmpty()) GTEST_SKIP() << kMissingCorpus;
     const QString same = TraceFile("same.tra", 1310, "S", 1, 0),
                   differs = TraceFile("differs.tra", 1310, "D", 2, 1),
                   active = TraceFile("active.tra", 1310, "A", 3, 1);
@@ -454,8 +454,8 @@ TEST_F(PanelTest, TheGroupIndexIsAskedAgainWithTheTypedTextUntilItFits) {
 }
 
 TEST_F(PanelTest, TheGroupIndexGoesToTracesOfTheActiveWavelengthOnly) {
+    LVTEST_NEEDS_CORPUS("sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor");
     const QString foreign = CorpusCopy("JamesHarrison__otdrs__example1-noyes-ofl280.sor", "foreign.sor");
-    if (foreign.isEmpty()) GTEST_SKIP() << kMissingCorpus;
     const QString other = TraceFile("1310.tra", 1310, "O"), same = TraceFile("same.sor", 1550, "S"),
                   active = TraceFile("active.tra", 1550, "A");
     Open({other, foreign, same, active});
@@ -516,7 +516,7 @@ TEST_F(PanelCorpusTest, MarkersPlacedByMouseReadAsTheCommandLineToolReadsThem) {
 #else
     const std::string name = "JamesHarrison__otdrs__example2-exfo-maxtester730c.sor";
     const QString file = QString::fromStdString(std::string(LUMVARIS_SHARED_DIR) + "/corpus/sor/" + name);
-    if (!QFileInfo::exists(file)) GTEST_SKIP() << kMissingCorpus;
+    LVTEST_NEEDS_CORPUS("sor/" + name);
     Form->resize(1024, 740);
     Form->show();
     Settle();

@@ -17,6 +17,7 @@
 #include "display/uGraphsCmps.h"
 #include "formats/FileErrors.h"
 #include "shell/uTraceNames.h"
+#include "support/Corpus.h"
 
 using namespace lv;
 using lvtest::MainFormTest;
@@ -150,6 +151,43 @@ TEST_F(MainFormTest, AFileThatFailsStopsTheRestOfTheSelection) {
     ASSERT_EQ(Form->TraceCount(), 2);
     EXPECT_EQ(Form->Trace(0)->SourceFileName(), c);
     EXPECT_EQ(Form->Trace(1)->SourceFileName(), a);
+}
+
+// Traces named on the command line arrive one by one, as if the operator opened them so (the
+// first alone sets the graph's world), but the main graph paints once, when all of them are in.
+TEST_F(MainFormTest, CommandLineTracesArePaintedOnceInTheWorldOfOpeningThemOneByOne) {
+    const QStringList files = {TraceFile("a.tra", 1310, "A", 1), TraceFile("b.tra", 1550, "B", 2),
+                               TraceFile("c.tra", 1625, "C", 3)};
+    Form->show();
+    Settle();
+    for (const QString& f : files) {
+        ASSERT_EQ(Form->OpenTraceFiles({f}), 1);
+        Settle();
+    }
+    const TRealRect world = Form->MainGraph->GetExts(), shown = Form->MainGraph->GetVisExts();
+
+    Form = std::make_unique<TMainForm>(Work);
+    Form->show();
+    Settle();
+    struct PaintCounter : QObject {
+        TGraphView* graph;
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            // A graph whose updates are held skips the paint.
+            if (e->type() == QEvent::Paint && graph->UpdateCount() == 0 && graph->Data().Count() > 0)
+                ++paints;
+            return false;
+        }
+    } counter;
+    counter.graph = Form->MainGraph;
+    Form->MainGraph->viewport()->installEventFilter(&counter);
+    Form->OpenCommandLineFiles(files);
+    Settle();
+    ASSERT_EQ(Form->TraceCount(), 3);
+    EXPECT_EQ(counter.paints, 1);
+    EXPECT_EQ(Form->MainGraph->GetExts(), world);
+    EXPECT_EQ(Form->MainGraph->GetVisExts(), shown);
+    Form->MainGraph->viewport()->removeEventFilter(&counter);
 }
 
 TEST_F(MainFormTest, CloseTakesTheFrontTraceAndCloseAllTakesEveryOne) {
@@ -348,9 +386,9 @@ TEST_F(MainFormTest, ACaptionWithFoldersStillSavesInsideTheDataFolder) {
 class ForeignSorTest : public MainFormTest {
 protected:
     void SetUp() override {
+        LVTEST_NEEDS_CORPUS("sor/JamesHarrison__otdrs__example1-noyes-ofl280.sor");
         MainFormTest::SetUp();
         Sor = CorpusCopy("JamesHarrison__otdrs__example1-noyes-ofl280.sor", "foreign.sor");
-        if (Sor.isEmpty()) GTEST_SKIP() << kMissingCorpus;
         Original = lvtest::readBytes(Sor.toStdString());
     }
     QString Sor;

@@ -5,18 +5,15 @@
 
 #include "formats/uBellcoreConvs.h"
 #include "formats/uTRAConvs.h"
+#include "support/Corpus.h"
 #include "trace/uFileFormats.h"
 
 namespace lvtest {
 
-std::string sorCorpusDir() {
-    return std::string(LUMVARIS_SHARED_DIR) + "/corpus";
-}
-
 std::vector<std::string> sorCorpusFiles() {
     std::vector<std::string> files;
     std::error_code ec;
-    const std::filesystem::path dir = sorCorpusDir() + "/sor";
+    const std::filesystem::path dir = corpusDir() + "/sor";
     if (!std::filesystem::is_directory(dir, ec)) return files;
     for (const auto& e : std::filesystem::directory_iterator(dir, ec))
         if (e.path().extension() == ".sor") files.push_back(e.path().string());
@@ -25,7 +22,7 @@ std::vector<std::string> sorCorpusFiles() {
 }
 
 std::string sorReferenceOf(const std::string& sorPath) {
-    return sorCorpusDir() + "/reference/" + std::filesystem::path(sorPath).filename().string() + ".json";
+    return corpusDir() + "/reference/" + std::filesystem::path(sorPath).filename().string() + ".json";
 }
 
 SorFormats::SorFormats() {

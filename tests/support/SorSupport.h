@@ -9,8 +9,6 @@
 
 namespace lvtest {
 
-// The corpus folder (sor/, reference/, tools/) beside the checkout.
-std::string sorCorpusDir();
 // Full paths of the corpus's ".sor" files in name order; empty when the folder is missing.
 std::vector<std::string> sorCorpusFiles();
 // The reference reading of a corpus file.
