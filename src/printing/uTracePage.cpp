@@ -152,7 +152,8 @@ int shrunkFontHeight(int area, int lines, int fontHeight) {
 
 void sideColumnLines(std::vector<TPageText>& texts, const TRect& t, const TTracePageData& d,
                      const TMainSettings& s, const TPageContext& ctx) {
-    const int n = 25 + int(s.ShowSetNum) + int(s.ShowWorkerNum) + int(s.ShowFileCaption) + int(s.ShowFileName);
+    const int n =
+        25 + int(s.ShowSetNum) + int(s.ShowWorkerNum) + int(s.ShowFileCaption) + int(s.ShowFileName);
     const int h = shrunkFontHeight(t.Bottom - t.Top, n, PageFontHeight());
     const int d2 = h + 2;
     const TValueLines v = valueLines(d, ctx.Locale);
@@ -208,8 +209,15 @@ void compactLines(std::vector<TPageText>& texts, const TRect& t, const TTracePag
 
     c.MoveTo(TRect{third + 2, t.Top + 1, (2 * (t.Right - 4)) / 3 + 2, t.Top + d2 + 3});
     c.Add(10, v.WaveLength);
-    nextLines(c, {{11, v.Attenuator}, {12, v.Range}, {13, v.X}, {14, v.Y}, {15, v.Pulse}, {16, v.Averages},
-          {17, v.AveragingMethod}, {18, v.Approximation}, {19, v.GroupIndex}});
+    nextLines(c, {{11, v.Attenuator},
+                  {12, v.Range},
+                  {13, v.X},
+                  {14, v.Y},
+                  {15, v.Pulse},
+                  {16, v.Averages},
+                  {17, v.AveragingMethod},
+                  {18, v.Approximation},
+                  {19, v.GroupIndex}});
 
     c.MoveTo(TRect{2 * third + 4, t.Top + 1, t.Right - 1, t.Top + d2 + 3});
     c.Add(20, QStringLiteral("Маркер 1-2"));
@@ -271,37 +279,65 @@ struct TBatchTexts {
 };
 
 const TBatchTexts kEnglish = {
-    "Trace: ",    "Measurement Date and Time: ",
-    "Cabel ID: ", "Fiber ID: ",
-    "Orig. Loc: ", "Term. Loc: ",
-    "Operator: ", "OTDR: ",
-    ", module ",  "Range:",
-    "Pulswidth:", "Wavelength:",
-    " km",        " ns",
-    " mkm",       " dB",
-    " dB/km",     "Approximation:",
-    "Refractive Index:", {"TPA", "LSA"},
-    "Total Fiber", "Information:",
-    "Markers 1-2", "Markers 2-3",
-    "Length: ",   "Loss: ",
-    "Atten.: ",   "Atten: ",
+    .TraceLabel = "Trace: ",
+    .TimeLabel = "Measurement Date and Time: ",
+    .Cable = "Cabel ID: ",
+    .Fibre = "Fiber ID: ",
+    .Start = "Orig. Loc: ",
+    .End = "Term. Loc: ",
+    .Operator = "Operator: ",
+    .Instrument = "OTDR: ",
+    .Module = ", module ",
+    .Range = "Range:",
+    .Pulse = "Pulswidth:",
+    .WaveLength = "Wavelength:",
+    .Km = " km",
+    .Ns = " ns",
+    .Um = " mkm",
+    .Db = " dB",
+    .DbKm = " dB/km",
+    .Approximation = "Approximation:",
+    .RefIndex = "Refractive Index:",
+    .Codes = {"TPA", "LSA"},
+    .Total = "Total Fiber",
+    .Information = "Information:",
+    .Markers12 = "Markers 1-2",
+    .Markers23 = "Markers 2-3",
+    .Length = "Length: ",
+    .Loss = "Loss: ",
+    .TotalAttenuation = "Atten.: ",
+    .Attenuation = "Atten: ",
 };
 
 const TBatchTexts kRussian = {
-    "Трасса: ",   "Дата и время измерения: ",
-    "Кабель: ",   "Волокно: ",
-    "Начало: ",   "Конец: ",
-    "Оператор: ", "Прибор: ",
-    ", модуль ",  "Диапазон:",
-    "Ширина импульса:", "Длина волны:",
-    " км",        " нс",
-    " мкм",       " дБ",
-    " дБ/км",     "Аппроксимация:",
-    "Коэф. преломления:", {"ДТМ", "АПР"},
-    "Итоговая",   "Информация:",
-    "Маркеры 1-2", "Маркеры 2-3",
-    "Расст.: ",   "Потери: ",
-    "Затух.: ",   "Затух.: ",
+    .TraceLabel = "Трасса: ",
+    .TimeLabel = "Дата и время измерения: ",
+    .Cable = "Кабель: ",
+    .Fibre = "Волокно: ",
+    .Start = "Начало: ",
+    .End = "Конец: ",
+    .Operator = "Оператор: ",
+    .Instrument = "Прибор: ",
+    .Module = ", модуль ",
+    .Range = "Диапазон:",
+    .Pulse = "Ширина импульса:",
+    .WaveLength = "Длина волны:",
+    .Km = " км",
+    .Ns = " нс",
+    .Um = " мкм",
+    .Db = " дБ",
+    .DbKm = " дБ/км",
+    .Approximation = "Аппроксимация:",
+    .RefIndex = "Коэф. преломления:",
+    .Codes = {"ДТМ", "АПР"},
+    .Total = "Итоговая",
+    .Information = "Информация:",
+    .Markers12 = "Маркеры 1-2",
+    .Markers23 = "Маркеры 2-3",
+    .Length = "Расст.: ",
+    .Loss = "Потери: ",
+    .TotalAttenuation = "Затух.: ",
+    .Attenuation = "Затух.: ",
 };
 
 QString u8(const char* s) {
@@ -415,9 +451,9 @@ QString MeasurementTimeText(const QDateTime& at, bool russian, const QLocale& lo
     const QTime time = at.time();
     int hour = time.hour();
     if (!russian) hour = hour % 12 == 0 ? 12 : hour % 12;
-    QString text = QString::number(date.day()) + ds + twoDigits(date.month()) + ds + twoDigits(date.year() % 100) +
-                   QStringLiteral(", ") + QString::number(hour) + ts + twoDigits(time.minute()) + ts +
-                   twoDigits(time.second());
+    QString text = QString::number(date.day()) + ds + twoDigits(date.month()) + ds +
+                   twoDigits(date.year() % 100) + QStringLiteral(", ") + QString::number(hour) + ts +
+                   twoDigits(time.minute()) + ts + twoDigits(time.second());
     if (!russian) text += time.hour() < 12 ? QStringLiteral(" am") : QStringLiteral(" pm");
     return text;
 }
@@ -435,7 +471,8 @@ TComposedPage BatchPage(const QSize& graph, bool russian, const TTracePageData& 
     const int p = (g.Bottom - g.Top - 4) / 28 - 2;
     const int title = BatchTitleFontHeight(p, PageFontHeight());
     const int bigStep = title + 3; // D
-    TLineCursor c(texts, TRect{2 * ((g.Right - 4) / 3) + 3, g.Top + 1, g.Right - 4, g.Top + bigStep}, 0, title);
+    TLineCursor c(texts, TRect{2 * ((g.Right - 4) / 3) + 3, g.Top + 1, g.Right - 4, g.Top + bigStep}, 0,
+                  title);
     c.Add(0, QStringLiteral("Lumvaris"), true, TTextPlacement::End);
     c.SetStep(bigStep + 2);
     c.Next();
@@ -462,13 +499,18 @@ TComposedPage BatchPage(const QSize& graph, bool russian, const TTracePageData& 
     c.MoveTo(TRect{g.Left, y2 + font + bigStep + 4, g.Right - 4, y2 + font + bigStep + 4 + step});
     auto text = [&](const char* key) { return textOrMissing(data.Texts.value(QString::fromLatin1(key))); };
     const QString when = data.MeasuredAt ? MeasurementTimeText(*data.MeasuredAt, russian, l) : kMissing;
-    const QString instrument = u8(tx.Instrument) + instrumentPart(data.Texts.value(QStringLiteral("SN"))) +
-                               QStringLiteral("   ") + instrumentPart(data.Texts.value(QStringLiteral("MFID"))) +
-                               QStringLiteral(" #") + instrumentPart(data.Texts.value(QStringLiteral("OTDR"))) +
-                               u8(tx.Module) + instrumentPart(data.Texts.value(QStringLiteral("OMID"))) +
-                               QStringLiteral(" #") + instrumentPart(data.Texts.value(QStringLiteral("OMSN")));
-    const QString identity[] = {u8(tx.TimeLabel) + when,      u8(tx.Cable) + text("CID"), u8(tx.Fibre) + text("FID"),
-                                u8(tx.Start) + text("OL"),    u8(tx.End) + text("TL"),    u8(tx.Operator) + text("OP"),
+    const QString instrument =
+        u8(tx.Instrument) + instrumentPart(data.Texts.value(QStringLiteral("SN"))) + QStringLiteral("   ") +
+        instrumentPart(data.Texts.value(QStringLiteral("MFID"))) + QStringLiteral(" #") +
+        instrumentPart(data.Texts.value(QStringLiteral("OTDR"))) + u8(tx.Module) +
+        instrumentPart(data.Texts.value(QStringLiteral("OMID"))) + QStringLiteral(" #") +
+        instrumentPart(data.Texts.value(QStringLiteral("OMSN")));
+    const QString identity[] = {u8(tx.TimeLabel) + when,
+                                u8(tx.Cable) + text("CID"),
+                                u8(tx.Fibre) + text("FID"),
+                                u8(tx.Start) + text("OL"),
+                                u8(tx.End) + text("TL"),
+                                u8(tx.Operator) + text("OP"),
                                 instrument};
     for (size_t i = 0; i < std::size(identity); ++i) {
         if (i > 0) c.Next();
@@ -488,10 +530,10 @@ TComposedPage BatchPage(const QSize& graph, bool russian, const TTracePageData& 
     };
     const QString um = u8(tx.Um);
     const QString paramLabels[] = {u8(tx.Range), u8(tx.Pulse), u8(tx.WaveLength)};
-    const QString paramValues[] = {
-        data.Range > 0 ? fixed(data.Range, 0, l) + u8(tx.Km) : kMissing,
-        data.PulseWidth >= 1 ? QString::number(data.PulseWidth) + u8(tx.Ns) : kMissing,
-        data.WaveLength > 0 ? fixed(data.WaveLength, 2, l) + um : kMissing};
+    const QString paramValues[] = {data.Range > 0 ? fixed(data.Range, 0, l) + u8(tx.Km) : kMissing,
+                                   data.PulseWidth >= 1 ? QString::number(data.PulseWidth) + u8(tx.Ns)
+                                                        : kMissing,
+                                   data.WaveLength > 0 ? fixed(data.WaveLength, 2, l) + um : kMissing};
     for (int row = 0; row < 3; ++row) {
         c.MoveTo(cell(0, row, quarter));
         c.Add(0, paramLabels[row]);
@@ -500,9 +542,9 @@ TComposedPage BatchPage(const QSize& graph, bool russian, const TTracePageData& 
     }
     separator(cell(0, 2, quarter).Bottom);
     const QString fitLabels[] = {u8(tx.Approximation), u8(tx.RefIndex)};
-    const QString fitValues[] = {
-        data.ApproxMode == 0 || data.ApproxMode == 1 ? u8(tx.Codes[data.ApproxMode]) : kMissing,
-        data.GroupIndex > 0 ? fixed(data.GroupIndex, 4, l) : kMissing};
+    const QString fitValues[] = {data.ApproxMode == 0 || data.ApproxMode == 1 ? u8(tx.Codes[data.ApproxMode])
+                                                                              : kMissing,
+                                 data.GroupIndex > 0 ? fixed(data.GroupIndex, 4, l) : kMissing};
     for (int row = 0; row < 2; ++row) {
         c.MoveTo(cell(2, row, quarter));
         c.Add(0, fitLabels[row]);

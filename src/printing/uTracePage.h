@@ -38,16 +38,16 @@ class TMainDataItem;
 // What a page prints about its trace.
 struct TTracePageData {
     bool HasStore = false;
-    QString Caption;        // the trace's title
-    QString FileName;       // the store's file name
-    double CursorPos = -1;  // km, negative: no cursor
-    double Reference = 0;   // km, the trace's start
-    double Distance12 = 0;  // km
-    double Loss12 = 0;      // dB
-    double Distance23 = 0;  // km
-    double Loss23 = 0;      // dB
-    double SpliceLoss = 0;  // dB, at marker 2
-    double WaveLength = 0;  // µm
+    QString Caption;       // the trace's title
+    QString FileName;      // the store's file name
+    double CursorPos = -1; // km, negative: no cursor
+    double Reference = 0;  // km, the trace's start
+    double Distance12 = 0; // km
+    double Loss12 = 0;     // dB
+    double Distance23 = 0; // km
+    double Loss23 = 0;     // dB
+    double SpliceLoss = 0; // dB, at marker 2
+    double WaveLength = 0; // µm
     double GroupIndex = 0;
     double Attenuator = -1; // dB, negative: not set
     double Range = 0;       // km
@@ -56,9 +56,9 @@ struct TTracePageData {
     int PulseWidth = 0;     // ns
     int Averages = 0;
     QString AveragingText;
-    int ApproxMode = -1;    // 0 two-point, 1 least squares
+    int ApproxMode = -1;                 // 0 two-point, 1 least squares
     std::optional<QDateTime> MeasuredAt; // none without a trace store
-    QHash<QString, QString> Texts;       // "CID", "FID", "OL", "TL", "OP", "SN", "MFID", "OTDR", "OMID", "OMSN"
+    QHash<QString, QString> Texts; // "CID", "FID", "OL", "TL", "OP", "SN", "MFID", "OTDR", "OMID", "OMSN"
 };
 
 // The values of `item` (nullptr: nothing known), with `viewWindow` the main graph's view window.

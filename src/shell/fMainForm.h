@@ -22,9 +22,9 @@
 
 #include "display/GraphColors.h"
 #include "display/uGraphsCmps.h"
+#include "printing/uTracePage.h"
 #include "reports/uReportInterfaces.h"
 #include "shell/fParamsPanel.h"
-#include "printing/uTracePage.h"
 #include "shell/uMainSettings.h"
 #include "trace/RealRect.h"
 
@@ -57,7 +57,7 @@ extern const char* const
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
 extern const char* const
     kMsgBadGroupIndex; // "Неправильно задан показатель преломления.\r\nПовторите попытку."
-extern const char* const kMsgPrintingGraphs;      // "Идет печать графиков" (with the print dialog)
+extern const char* const kMsgPrintingGraphs; // "Идет печать графиков" (with the print dialog)
 extern const char* const kMsgQuickPrintingGraphs; // "Идет печать графиков..." (without it)
 
 // The file-name panel: a path compacted in the middle to the panel's width less 5 pixels; its
@@ -321,7 +321,7 @@ private:
     QDate m_alarmDate;
     bool m_shownOnce = false;
     bool m_cursorReported = false; // the graph's last cursor report said "visible"
-    QList<QAction*> m_pending; // commands whose work comes later: always disabled
+    QList<QAction*> m_pending;     // commands whose work comes later: always disabled
 };
 
 } // namespace lv

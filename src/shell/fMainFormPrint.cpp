@@ -56,7 +56,8 @@ void TMainForm::connectPrintEvents() {
     MainGraph->OnAfterCreateQueueMetafile = [this](TGraphView*, std::unique_ptr<QPicture>& picture,
                                                    TGDataItem* item, const TRect& r) {
         composePage(picture, item, r,
-                    m_printQueue->FramesPerPage() > 4 ? TTracePageLayout::Compact : TTracePageLayout::SideColumn);
+                    m_printQueue->FramesPerPage() > 4 ? TTracePageLayout::Compact
+                                                      : TTracePageLayout::SideColumn);
     };
 }
 
@@ -76,7 +77,8 @@ void TMainForm::takePrinterSettings() {
     const IPrinter& printer = *m_commandPrinter;
     if (const auto orientation = printer.Orientation(); orientation && *orientation != s.PrintOrientation())
         s.SetPrintOrientation(*orientation);
-    if (const int paper = printer.PaperSize(); paper > 0 && paper != s.PrintPaperSize()) s.SetPrintPaperSize(paper);
+    if (const int paper = printer.PaperSize(); paper > 0 && paper != s.PrintPaperSize())
+        s.SetPrintPaperSize(paper);
 }
 
 void TMainForm::printPrepared(const char* message) {

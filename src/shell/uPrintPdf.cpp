@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -32,6 +33,14 @@ const char* const kOption = "--print-pdf";
 
 // The window the traces are opened in is never on screen; its graph paints at this size.
 constexpr QSize kWindowSize{1024, 740};
+
+// Standard error carries the program's own messages only: the offscreen platform's notes on
+// what it cannot do for a window, and Qt's other warnings, are not the caller's business.
+void quietQtNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtCriticalMsg && type != QtFatalMsg) return;
+    std::cerr << message.toStdString() << "\n";
+    if (type == QtFatalMsg) std::abort();
+}
 
 [[noreturn]] void malformed(const std::string& why) {
     throw Exception(why + "\n" + kMsgPrintPdfUsage);
@@ -116,6 +125,7 @@ TPrintPdfRequest ParsePrintPdfArgs(const QStringList& args) {
 int PrintPdfMain(int argc, char** argv) {
     // No window, whatever display the caller has.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietQtNotes);
     QApplication app(argc, argv);
     SetApplicationIdentity();
     if (QLocale::system().language() == QLocale::C)

@@ -89,8 +89,8 @@ TTracePageData Known() {
     d.AveragingText = QStringLiteral("Время");
     d.ApproxMode = 1;
     d.MeasuredAt = QDateTime(QDate(2024, 2, 14), QTime(15, 4, 5));
-    d.Texts = {{"CID", "K-7"},  {"FID", "12"},    {"OL", ""},      {"TL", "Узел Б"}, {"OP", "0042"},
-               {"SN", "ABC "}, {"MFID", "MF"},   {"OTDR", "123"}, {"OMID", ""},     {"OMSN", "456"}};
+    d.Texts = {{"CID", "K-7"}, {"FID", "12"},  {"OL", ""},      {"TL", "Узел Б"}, {"OP", "0042"},
+               {"SN", "ABC "}, {"MFID", "MF"}, {"OTDR", "123"}, {"OMID", ""},     {"OMSN", "456"}};
     return d;
 }
 
@@ -168,12 +168,24 @@ TEST(TracePage, TheLinesFollowTheSettingsAndTheTracesValuesInBothVariants) {
              d.ApproxMode = -1;
              d.ViewWidth = d.ViewHeight = 0;
          },
-         {{7, "Расстояние: ***"},   {8, "Коэф. затух.: ***"},   {9, "Дефект: ***"},
-          {10, "Длина волны: ***"}, {11, "Ослабление: ***"},    {12, "Диап.длин: ***"},
-          {13, "X: 0,00 км"},       {14, "Y: 0,00 дБ"},         {15, "Импульс: ***"},
-          {16, "Усреднение: ***"},  {17, "Метод усред.: ***"},  {18, "Аппроксимация: ***"},
-          {19, "No: ***"},          {21, "Расстояние: ***"},    {22, "Затухание: ***"},
-          {23, "Коэф. затух.: ***"}, {25, "Расстояние: ***"},   {26, "Затухание: ***"},
+         {{7, "Расстояние: ***"},
+          {8, "Коэф. затух.: ***"},
+          {9, "Дефект: ***"},
+          {10, "Длина волны: ***"},
+          {11, "Ослабление: ***"},
+          {12, "Диап.длин: ***"},
+          {13, "X: 0,00 км"},
+          {14, "Y: 0,00 дБ"},
+          {15, "Импульс: ***"},
+          {16, "Усреднение: ***"},
+          {17, "Метод усред.: ***"},
+          {18, "Аппроксимация: ***"},
+          {19, "No: ***"},
+          {21, "Расстояние: ***"},
+          {22, "Затухание: ***"},
+          {23, "Коэф. затух.: ***"},
+          {25, "Расстояние: ***"},
+          {26, "Затухание: ***"},
           {27, "Коэф. затух.: ***"}},
          {3, 5, 6}},
         {"markers 1 and 2 only",
@@ -217,13 +229,15 @@ TEST(TracePage, TheLinesFollowTheSettingsAndTheTracesValuesInBothVariants) {
         for (TTracePageLayout layout : {TTracePageLayout::SideColumn, TTracePageLayout::Compact}) {
             const std::string where =
                 std::string(row.name) + (layout == TTracePageLayout::Compact ? ", compact" : ", side column");
-            const TComposedPage page = StandardPage(kGraph, kQueueFrame, layout, data, row.settings, Context());
+            const TComposedPage page =
+                StandardPage(kGraph, kQueueFrame, layout, data, row.settings, Context());
             const lvtest::RecordedPage recorded = Record(page, *graph);
             ASSERT_EQ(Texts(recorded), expected) << where;
             const std::vector<lvtest::RecordedLine> drawn = recorded.TextLines();
             for (size_t i = 0; i < numbers.size(); ++i) {
                 const QFont& font = drawn[i].Font;
-                EXPECT_EQ(font.bold(), numbers[i] >= 7 && numbers[i] <= 9) << where << ", line " << numbers[i];
+                EXPECT_EQ(font.bold(), numbers[i] >= 7 && numbers[i] <= 9)
+                    << where << ", line " << numbers[i];
                 EXPECT_EQ(font.family(), QStringLiteral("Times New Roman")) << where;
             }
         }
@@ -243,8 +257,8 @@ TEST(TracePage, TheSideColumnStandsLeftOfTheGraphAndTheCompactBlockUnderItInThre
         return QRectF();
     };
 
-    const TComposedPage side = StandardPage(kGraph, kQueueFrame, TTracePageLayout::SideColumn, Known(),
-                                            settings, Context());
+    const TComposedPage side =
+        StandardPage(kGraph, kQueueFrame, TTracePageLayout::SideColumn, Known(), settings, Context());
     const lvtest::RecordedPage s = Record(side, *graph);
     for (const auto& [text, b] : s.Texts)
         EXPECT_LE(b.right(), side.GraphAt.x()) << text.toStdString();
@@ -334,7 +348,8 @@ TEST(TracePage, EverythingDrawnLiesInsideThePicture) {
             for (const TMainSettings& settings : {framed, plain})
                 for (TTracePageLayout layout : {TTracePageLayout::SideColumn, TTracePageLayout::Compact}) {
                     const TRect frame{0, 0, graph.width() * 5 / 4, height};
-                    const TComposedPage page = StandardPage(graph, frame, layout, Known(), settings, Context());
+                    const TComposedPage page =
+                        StandardPage(graph, frame, layout, Known(), settings, Context());
                     const std::string where = std::to_string(graph.width()) + " × " +
                                               std::to_string(graph.height()) + " in a frame " +
                                               std::to_string(height) + " high";
@@ -344,9 +359,9 @@ TEST(TracePage, EverythingDrawnLiesInsideThePicture) {
     // A frame too small to scale into gives the picture-file frame, not a division by zero.
     const TComposedPage degenerate =
         StandardPage(kGraph, {0, 0, 4, 3}, TTracePageLayout::SideColumn, Known(), plain, Context());
-    EXPECT_EQ(degenerate.Size, StandardPage(kGraph, {0, 0, 1000, 400}, TTracePageLayout::SideColumn, Known(),
-                                            plain, Context())
-                                   .Size);
+    EXPECT_EQ(degenerate.Size,
+              StandardPage(kGraph, {0, 0, 1000, 400}, TTracePageLayout::SideColumn, Known(), plain, Context())
+                  .Size);
 }
 
 TEST(TracePage, FramesSurroundTheParameterBlockAndTheGraph) {
@@ -474,7 +489,8 @@ TEST(BatchPage, ItsTextsInEnglishAndInRussian) {
     TTracePageData bare = Known();
     bare.FileName.clear();
     bare.MeasuredAt.reset();
-    const std::vector<std::string> texts = Texts(Record(BatchPage({800, 600}, false, bare, {}, Context()), *graph));
+    const std::vector<std::string> texts =
+        Texts(Record(BatchPage({800, 600}, false, bare, {}, Context()), *graph));
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Trace: Барабан 12"), 1);
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Measurement Date and Time: ***"), 1);
 }

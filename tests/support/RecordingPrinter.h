@@ -46,7 +46,8 @@ struct RecordedPage {
             const auto& [text, box] = Texts[i];
             if (!lines.empty()) {
                 RecordedLine& last = lines.back();
-                if (std::abs(last.Box.bottom() - box.bottom()) < 1 && std::abs(last.Box.right() - box.left()) < 1) {
+                if (std::abs(last.Box.bottom() - box.bottom()) < 1 &&
+                    std::abs(last.Box.right() - box.left()) < 1) {
                     last.Text += text;
                     last.Box |= box;
                     continue;
