@@ -18,6 +18,7 @@
 
 #include <functional>
 
+#include "CliInfo.h"
 #include "MainFormFixture.h"
 #include "display/uGraphsCmps.h"
 #include "printing/uPrintQueue.h"
@@ -25,7 +26,6 @@
 #include "printing/uTracePage.h"
 #include "shell/fIndicateOperation.h"
 #include "shell/uPrintPdf.h"
-#include "support/MiniJson.h"
 #include "support/PdfTools.h"
 #include "support/RecordingPrinter.h"
 #include "trace/NumberText.h"
@@ -99,15 +99,6 @@ protected:
         if (Form) Form->SetPrintDevices(nullptr, nullptr);
         MainFormTest::TearDown();
     }
-    // n traces captioned "Волокно 1" … "Волокно n"; the last opened is the active one.
-    void Open(int n) {
-        QStringList files;
-        for (int i = 0; i < n; ++i)
-            files << TraceFile("t" + std::to_string(i) + ".tra", 1550, "Волокно " + std::to_string(i + 1),
-                               uint64_t(i + 1));
-        ASSERT_EQ(Form->OpenTraceFiles(files), n);
-        Settle();
-    }
     TGraphPrintSettings& Print() { return Form->MainGraph->PrintSettings(); }
     // The caption printed in the header of each recorded page (one trace per page).
     std::vector<QString> PageCaptions() const {
@@ -128,7 +119,7 @@ protected:
 } // namespace
 
 TEST_F(PrintCommandsTest, PrintAsksForPagesAndCopiesAndTakesTheDialogsOrientationBack) {
-    Open(3); // one page each, "Волокно 3" first
+    OpenNumbered(3); // one page each, "Волокно 3" first
     Print().SetPrintCopies(2);
     Dialogs.Print = [this](TPrintDialogRequest& r) {
         // The printer was given the graph's settings before the dialog showed.
@@ -214,7 +205,7 @@ TEST_F(PrintCommandsTest, QuickPrintSavesFirstAndPrintsOneCopyWithoutADialog) {
     const QString folder = Folder() + QStringLiteral("data/");
     ASSERT_TRUE(QDir().mkpath(folder));
     Form->Settings().DataDir = folder.toStdString();
-    Open(2);
+    OpenNumbered(2);
     Print().SetPrintCopies(4);
     for (bool save : {false, true}) {
         Form->Settings().SaveBeforePrint = save;
@@ -243,15 +234,14 @@ TEST_F(PrintCommandsTest, QuickPrintSavesFirstAndPrintsOneCopyWithoutADialog) {
 }
 
 TEST_F(PrintCommandsTest, QueuePicturesAreCompactAboveFourFramesAndPrintedPagesKeepTheSideColumn) {
-    Open(1);
+    OpenNumbered(1);
     struct Row {
         int marking; // frames − 1
         bool compact;
     };
     for (Row r : {Row{2, false}, Row{3, false}, Row{4, true}, Row{5, true}, Row{7, true}}) {
         Form->PrintQueue().PrintAndClear(false);
-        Form->FramesPerPage()->setCurrentIndex(r.marking);
-        emit Form->FramesPerPage()->activated(r.marking);
+        ChooseMarking(r.marking);
         Trigger("AddToQueueBtn");
         ASSERT_EQ(Form->PrintQueue().Count(), 1) << r.marking;
         EXPECT_EQ(Form->findChild<QLabel*>(QStringLiteral("PicturesCountPanel"))->text(),
@@ -285,7 +275,7 @@ TEST_F(PrintCommandsTest, QueuePicturesAreCompactAboveFourFramesAndPrintedPagesK
 }
 
 TEST_F(PrintCommandsTest, EachPageCarriesItsOwnTracesValuesAndTheDateOfItsPrinting) {
-    Open(2);
+    OpenNumbered(2);
     // Different markers on each trace; the panel shows the active one's.
     const std::pair<double, double> markers[] = {{1.0, 4.0}, {2.0, 2.5}};
     for (int i = 0; i < 2; ++i) {
@@ -316,7 +306,7 @@ TEST_F(PrintCommandsTest, EachPageCarriesItsOwnTracesValuesAndTheDateOfItsPrinti
 }
 
 TEST_F(PrintCommandsTest, BatchPagesSpeakTheChosenLanguage) {
-    Open(2);
+    OpenNumbered(2);
     for (bool russian : {true, false}) {
         Form->RusPrint = russian;
         Form->PrintBatchPages();
@@ -372,14 +362,8 @@ TEST_F(PrintCommandsTest, AnInstrumentsTraceWithMarkersPrintsTheValuesTheCommand
     Form->Settings().ShowFileName = true;
     Settle();
 
-    QProcess cli;
-    cli.start(QStringLiteral(LUMVARIS_CLI),
-              {QStringLiteral("info"), CorpusTrace(), QStringLiteral("--m1"), QString::number(at[0], 'g', 17),
-               QStringLiteral("--m2"), QString::number(at[1], 'g', 17), QStringLiteral("--m3"),
-               QString::number(at[2], 'g', 17)});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const lvtest::Json info = lvtest::Json::parse(cli.readAllStandardOutput().toStdString());
+    const lvtest::Json info = lvtest::CliInfo(CorpusTrace(), at[0], at[1], at[2]);
+    ASSERT_FALSE(info.isNull());
     const lvtest::Json& r = info["results"];
     const double l12 = r["length12_km"].number(), l23 = r["length23_km"].number();
     const double loss12 = r["loss12_db"].number(), loss23 = r["loss23_db"].number();
@@ -418,8 +402,7 @@ TEST_F(PrintCommandsTest, AnInstrumentsTraceWithMarkersPrintsTheValuesTheCommand
     {
         TQtPrinter pdf(compactPdf);
         Form->SetPrintDevices(&pdf, &Dialogs);
-        Form->FramesPerPage()->setCurrentIndex(5);
-        emit Form->FramesPerPage()->activated(5);
+        ChooseMarking(5);
         Trigger("AddToQueueBtn");
         Trigger("PrintQueueBtn");
         Form->SetPrintDevices(nullptr, nullptr);
@@ -514,12 +497,15 @@ struct ProgramRun {
     QString Errors;
 };
 
-// The program with `args`, its settings in `configHome`, and a display it must not try to use.
+// The program with `args`, its settings in `configHome`, and a display it must not try to use
+// (without one, a window would end the program).
 ProgramRun RunProgram(const QStringList& args, const QString& configHome) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // A system without a configured locale: the program's own Russian numbers and dates.
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     env.remove(QStringLiteral("DISPLAY"));
     p.setProcessEnvironment(env);
 #ifdef LUMVARIS_PROGRAM
