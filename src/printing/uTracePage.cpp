@@ -487,7 +487,8 @@ TComposedPage BatchPage(const QSize& graph, bool russian, const TTracePageData& 
     const int y = c.Rect().Top;
     c.MoveTo(TRect{g.Left, y + 3, 2 * ((g.Right - 4) / 3), y + step});
     c.Add(0, l.toString(context.Now.date(), QLocale::ShortFormat));
-    const int y2 = y + int(std::lround(2.5 * bigStep));
+    // Ties to even, as the system rounds.
+    const int y2 = y + int(std::nearbyint(2.5 * bigStep));
     page.Rules.emplace_back(g.Left + 4, y2, g.Right - 4, y2);
     c.MoveTo(TRect{g.Left, y2, g.Right - 4, y2 + step});
     const QString file = data.FileName.trimmed();
