@@ -222,6 +222,7 @@ TEST_F(PrintCommandsTest, QuickPrintSavesFirstAndPrintsOneCopyWithoutADialog) {
     EXPECT_EQ(Printer.Submitted, 2);
 
     // A printer that cannot start: the error, the indicator gone, the graph back on screen.
+    Printer.OnBegin = nullptr;
     Printer.FailsToBegin = true;
     Form->Settings().SaveBeforePrint = false;
     Trigger("Print1B");
