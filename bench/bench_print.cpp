@@ -2,7 +2,9 @@
 // 800 x 400 pixels: through the print queue ("8 кадров", the sheet printed as soon as it is
 // full) and through the graph's own printing (8 graphs a sheet). The time of an iteration is the
 // time of one sheet: 8 frame pictures recorded, the sheet composed, the PDF written and renamed
-// into place. Goal: under 200 ms a sheet.
+// into place. Goal: under 200 ms a sheet. queueSheetPages is the queue's sheet as the main window
+// prints it: each frame picture replaced by its trace page (the parameter block under the graph,
+// as on sheets of more than four frames).
 //
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench_print      (the medians are the _median rows)
 //      build/bench/bench_print --sample FILE.pdf   writes the sample sheets of docs/ instead:
@@ -21,6 +23,7 @@
 #include "formats/uTRAConvs.h"
 #include "printing/uPrintQueue.h"
 #include "printing/uQtPrinter.h"
+#include "printing/uTracePage.h"
 #include "trace/SyntheticTrace.h"
 #include "trace/TraceParams.h"
 #include "trace/uGraphIntfs.h"
@@ -93,6 +96,34 @@ void queueSheet(benchmark::State& state) {
     state.counters["samples"] = double(state.range(0));
 }
 
+void queueSheetPages(benchmark::State& state) {
+    QTemporaryDir dir;
+    auto g = graph(8, int(state.range(0)));
+    TQtPrinter printer(dir.filePath(QStringLiteral("pages.pdf")));
+    TPrintQueue q;
+    q.AddStandardMarkings();
+    q.SelectMarking(7);
+    q.SetPrinter(&printer);
+    const TMainSettings settings;
+    TMainGraph* view = g.get();
+    g->OnAfterCreateQueueMetafile = [view, &settings](TGraphView*, std::unique_ptr<QPicture>& picture,
+                                                      TGDataItem* item, const TRect& r) {
+        TPageContext context;
+        context.Now = QDateTime::currentDateTime();
+        context.DateText = context.Locale.toString(context.Now.date(), QLocale::ShortFormat);
+        const TTracePageData data = TracePageData(dynamic_cast<TMainDataItem*>(item), view->GetVisExts());
+        picture =
+            ComposedPagePicture(*picture, StandardPage(PictureSize(*picture), r, TTracePageLayout::Compact,
+                                                       data, settings, context));
+    };
+    for (auto _ : state) {
+        g->PreparePrint();
+        g->PrintToQueue(q);
+        if (q.Count() != 0) state.SkipWithError("the sheet was not printed");
+    }
+    state.counters["samples"] = double(state.range(0));
+}
+
 void graphSheet(benchmark::State& state) {
     QTemporaryDir dir;
     auto g = graph(8, int(state.range(0)));
@@ -134,6 +165,7 @@ int writeSample(const char* fileName) {
 } // namespace
 
 BENCHMARK(queueSheet)->Apply(sizes);
+BENCHMARK(queueSheetPages)->Apply(sizes);
 BENCHMARK(graphSheet)->Apply(sizes);
 
 int main(int argc, char** argv) {

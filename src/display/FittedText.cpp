@@ -57,8 +57,8 @@ TFittedText DrawFittedText(QPainter& painter, const TRect& r, const QString& tex
     Qt::Alignment align = Qt::AlignVCenter;
     if (placement == TTextPlacement::Centre)
         align |= Qt::AlignHCenter;
-    else if (rotation == TTextRotation::Down)
-        align |= Qt::AlignLeft; // its start is at the top
+    else if ((placement == TTextPlacement::End) == (rotation == TTextRotation::Down))
+        align |= Qt::AlignLeft; // turned downward, the text's left is the top
     else
         align |= Qt::AlignRight;
 

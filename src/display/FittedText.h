@@ -20,7 +20,8 @@ enum class TTextRotation {
 
 enum class TTextPlacement {
     Centre,
-    End, // at the right end; on a turned text at the top end
+    End,   // at the right end; on a turned text at the top end
+    Start, // at the left end; on a turned text at the bottom end
 };
 
 // The character width that makes a text fit: starts at available * avgCharWidth / textWidth

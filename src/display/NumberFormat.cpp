@@ -1,6 +1,7 @@
 #include "display/NumberFormat.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "trace/NumberText.h"
@@ -56,6 +57,23 @@ TValuesFormat ValuesFormat(double axisMax, bool powerVisible, int precision) {
 
 QString PowerText(int exponent) {
     return QStringLiteral("10^%1").arg(exponent);
+}
+
+QString AproxText(int code) {
+    switch (code) {
+    case 0:
+        return QStringLiteral("ДТМ");
+    case 1:
+        return QStringLiteral("АПР");
+    default:
+        return {};
+    }
+}
+
+QString AveragesText(int count) {
+    if (count < 1) return {};
+    const int log2 = int(std::bit_width(unsigned(count))) - 1;
+    return QStringLiteral("%1 (2^%2)").arg(count).arg(log2);
 }
 
 } // namespace lv

@@ -36,4 +36,12 @@ TValuesFormat ValuesFormat(double axisMax, bool powerVisible, int precision);
 // "10^<exponent>".
 QString PowerText(int exponent);
 
+// The texts "ДТМ" and "АПР" of the approximation codes 0 and 1 (two-point, least squares); empty
+// for any other code.
+QString AproxText(int code);
+
+// "%d (2^%d)": the count and the integer part of its base-2 logarithm (1000 gives
+// "1000 (2^9)"); empty below 1.
+QString AveragesText(int count);
+
 } // namespace lv

@@ -126,6 +126,7 @@ TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(pare
         cursorVisibleChanged(g, visible, x);
     };
     MainGraph->OnMarkersChanged = [this](TMainGraph*, TMainDataItem* item) { markersChanged(item); };
+    connectPrintEvents();
     connect(m_params, &TParamsPanel::AproxClicked, this,
             [this] { runCommand([this] { ToggleApproximation(); }); });
     connect(m_params, &TParamsPanel::GroupIndexDoubleClicked, this,
@@ -152,6 +153,8 @@ TMainForm::~TMainForm() {
     MainGraph->Data().AfterChange = nullptr;
     MainGraph->OnCursorVisibleChanged = nullptr;
     MainGraph->OnMarkersChanged = nullptr;
+    MainGraph->OnAfterCreateMetafile = nullptr;
+    MainGraph->OnAfterCreateQueueMetafile = nullptr;
     delete OverviewGraph;
     OverviewGraph = nullptr;
     delete MainGraph;
@@ -208,8 +211,9 @@ void TMainForm::createGraphs() {
 
 void TMainForm::createPrintQueue() {
     m_printer = std::make_unique<TQtPrinter>();
+    m_printDialogs = std::make_unique<TQtPrintDialogs>(*m_printer, this);
     m_printQueue = std::make_unique<TPrintQueue>();
-    m_printQueue->SetPrinter(m_printer.get());
+    SetPrintDevices(nullptr, nullptr);
     m_printQueue->AddStandardMarkings();
     m_printQueue->SelectMarking(2);
 }
@@ -247,8 +251,9 @@ void TMainForm::createCommands() {
     bind(addCommand("SaveAs1", QStringLiteral("Сохранить как...")), &TMainForm::SaveTraceAs);
     bind(addCommand("SaveAll1", QStringLiteral("Сохранить все")), &TMainForm::SaveAllTraces);
     pending(addCommand("Export1", QStringLiteral("Экспорт...")));
-    pending(addCommand("Print1", QStringLiteral("Печать..."), nullptr, QKeySequence(Qt::CTRL | Qt::Key_P)));
-    pending(addCommand("PrintSetup1", QStringLiteral("Настройка принтера...")));
+    bind(addCommand("Print1", QStringLiteral("Печать..."), nullptr, QKeySequence(Qt::CTRL | Qt::Key_P)),
+         &TMainForm::PrintWithDialog);
+    bind(addCommand("PrintSetup1", QStringLiteral("Настройка принтера...")), &TMainForm::PrinterSetup);
     connect(addCommand("Exit1", QStringLiteral("Выход")), &QAction::triggered, this, &QWidget::close);
 
     // Toolbar buttons of the file commands.
@@ -258,9 +263,9 @@ void TMainForm::createCommands() {
     connect(addCommand("Save1B", QStringLiteral("Сохранить"), "save"), &QAction::triggered, this,
             [this] { runCommand([this] { m_settings.DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
     pending(addCommand("Export1B", QStringLiteral("Экспорт"), "export"));
-    pending(addCommand("Print1B", QStringLiteral("Печать"), "print"));
+    bind(addCommand("Print1B", QStringLiteral("Печать"), "print"), &TMainForm::QuickPrint);
     bind(addCommand("AddToQueueBtn", QStringLiteral("Поместить в очередь на печать"), "queue_add"),
-         &TMainForm::addToQueue);
+         &TMainForm::AddToQueue);
     connect(addCommand("PrintQueueBtn", QStringLiteral("Напечатать очередь"), "queue_print"),
             &QAction::triggered, this, [this] { runCommand([this] { m_printQueue->PrintAndClear(true); }); });
     connect(addCommand("ClearQueueBtn", QStringLiteral("Очистить очередь"), "queue_clear"),
@@ -583,9 +588,9 @@ void TMainForm::ClearMarkers() {
     MainGraph->HideAllMarkers();
 }
 
-QString TMainForm::DatePanelText(const QDate& date) {
+QString TMainForm::DatePanelText(const QDate& date, const QLocale& locale) {
     // Qt counts Monday 1 … Sunday 7; the weekday names count Sunday 1 … Saturday 7.
-    return QLocale().toString(date, QLocale::ShortFormat) + QStringLiteral("   ") +
+    return locale.toString(date, QLocale::ShortFormat) + QStringLiteral("   ") +
            WeekdayName(date.dayOfWeek() % 7 + 1);
 }
 
@@ -623,14 +628,7 @@ void TMainForm::listChanged() {
     m_namePanel->SetFileName(active ? active->SourceFileName() : QString());
 }
 
-// ---- the print queue ------------------------------------------------------------------------------------
-
-void TMainForm::addToQueue() {
-    if (m_settings.SaveBeforePrint) SaveTracesBeforePrint();
-    MainGraph->PrintSettings().SetPrintCopies(1);
-    MainGraph->PreparePrint();
-    MainGraph->PrintToQueue(*m_printQueue);
-}
+// ---- the print queue's marking ---------------------------------------------------------------------------
 
 void TMainForm::framesPerPageChosen(int index) {
     runCommand([this, index] { m_printQueue->SelectMarking(index); });

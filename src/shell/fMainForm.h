@@ -7,8 +7,10 @@
 // module, so that a store still alive when the program ends goes with it.
 
 #include <QDate>
+#include <QDateTime>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -16,9 +18,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "display/GraphColors.h"
 #include "display/uGraphsCmps.h"
+#include "printing/uTracePage.h"
 #include "reports/uReportInterfaces.h"
 #include "shell/fParamsPanel.h"
 #include "shell/uMainSettings.h"
@@ -34,11 +38,14 @@ class QToolButton;
 
 namespace lv {
 
+class IPrintDialogs;
+class IPrinter;
 class TMainDataItem;
 class TMainGraphPersistence;
 class TOverviewGraph;
 class TParamsPanel;
 class TPrintQueue;
+class TQtPrintDialogs;
 class TQtPrinter;
 class TRDataStorage;
 class TWorkDataOld;
@@ -50,6 +57,8 @@ extern const char* const
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
 extern const char* const
     kMsgBadGroupIndex; // "Неправильно задан показатель преломления.\r\nПовторите попытку."
+extern const char* const kMsgPrintingGraphs; // "Идет печать графиков" (with the print dialog)
+extern const char* const kMsgQuickPrintingGraphs; // "Идет печать графиков..." (without it)
 
 // The file-name panel: a path compacted in the middle to the panel's width less 5 pixels; its
 // hint is the full name, or "Имя файла" without one.
@@ -96,10 +105,37 @@ public:
 
     TMainGraph* MainGraph = nullptr;         // owned (a child widget)
     TOverviewGraph* OverviewGraph = nullptr; // owned (a child widget)
-    // The print queue with its eight markings ("1 кадр" … "8 кадров"), printing on Printer().
+    // The print queue with its eight markings ("1 кадр" … "8 кадров"), printing on CommandPrinter().
     TPrintQueue& PrintQueue() { return *m_printQueue; }
-    // The printer every print goes to (the system's default until a dialog changes it).
+    // The program's printer (the system's default until a dialog changes it).
     TQtPrinter& Printer() { return *m_printer; }
+    // The printer the print commands and the queue print on, and the print dialogs they show:
+    // the program's own unless others are put here (not owned; nullptr: the program's own again).
+    void SetPrintDevices(IPrinter* printer, IPrintDialogs* dialogs);
+    IPrinter& CommandPrinter() const { return *m_commandPrinter; }
+
+    // --- printing ---------------------------------------------------------------------------------
+    // Where printed pages take their date, time and formats from: the system clock and the
+    // default locale unless set. Read at every composition.
+    std::function<QDateTime()> PageClock;
+    std::optional<QLocale> PageLocale;
+    TPageContext PageContext() const;
+    // "Печать...": the print dialog with the copies and the pages of all open traces, then the
+    // chosen pages under the indicator "Идет печать графиков". The graph takes back the
+    // orientation and paper the operator chose there (they are stored with its properties).
+    void PrintWithDialog();
+    // The toolbar's "Печать": saves before print when SaveBeforePrint is set, then one copy of
+    // every page on the printer as it is set, under "Идет печать графиков...".
+    void QuickPrint();
+    // "Настройка принтера...": the printer takes the graph's orientation and paper, the setup
+    // dialog runs, and on OK the graph takes what the printer has then.
+    void PrinterSetup();
+    // "Поместить в очередь на печать": saves before print when SaveBeforePrint is set, then one
+    // picture per trace into the queue (a full sheet is printed at once).
+    void AddToQueue();
+    // The pages of the batch conversion: one copy of every open trace on the batch page, in
+    // Russian while RusPrint is set, else in English, under "Идет печать графиков...".
+    void PrintBatchPages();
 
     // --- trace documents ---------------------------------------------------------------------------
     // The active trace: the first item of the list with valid data.
@@ -182,7 +218,7 @@ public:
     void ClearMarkers() override;
 
     // The text of the date panel for `date`: the short date, three spaces, the weekday.
-    static QString DatePanelText(const QDate& date);
+    static QString DatePanelText(const QDate& date, const QLocale& locale = QLocale());
 
     // The close query: false (with the message) while a processing mode is on; otherwise the
     // settings are saved (failures swallowed) and the answer is true.
@@ -220,10 +256,19 @@ private:
     bool registerOperator(QWidget* parent);
     void listChanged();
     void titleByDoubleClick();
-    // The queue's commands: "Поместить в очередь на печать", and ComboBox1's choice (shown
-    // back as the queue's when the operator cancelled the change).
-    void addToQueue();
+    // ComboBox1's choice of the queue's marking (shown back as the queue's when the operator
+    // cancelled the change).
     void framesPerPageChosen(int index);
+    // Part of the print commands.
+    void connectPrintEvents();
+    // The graph's picture of `item` replaced by its page: the batch page while the batch prints,
+    // else the standard page in `layout` for the frame `r`.
+    void composePage(std::unique_ptr<QPicture>& picture, TGDataItem* item, const TRect& r,
+                     TTracePageLayout layout);
+    // The printer's orientation and paper taken into the graph's print properties where they differ.
+    void takePrinterSettings();
+    // The prepared pages on the command printer under the indicator `message`.
+    void printPrepared(const char* message);
 
     // Part of the parameter panel's work.
     void cursorVisibleChanged(TMainGraph* sender, bool visible, double x);
@@ -253,6 +298,10 @@ private:
     int m_processingMode = pmNormal;
     std::unique_ptr<TMainGraphPersistence> m_graphProps;
     std::unique_ptr<TQtPrinter> m_printer;
+    std::unique_ptr<TQtPrintDialogs> m_printDialogs;
+    IPrinter* m_commandPrinter = nullptr;
+    IPrintDialogs* m_dialogs = nullptr;
+    bool m_batchPage = false; // the batch pages are being printed
     std::unique_ptr<TPrintQueue> m_printQueue;
     std::array<QToolBar*, 4> m_toolBars{};
     // The window's panels keep their component names ("Panel3", "Panel4", "Panel7").
@@ -272,7 +321,7 @@ private:
     QDate m_alarmDate;
     bool m_shownOnce = false;
     bool m_cursorReported = false; // the graph's last cursor report said "visible"
-    QList<QAction*> m_pending; // commands whose work comes later: always disabled
+    QList<QAction*> m_pending;     // commands whose work comes later: always disabled
 };
 
 } // namespace lv

@@ -5,31 +5,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <bit>
-
 #include "display/NumberFormat.h"
 #include "trace/Variant.h"
 
 namespace lv {
 
 const double kMaxGroupIndex = 2.147483647;
-
-QString AproxText(int code) {
-    switch (code) {
-    case 0:
-        return QStringLiteral("ДТМ");
-    case 1:
-        return QStringLiteral("АПР");
-    default:
-        return {};
-    }
-}
-
-QString AveragesText(int count) {
-    if (count < 1) return {};
-    const int log2 = int(std::bit_width(unsigned(count))) - 1;
-    return QStringLiteral("%1 (2^%2)").arg(count).arg(log2);
-}
 
 std::optional<double> ParseGroupIndex(const QString& text) {
     double n = 0;

@@ -10,6 +10,8 @@
 
 #include <optional>
 
+#include "display/NumberFormat.h" // AproxText, AveragesText
+
 class QLabel;
 
 namespace lv {
@@ -33,13 +35,6 @@ struct TPanelValues {
     QString Caption;
     QString FileName;
 };
-
-// The texts "ДТМ" and "АПР" of the approximation codes 0 and 1; empty for any other code.
-QString AproxText(int code);
-
-// "%d (2^%d)": the count and the integer part of its base-2 logarithm (1000 gives
-// "1000 (2^9)"); empty below 1.
-QString AveragesText(int count);
 
 // The group index the operator typed ("," or "." as separator, blanks around it ignored), when it
 // lies in 1 < n ≤ kMaxGroupIndex. TRA files keep n in millionths of a 32-bit field and read 1 or

@@ -11,11 +11,14 @@
 #include "shell/fMainForm.h"
 #include "shell/mDataOld.h"
 #include "shell/uOneCheck.h"
+#include "shell/uPrintPdf.h"
 #include "shell/uQtOwnerThread.h"
 #include "shell/uQtPrompts.h"
 #include "shell/uStartup.h"
 
 int main(int argc, char** argv) {
+    // Printing from a script: no window, no registration, no claim on the single instance.
+    if (lv::IsPrintPdfCommand(argc, argv)) return lv::PrintPdfMain(argc, argv);
     QApplication app(argc, argv);
     lv::SetApplicationIdentity();
     // A Russian program: a system without a configured locale gets Russian dates and numbers.

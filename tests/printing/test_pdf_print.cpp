@@ -19,60 +19,18 @@
 #include "printing/uPrintQueue.h"
 #include "printing/uQtPrinter.h"
 #include "shell/ShellTestSupport.h"
+#include "support/PdfTools.h"
 #include "support/TempDir.h"
 
 using namespace lv;
 
 namespace {
 
-QByteArray RunTool(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-        ADD_FAILURE() << program.toStdString() << " failed: " << p.readAllStandardError().toStdString();
-        return {};
-    }
-    return p.readAllStandardOutput();
-}
-
-int PdfPages(const QString& pdf) {
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
-                                          .match(QString::fromUtf8(RunTool("pdfinfo", {pdf})));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-struct Word {
-    QString Text;
-    QRectF Box; // points, from the page's top-left corner
-};
-
-// The words of each page, as pdftotext -bbox places them.
-std::vector<std::vector<Word>> PdfWords(const QString& pdf) {
-    const QString xml = QString::fromUtf8(RunTool("pdftotext", {"-bbox", pdf, "-"}));
-    std::vector<std::vector<Word>> pages;
-    static const QRegularExpression token(
-        QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
-                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
-    for (auto it = token.globalMatch(xml); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        if (m.captured(0) == QStringLiteral("<page ")) {
-            pages.emplace_back();
-            continue;
-        }
-        if (pages.empty()) continue;
-        pages.back().push_back(
-            {m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
-                                   QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
-    }
-    return pages;
-}
-
-std::vector<QRectF> Find(const std::vector<Word>& page, const QString& text) {
-    std::vector<QRectF> r;
-    for (const Word& w : page)
-        if (w.Text == text) r.push_back(w.Box);
-    return r;
-}
+using lvtest::FindWord;
+using lvtest::PdfPages;
+using lvtest::PdfWords;
+using lvtest::RunTool;
+using Word = lvtest::PdfWord;
 
 // A main graph as the main window sets it up, with traces captioned "Волокно1" … (one word each,
 // for pdftotext).
@@ -127,7 +85,7 @@ TEST(PdfPrint, FourTracesOnTwoFramesMakeTwoSheetsWithTheirCaptionsInTheirFramesA
         for (int i = 0; i < 4; ++i) {
             const int sheet = i / 2, frame = i % 2 + 1;
             const QRectF cell = FrameInPoints(q, printer.Printer(), frame);
-            const std::vector<QRectF> boxes = Find(pages[size_t(sheet)], g.Caption(i));
+            const std::vector<QRectF> boxes = FindWord(pages[size_t(sheet)], g.Caption(i));
             ASSERT_EQ(boxes.size(), 1u) << g.Caption(i).toStdString() << " at " << dpi << " dpi";
             EXPECT_TRUE(cell.contains(boxes[0])) << g.Caption(i).toStdString() << " at " << dpi << " dpi";
             EXPECT_LT(boxes[0].top(), cell.top() + cell.height() / 4); // the header, at the top
@@ -187,9 +145,9 @@ TEST(PdfPrint, APdfGetsItsCopiesByHandSheetBySheet) {
     const auto pages = PdfWords(pdf);
     const QString firsts[] = {g.Caption(0), g.Caption(0), g.Caption(2), g.Caption(2)};
     for (size_t p = 0; p < 4; ++p)
-        EXPECT_EQ(Find(pages[p], firsts[p]).size(), 1u) << "sheet " << p + 1;
-    EXPECT_EQ(Find(pages[1], g.Caption(1)).size(), 1u);
-    EXPECT_TRUE(Find(pages[2], g.Caption(1)).empty());
+        EXPECT_EQ(FindWord(pages[p], firsts[p]).size(), 1u) << "sheet " << p + 1;
+    EXPECT_EQ(FindWord(pages[1], g.Caption(1)).size(), 1u);
+    EXPECT_TRUE(FindWord(pages[2], g.Caption(1)).empty());
 }
 
 TEST(PdfPrint, AnAbortedJobLeavesTheOldFileAndNothingHalfWritten) {

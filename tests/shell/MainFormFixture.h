@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QSettings>
 
@@ -16,8 +17,8 @@
 #include "shell/mDataOld.h"
 #include "shell/uGraphData.h"
 #include "shell/uMainSettings.h"
-#include "support/ScriptedPrompts.h"
 #include "support/Corpus.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TraceFiles.h"
 
@@ -62,6 +63,22 @@ protected:
         std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
         return QString::fromStdString(copy);
+    }
+
+    // n traces captioned "Волокно 1" … "Волокно n" at 1550 nm, opened in one go (the last is the
+    // active one).
+    void OpenNumbered(int n) {
+        QStringList files;
+        for (int i = 0; i < n; ++i)
+            files << TraceFile("t" + std::to_string(i) + ".tra", 1550, "Волокно " + std::to_string(i + 1),
+                               uint64_t(i + 1));
+        ASSERT_EQ(Form->OpenTraceFiles(files), n);
+        Settle();
+    }
+    // The operator picks `index` in ComboBox1 (the print queue's marking).
+    void ChooseMarking(int index) {
+        Form->FramesPerPage()->setCurrentIndex(index);
+        emit Form->FramesPerPage()->activated(index);
     }
 
     void Trigger(const char* command) { Form->Command(QString::fromLatin1(command))->trigger(); }

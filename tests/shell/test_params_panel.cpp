@@ -16,11 +16,11 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <charconv>
 #include <cstdlib>
 #include <functional>
 #include <map>
 
+#include "CliInfo.h"
 #include "MainFormFixture.h"
 #include "ShellTestSupport.h"
 #include "display/uGraphsCmps.h"
@@ -68,12 +68,6 @@ void answerPrompts(QStringList answers, QStringList* offered, QWidget* previous 
             }
         },
         previous);
-}
-
-// The decimal text that reads back as exactly `v`.
-std::string exact(double v) {
-    char buf[64];
-    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
 class PanelTest : public lvtest::MainFormTest {
@@ -538,15 +532,8 @@ TEST_F(PanelCorpusTest, MarkersPlacedByMouseReadAsTheCommandLineToolReadsThem) {
         ASSERT_TRUE(g.Marker(i + 1)->Shown()) << buttons[i];
     }
 
-    QProcess cli;
-    cli.start(QStringLiteral(LUMVARIS_CLI),
-              {QStringLiteral("info"), file, QStringLiteral("--m1"),
-               QString::fromStdString(exact(g.Marker(1)->X())), QStringLiteral("--m2"),
-               QString::fromStdString(exact(g.Marker(2)->X())), QStringLiteral("--m3"),
-               QString::fromStdString(exact(g.Marker(3)->X()))});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const lvtest::Json info = lvtest::Json::parse(cli.readAllStandardOutput().toStdString());
+    const lvtest::Json info = lvtest::CliInfo(file, g.Marker(1)->X(), g.Marker(2)->X(), g.Marker(3)->X());
+    ASSERT_FALSE(info.isNull());
     const lvtest::Json& r = info["results"];
     const double l12 = r["length12_km"].number(), l23 = r["length23_km"].number();
     const double loss12 = r["loss12_db"].number(), loss23 = r["loss23_db"].number();

@@ -23,19 +23,6 @@ namespace {
 class QueueControlsTest : public MainFormTest {
 protected:
     QLabel* Count() const { return Form->findChild<QLabel*>(QStringLiteral("PicturesCountPanel")); }
-    // The operator picks `index` in ComboBox1.
-    void Choose(int index) {
-        Form->FramesPerPage()->setCurrentIndex(index);
-        emit Form->FramesPerPage()->activated(index);
-    }
-    void Open(int n) {
-        QStringList files;
-        for (int i = 0; i < n; ++i)
-            files << TraceFile("t" + std::to_string(i) + ".tra", 1550, "Волокно " + std::to_string(i + 1),
-                               uint64_t(i + 1));
-        ASSERT_EQ(Form->OpenTraceFiles(files), n);
-        Settle();
-    }
     lvtest::RecordingPrinter Printer;
 };
 
@@ -56,7 +43,7 @@ TEST_F(QueueControlsTest, TheQueueStartsWithItsEightMarkingsAndTheStoredChoice) 
         EXPECT_TRUE(Enabled(name)) << name; // with no trace too
 
     // The choice is stored at the close and comes back into the combo box and the queue.
-    Choose(5);
+    ChooseMarking(5);
     ASSERT_TRUE(Form->close());
     Form = std::make_unique<TMainForm>(Work);
     EXPECT_EQ(Form->FramesPerPage()->currentIndex(), 5);
@@ -67,7 +54,7 @@ TEST_F(QueueControlsTest, TheQueueStartsWithItsEightMarkingsAndTheStoredChoice) 
 TEST_F(QueueControlsTest, AddingCountsThePicturesAndAFullSheetIsPrintedAtOnce) {
     Form->PrintQueue().SetPrinter(&Printer);
     Form->Settings().SaveBeforePrint = false;
-    Open(4);
+    OpenNumbered(4);
     Trigger("AddToQueueBtn"); // "3 кадра": one sheet at once, one picture waits
     EXPECT_EQ(Printer.Submitted, 1);
     EXPECT_EQ(Printer.Pages.size(), 1u);
@@ -78,7 +65,7 @@ TEST_F(QueueControlsTest, AddingCountsThePicturesAndAFullSheetIsPrintedAtOnce) {
     EXPECT_EQ(Printer.Submitted, 2);
     EXPECT_EQ(Count()->text(), QStringLiteral("0"));
 
-    Choose(7);
+    ChooseMarking(7);
     Trigger("AddToQueueBtn");
     EXPECT_EQ(Count()->text(), QStringLiteral("4"));
     Trigger("ClearQueueBtn");
@@ -99,7 +86,7 @@ TEST_F(QueueControlsTest, SaveBeforePrintSavesTheTracesIntoTheDataFolderFirst) {
     ASSERT_TRUE(QDir().mkpath(folder));
     Form->Settings().DataDir = folder.toStdString();
     Form->Settings().SaveBeforePrint = true;
-    Open(2);
+    OpenNumbered(2);
     Trigger("AddToQueueBtn");
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
     EXPECT_EQ(Count()->text(), QStringLiteral("2"));
@@ -108,12 +95,12 @@ TEST_F(QueueControlsTest, SaveBeforePrintSavesTheTracesIntoTheDataFolderFirst) {
 TEST_F(QueueControlsTest, TheComboBoxShowsTheQueuesMarkingAgainWhenTheChangeIsCancelled) {
     Form->PrintQueue().SetPrinter(&Printer);
     Form->Settings().SaveBeforePrint = false;
-    Open(2);
+    OpenNumbered(2);
     Trigger("AddToQueueBtn");
     ASSERT_EQ(Count()->text(), QStringLiteral("2"));
 
     Prompts.Answers = {mrCancel};
-    Choose(5);
+    ChooseMarking(5);
     ASSERT_EQ(Prompts.Messages.size(), 1u);
     EXPECT_EQ(Prompts.Messages[0].Text, kMsgQueueNotPrinted);
     EXPECT_EQ(Form->FramesPerPage()->currentIndex(), 2);
@@ -123,7 +110,7 @@ TEST_F(QueueControlsTest, TheComboBoxShowsTheQueuesMarkingAgainWhenTheChangeIsCa
     // Yes, but the printer cannot start: the error, and everything stays.
     Printer.FailsToBegin = true;
     Prompts.Answers = {mrYes};
-    Choose(5);
+    ChooseMarking(5);
     ASSERT_EQ(Prompts.Messages.size(), 3u);
     EXPECT_EQ(Prompts.Messages[2].Text, kMsgPrinterNotReady);
     EXPECT_EQ(Prompts.Messages[2].Type, TMsgDlgType::mtError);
@@ -131,7 +118,7 @@ TEST_F(QueueControlsTest, TheComboBoxShowsTheQueuesMarkingAgainWhenTheChangeIsCa
     EXPECT_EQ(Count()->text(), QStringLiteral("2"));
 
     Prompts.Answers = {mrNo};
-    Choose(5);
+    ChooseMarking(5);
     EXPECT_EQ(Form->FramesPerPage()->currentIndex(), 5);
     EXPECT_EQ(Form->PrintQueue().MarkingIndex(), 5);
     EXPECT_EQ(Count()->text(), QStringLiteral("0"));
@@ -141,7 +128,7 @@ TEST_F(QueueControlsTest, TheComboBoxShowsTheQueuesMarkingAgainWhenTheChangeIsCa
 TEST_F(QueueControlsTest, WithoutAPrinterTheErrorIsShownAndThePicturesWait) {
     if (!QPrinterInfo::availablePrinters().isEmpty()) GTEST_SKIP() << "a printer is installed";
     Form->Settings().SaveBeforePrint = false;
-    Open(3);
+    OpenNumbered(3);
     Trigger("AddToQueueBtn"); // a full sheet, and no printer to take it
     ASSERT_EQ(Prompts.Messages.size(), 1u);
     EXPECT_EQ(Prompts.Messages[0].Text, kMsgPrinterNotReady);

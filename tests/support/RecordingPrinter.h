@@ -1,7 +1,7 @@
 #pragma once
 // A printer for tests: it records every call made to it and what each sheet receives — texts,
-// polylines, lines and rectangles with their positions in device pixels — through a paint device
-// of its own. Its capabilities and failures are set by the test.
+// polylines, lines and rectangles with their positions in device pixels, and the font of each
+// text — through a paint device of its own. Its capabilities and failures are set by the test.
 
 #include <QPaintDevice>
 #include <QPaintEngine>
@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QTextItem>
 
+#include <cmath>
 #include <deque>
 #include <string>
 #include <vector>
@@ -22,13 +23,40 @@ struct DrawnPath {
     int Points = 0;
 };
 
+// A line of text as drawn: its runs joined.
+struct RecordedLine {
+    QString Text;
+    QRectF Box;
+    QFont Font; // of its first run
+};
+
 // What one sheet received.
 struct RecordedPage {
     std::vector<std::pair<QString, QRectF>> Texts; // text and its box, device pixels
+    std::vector<QFont> TextFonts;                  // the font of each of Texts
     std::vector<DrawnPath> Polylines;              // curves and polygon outlines
     std::vector<QLineF> Lines;
     std::vector<QRectF> Rects;
 
+    // The texts joined into lines: a line of mixed scripts (Cyrillic and Latin) arrives in several
+    // runs, each starting where the previous one ended, on the same baseline.
+    std::vector<RecordedLine> TextLines() const {
+        std::vector<RecordedLine> lines;
+        for (size_t i = 0; i < Texts.size(); ++i) {
+            const auto& [text, box] = Texts[i];
+            if (!lines.empty()) {
+                RecordedLine& last = lines.back();
+                if (std::abs(last.Box.bottom() - box.bottom()) < 1 &&
+                    std::abs(last.Box.right() - box.left()) < 1) {
+                    last.Text += text;
+                    last.Box |= box;
+                    continue;
+                }
+            }
+            lines.push_back({text, box, i < TextFonts.size() ? TextFonts[i] : QFont()});
+        }
+        return lines;
+    }
     // The boxes of the texts equal to `text`.
     std::vector<QRectF> Boxes(const QString& text) const {
         std::vector<QRectF> r;
@@ -61,6 +89,7 @@ public:
         m_run = false;
         const QRectF box(p.x(), p.y() - item.ascent(), item.width(), item.ascent() + item.descent());
         Page->Texts.emplace_back(item.text(), m_transform.mapRect(box));
+        Page->TextFonts.push_back(item.font());
     }
     void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override {
         if (!Page || count <= 0) return;
