@@ -34,6 +34,7 @@ class QToolButton;
 
 namespace lv {
 
+class TEventsDock;
 class TMainDataItem;
 class TMainGraphPersistence;
 class TOverviewGraph;
@@ -48,6 +49,10 @@ extern const char* const kMsgCannotExit; // "В данный момент нев
 extern const char* const
     kTraceFileFilter; // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
+
+// The question before "Сохранить" rewrites an instrument's file `fileName` (shown as given):
+// what the system's own layout will not keep of it.
+std::string ForeignSaveQuestion(const std::string& fileName, TRDataStorage& store);
 extern const char* const
     kMsgBadGroupIndex; // "Неправильно задан показатель преломления.\r\nПовторите попытку."
 
@@ -150,6 +155,9 @@ public:
     void UpdateCommands();
     TNamePanel* NamePanel() const { return m_namePanel; }
     TParamsPanel* ParamsPanel() const { return m_params; }
+    // The table "События" of the active trace's instrument events (command "EventsTable1" shows
+    // and hides it).
+    TEventsDock* EventsDock() const { return m_eventsDock; }
     QLabel* DatePanel() const { return m_datePanel; }
     QLineEdit* WorkerNumEd() const { return m_workerNumEd; }
     QComboBox* FramesPerPage() const { return m_framesPerPage; }
@@ -201,6 +209,7 @@ protected:
 
 private:
     void createGraphs();
+    void createEventsDock();
     void createPrintQueue();
     void createCommands();
     void createMenus();
@@ -261,6 +270,7 @@ private:
     QWidget* m_overviewArea = nullptr; // the overview graph's frame
     QSplitter* m_hSplitter = nullptr;
     TParamsPanel* m_params = nullptr;
+    TEventsDock* m_eventsDock = nullptr;
     TNamePanel* m_namePanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_clock = nullptr;

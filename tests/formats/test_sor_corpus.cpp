@@ -21,6 +21,7 @@
 #include "support/SorSupport.h"
 #include "support/TempDir.h"
 #include "trace/DateTime.h"
+#include "trace/TraceEvents.h"
 #include "trace/TraceParams.h"
 #include "trace/uGraphIntfs.h"
 
@@ -188,6 +189,59 @@ TEST_F(SorCorpus, EveryFileAgreesWithItsReferenceReading) {
         EXPECT_TRUE(store->SorForeign()) << "every corpus file comes from an instrument or another program";
         expectAgreesWithReference(*store, ref);
     }
+    EXPECT_TRUE(prompts.Messages.empty());
+}
+
+TEST_F(SorCorpus, InstrumentEventsAgreeWithTheReferenceAndLieOnTheDrawnTrace) {
+    int filesWithEvents = 0;
+    for (const std::string& path : files) {
+        SCOPED_TRACE(fileName(path));
+        const Json ref = Json::parseFile(lvtest::sorReferenceOf(path));
+        Store store = newStore();
+        ASSERT_TRUE(store->LoadFromFile(path, false));
+        // What a save would not write: every block outside the system's own.
+        std::vector<std::string> notKept;
+        for (const Json& entry : ref["map"]["entries"].items()) {
+            const std::string& name = entry["name"].str();
+            if (name != "GenParams" && name != "SupParams" && name != "FxdParams" && name != "DataPts" &&
+                name != "Cksum" && name != "TRA")
+                notKept.push_back(name);
+        }
+        EXPECT_EQ(store->SorBlocksNotKept(), notKept);
+        if (!ref.has("KeyEvents")) {
+            EXPECT_EQ(store->KeyEvents(), nullptr);
+            continue;
+        }
+        ++filesWithEvents;
+        ASSERT_NE(store->KeyEvents(), nullptr);
+        const TTraceEvents& events = *store->KeyEvents();
+        const Json& block = ref["KeyEvents"];
+        const Json& distances = ref["derived"]["event_distance_m_one_way"];
+        const double spacing = ref["FxdParams"]["data_spacing_raw"][0].number(); // 10,000 points, 100 ps
+        ASSERT_EQ(events.Events.size(), block["events"].size());
+        for (size_t i = 0; i < events.Events.size(); ++i) {
+            SCOPED_TRACE("event " + std::to_string(i + 1));
+            const TTraceEvent& e = events.Events[i];
+            const Json& r = block["events"][i];
+            EXPECT_EQ(e.Number, r["event_number"].integer());
+            EXPECT_EQ(e.Code, r["event_code"].str());
+            EXPECT_EQ(e.Comment, r["comment"]["text"].str());
+            EXPECT_NEAR(e.LossDb, r["event_loss_raw"].number() / 1000, 1e-9);
+            EXPECT_NEAR(e.ReflectanceDb, r["event_reflectance_raw"].number() / 1000, 1e-9);
+            const double km = store->EventDistanceKm(e);
+            if (r["propagation_time_raw_100ps"].integer() == TTraceEvent::kNoPosition) {
+                EXPECT_TRUE(std::isnan(km)) << "the file gives this event no position";
+                continue;
+            }
+            EXPECT_NEAR(km * 1000, distances[i].number(), 1.0);
+            // Where the curve is drawn: the sample the time stands for, by the trace's own step.
+            const double index = r["propagation_time_raw_100ps"].number() * 1e4 / spacing;
+            EXPECT_NEAR(km, store->GetOrigin() + index * store->GetStep(), 1e-9);
+        }
+        EXPECT_NEAR(events.EndToEndLossDb, block["summary"]["end_to_end_loss_raw"].number() / 1000, 1e-9);
+        EXPECT_NEAR(events.ReturnLossDb, block["summary"]["optical_return_loss_raw"].number() / 1000, 1e-9);
+    }
+    EXPECT_GT(filesWithEvents, 0);
     EXPECT_TRUE(prompts.Messages.empty());
 }
 

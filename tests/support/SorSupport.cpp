@@ -107,6 +107,20 @@ std::vector<uint8_t> SorBuilder::dataPts(const std::vector<uint16_t>& values, in
     return d.b;
 }
 
+std::vector<uint8_t> SorBuilder::keyEvents(bool rev2, const std::vector<KeyEvent>& events, int32_t endToEndLoss,
+                                           uint32_t endToEndEnd, uint16_t returnLoss) {
+    Bytes k;
+    k.u16(static_cast<uint16_t>(events.size()));
+    for (const KeyEvent& e : events) {
+        k.u16(e.Number).u32(e.Time).u16(25).u16(static_cast<uint16_t>(e.Loss));
+        k.u32(static_cast<uint32_t>(e.Reflectance)).raw(e.Code).raw("LS");
+        if (rev2) k.u32(1).u32(2).u32(3).u32(4).u32(5); // marker locations
+        k.str(e.Comment);
+    }
+    k.u32(static_cast<uint32_t>(endToEndLoss)).u32(0).u32(endToEndEnd).u16(returnLoss).u32(0).u32(endToEndEnd);
+    return k.b;
+}
+
 SorBuilder SorBuilder::standard(bool rev2, const std::vector<uint16_t>& values) {
     SorBuilder s;
     s.Revision2 = rev2;
