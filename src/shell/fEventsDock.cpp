@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -72,27 +71,27 @@ TEventsDock::TEventsDock(TMainGraph& graph, QWidget* parent)
     layout->setSpacing(2);
     m_table = new QTableWidget(0, colCount, body);
     m_table->setObjectName(QStringLiteral("EventsTable"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Расстояние, км"),
-                                        QStringLiteral("Потери, дБ"), QStringLiteral("Отражение, дБ"),
+    // Two-line headings keep the table narrow beside the graph.
+    m_table->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Расстояние,\nкм"),
+                                        QStringLiteral("Потери,\nдБ"), QStringLiteral("Отражение,\nдБ"),
                                         QStringLiteral("Тип")});
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->setVisible(false);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The type takes what is left; a long one shows whole in its hint.
+    header->setSectionResizeMode(colType, QHeaderView::Stretch);
     layout->addWidget(m_table, 1);
 
-    auto* footer = new QHBoxLayout;
     m_linkLoss = new QLabel(body);
     m_linkLoss->setObjectName(QStringLiteral("LinkLoss"));
-    footer->addWidget(m_linkLoss);
-    footer->addStretch(1);
+    layout->addWidget(m_linkLoss);
     m_printEvents = new QCheckBox(QStringLiteral("Отмечать события при печати"), body);
     m_printEvents->setObjectName(QStringLiteral("PrintEvents"));
-    footer->addWidget(m_printEvents);
-    layout->addLayout(footer);
+    layout->addWidget(m_printEvents);
     setWidget(body);
 
     connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow, int) {
@@ -181,7 +180,8 @@ void TEventsDock::Refresh() {
         m_table->setItem(row, colReflectance,
                          cell(e.ReflectanceDb != 0 ? fixed(e.ReflectanceDb, 3) : QString(), right));
         QTableWidgetItem* type = cell(QString::fromStdString(EventTypeText(e.Code)), Qt::AlignLeft);
-        type->setToolTip(QString::fromStdString(e.Code + (e.Comment.empty() ? "" : "  " + e.Comment)));
+        type->setToolTip(QString::fromStdString(EventTypeText(e.Code) + " (" + e.Code + ")" +
+                                                (e.Comment.empty() ? "" : "\n" + e.Comment)));
         m_table->setItem(row, colType, type);
     }
     // The same trace with new values keeps its row; another trace starts unselected.

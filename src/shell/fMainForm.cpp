@@ -213,7 +213,11 @@ void TMainForm::createGraphs() {
 
 void TMainForm::createEventsDock() {
     m_eventsDock = new TEventsDock(*MainGraph, this);
-    addDockWidget(Qt::BottomDockWidgetArea, m_eventsDock);
+    // Beside the graph: below it the table would take the height the graph and its lower area
+    // share by the splitter.
+    m_eventsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    addDockWidget(Qt::RightDockWidgetArea, m_eventsDock);
+    resizeDocks({m_eventsDock}, {360}, Qt::Horizontal);
     auto* shown = new QAction(QStringLiteral("События"), this);
     shown->setObjectName(QStringLiteral("EventsTable1"));
     shown->setCheckable(true);
