@@ -208,7 +208,10 @@ void writeKeyEvents(JsonWriter& j, CliStore& s) {
     for (const TTraceEvent& e : events ? events->Events : std::vector<TTraceEvent>()) {
         j.beginObject();
         j.key("number").value(e.Number);
-        j.key("distance_km").value(s.EventDistanceKm(e)); // null without a position
+        // From the instrument's front panel, and on the trace's distance axis; null without a
+        // position.
+        j.key("distance_km").value(s.EventDistanceKm(e));
+        j.key("trace_km").value(s.EventTraceKm(e));
         j.key("loss_db").value(e.LossDb);
         j.key("reflectance_db").value(e.ReflectanceDb);
         j.key("code").value(e.Code);
@@ -220,8 +223,8 @@ void writeKeyEvents(JsonWriter& j, CliStore& s) {
     if (!events) return;
     j.key("end_to_end_loss_db").value(events->EndToEndLossDb);
     j.key("end_to_end_markers_km").beginArray();
-    j.value(s.EventDistanceKm(static_cast<double>(events->EndToEndMarkers.first)));
-    j.value(s.EventDistanceKm(static_cast<double>(events->EndToEndMarkers.second)));
+    j.value(s.TimeToKm(static_cast<double>(events->EndToEndMarkers.first)));
+    j.value(s.TimeToKm(static_cast<double>(events->EndToEndMarkers.second)));
     j.endArray();
     j.key("optical_return_loss_db").value(events->ReturnLossDb);
 }

@@ -766,7 +766,10 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
         if (std::none_of(std::begin(kOwnBlocks), std::end(kOwnBlocks), [&](const char* n) { return e.Name == n; }))
             notKept.push_back(Cp1251ToUtf8(e.Name));
     m_foreign = !(hasTRA && notKept.empty() && m_map.Revision < 200);
-    if (m_map.HasEntry(kSorKeyEvents) && m_keyEvents.Readable) m_events = m_keyEvents.ToTraceEvents();
+    if (m_map.HasEntry(kSorKeyEvents) && m_keyEvents.Readable) {
+        m_events = m_keyEvents.ToTraceEvents();
+        m_events->FrontPanelOffset = m_fixParams.FrontPanelOffset;
+    }
     m_notKept = std::move(notKept);
 
     params = std::move(outParams);

@@ -32,10 +32,11 @@ const QColor kTickColour(255, 128, 0);
 
 struct TPlacedEvent {
     const TTraceEvent* Event;
-    double Km; // where the trace draws it
+    double DistanceKm; // from the instrument's front panel, as the instrument gives it
+    double Km;         // where the trace draws it
 };
 
-// The events of a trace, each where the trace draws it; none without a trace or an event table.
+// The events of a trace with their places; none without a trace or an event table.
 std::vector<TPlacedEvent> placedEvents(TGDataItem* item) {
     std::vector<TPlacedEvent> out;
     auto* trace = dynamic_cast<TMainDataItem*>(item);
@@ -43,7 +44,7 @@ std::vector<TPlacedEvent> placedEvents(TGDataItem* item) {
     const TTraceEvents* events = store ? store->KeyEvents() : nullptr;
     if (!events) return out;
     for (const TTraceEvent& e : events->Events)
-        out.push_back({&e, store->EventDistanceKm(e)});
+        out.push_back({&e, store->EventDistanceKm(e), store->EventTraceKm(e)});
     return out;
 }
 
@@ -89,6 +90,10 @@ TEventsDock::TEventsDock(TMainGraph& graph, QWidget* parent)
     m_linkLoss = new QLabel(body);
     m_linkLoss->setObjectName(QStringLiteral("LinkLoss"));
     layout->addWidget(m_linkLoss);
+    m_frontPanel = new QLabel(body);
+    m_frontPanel->setObjectName(QStringLiteral("FrontPanel"));
+    m_frontPanel->setWordWrap(true);
+    layout->addWidget(m_frontPanel);
     m_printEvents = new QCheckBox(QStringLiteral("Отмечать события при печати"), body);
     m_printEvents->setObjectName(QStringLiteral("PrintEvents"));
     layout->addWidget(m_printEvents);
@@ -168,10 +173,12 @@ void TEventsDock::Refresh() {
     m_table->clearSelection();
     m_table->setRowCount(static_cast<int>(placed.size()));
     m_distances.clear();
+    m_positions.clear();
     for (int row = 0; row < static_cast<int>(placed.size()); ++row) {
         const TTraceEvent& e = *placed[size_t(row)].Event;
-        const double km = placed[size_t(row)].Km;
+        const double km = placed[size_t(row)].DistanceKm;
         m_distances.push_back(km);
+        m_positions.push_back(placed[size_t(row)].Km);
         const Qt::Alignment right = Qt::AlignRight;
         m_table->setItem(row, colNumber, cell(QString::number(e.Number), right));
         m_table->setItem(row, colDistance, cell(std::isfinite(km) ? fixed(km, 3) : QString(), right));
@@ -188,9 +195,19 @@ void TEventsDock::Refresh() {
     const uint64_t serial = trace ? trace->Serial() : 0;
     if (keep >= 0 && keep < m_table->rowCount() && serial == m_lastSerial) m_table->setCurrentCell(keep, colNumber);
     m_lastSerial = serial;
-    const TTraceEvents* events = trace && trace->Trace() ? trace->Trace()->KeyEvents() : nullptr;
+    TRDataStorage* store = trace && trace->Valid() ? trace->Trace() : nullptr;
+    const TTraceEvents* events = store ? store->KeyEvents() : nullptr;
     m_linkLoss->setText(events ? QStringLiteral("Потери линии: %1 дБ").arg(fixed(events->EndToEndLossDb, 3))
                                : QString());
+    // Distances count from the instrument's connector; where the samples start before it, the
+    // operator is told where it lies on the graph.
+    const double panelKm =
+        events && events->FrontPanelOffset != 0 ? store->TimeToKm(double(events->FrontPanelOffset)) : 0.0;
+    m_frontPanel->setText(panelKm != 0 && std::isfinite(panelKm)
+                              ? QStringLiteral("Расстояния отсчитаны от разъёма прибора, на графике он на %1 км")
+                                    .arg(fixed(store->GetOrigin() + panelKm, 3))
+                              : QString());
+    m_frontPanel->setVisible(!m_frontPanel->text().isEmpty());
     m_filling = false;
 }
 

@@ -47,8 +47,12 @@ public:
 
     // Fills the table from the active trace (empty without one or without events).
     void Refresh();
-    // Each row's event distance on the active trace (km), as the rows were last filled.
+    // Each row's event distance (km, from the instrument's front panel, as the table shows it)
+    // and its place on the graph's distance axis, as the rows were last filled.
     const std::vector<double>& EventDistances() const { return m_distances; }
+    const std::vector<double>& EventPositions() const { return m_positions; }
+    // Where the instrument's connector lies on the graph, when its samples start before it.
+    QLabel* FrontPanelLabel() const { return m_frontPanel; }
 
     // What selecting and double-clicking a row do.
     void GoToEvent(int row);
@@ -70,9 +74,11 @@ private:
     uint64_t m_lastSerial = 0; // the trace the rows were last filled from
     QTableWidget* m_table = nullptr;
     QLabel* m_linkLoss = nullptr;
+    QLabel* m_frontPanel = nullptr;
     QCheckBox* m_printEvents = nullptr;
     bool m_shown = true;
-    std::vector<double> m_distances;  // km, per row
+    std::vector<double> m_distances; // km, per row
+    std::vector<double> m_positions; // km, per row
     bool m_filling = false;
 };
 

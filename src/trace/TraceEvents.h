@@ -5,8 +5,13 @@
 // samples; the system never writes them (its own files have no such block).
 //
 // Positions stay in the file's unit, a one-way time of flight in 100 ps, so that the store can
-// place them on its distance axis with the same group index, light speed and origin as the
-// samples (TRDataStorage::EventDistanceKm), also after the operator changes the group index.
+// convert them with the same group index and light speed as the samples (TRDataStorage::
+// EventDistanceKm, EventTraceKm), also after the operator changes the group index.
+//
+// An instrument times its events from its front panel (the connector of the fibre under test),
+// and many start their samples there too; some start them earlier, by the front panel offset of
+// the fixed parameters (43.9 m, 20 m, 1.07 km in files of the shared corpus), and only with it
+// added do the events stand on their reflections.
 
 #include <cstdint>
 #include <string>
@@ -37,6 +42,7 @@ struct TTraceEvents {
     std::pair<int64_t, int64_t> EndToEndMarkers{0, 0}; // one way, 100 ps
     double ReturnLossDb = 0;                           // optical return loss
     std::pair<int64_t, int64_t> ReturnLossMarkers{0, 0};
+    int64_t FrontPanelOffset = 0; // 100 ps from the first sample to the front panel
 };
 
 // What an event code means to the operator: "отражающее", "неотражающее", "отражающее,

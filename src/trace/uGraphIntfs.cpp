@@ -322,14 +322,23 @@ double TRDataStorage::GetStep() {
     }
 }
 
-double TRDataStorage::EventDistanceKm(double propagationTime) {
+double TRDataStorage::TimeToKm(double time) {
     const std::optional<double> spacing = m_setupPresent ? numberOf(GetParam(prmRESR)) : std::nullopt;
     const double step = GetStep();
     if (!spacing || *spacing <= 0 || !(step > 0)) return std::numeric_limits<double>::quiet_NaN();
-    // The sample the time stands for: the spacing is the out-and-back time of one step (10 ns
-    // units), the event's time one way (100 ps units).
-    const double index = propagationTime * 1e-10 / (*spacing * 1e-8 / 2);
-    return GetOrigin() + index * step;
+    // The spacing is the out-and-back time of one step (10 ns units), the time one way (100 ps).
+    return time * 1e-10 / (*spacing * 1e-8 / 2) * step;
+}
+
+double TRDataStorage::EventDistanceKm(const TTraceEvent& event) {
+    return event.Placed() ? TimeToKm(static_cast<double>(event.PropagationTime))
+                          : std::numeric_limits<double>::quiet_NaN();
+}
+
+double TRDataStorage::EventTraceKm(const TTraceEvent& event) {
+    const int64_t offset = m_keyEvents ? m_keyEvents->FrontPanelOffset : 0;
+    return event.Placed() ? GetOrigin() + TimeToKm(static_cast<double>(event.PropagationTime + offset))
+                          : std::numeric_limits<double>::quiet_NaN();
 }
 
 double TRDataStorage::GetOrigin() {

@@ -5,7 +5,6 @@
 // the format registry: its own "TRA" converter, and a fresh "Bellcore" one for ".sor" files.
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <atomic>
 #include <optional>
@@ -139,16 +138,16 @@ public:
     // without them (the system's own files, TRA files, samples from elsewhere). A save keeps
     // them in memory, as it keeps the samples they describe, though no file written holds them.
     const TTraceEvents* KeyEvents() const { return m_keyEvents ? &*m_keyEvents : nullptr; }
-    // Where a one-way time of flight (100 ps, as events are kept) lies on the distance axis, in
-    // km: placed as the samples are (origin, step, and the spacing the step comes from), so an
-    // event stays on its feature of the curve whatever group index the trace is given. NaN
-    // without a usable spacing.
-    double EventDistanceKm(double propagationTime);
-    // The event's distance (km), NaN for an event without a position.
-    double EventDistanceKm(const TTraceEvent& event) {
-        return event.Placed() ? EventDistanceKm(static_cast<double>(event.PropagationTime))
-                              : std::numeric_limits<double>::quiet_NaN();
-    }
+    // The kilometres a one-way time of flight (100 ps, as events are kept) stands for on these
+    // samples: the time in sample spacings, times the step, so that it follows the group index
+    // as the samples do. NaN without a usable spacing.
+    double TimeToKm(double time);
+    // The event's distance as the instrument gives it, from its front panel; NaN for an event
+    // without a position.
+    double EventDistanceKm(const TTraceEvent& event);
+    // Where the event lies on the distance axis of the drawn samples: the origin, the front panel
+    // offset and the event's distance; NaN for an event without a position.
+    double EventTraceKm(const TTraceEvent& event);
 
 protected:
     // A fresh converter for a ".sor" file (the registry's "Bellcore"), raise-errors on.

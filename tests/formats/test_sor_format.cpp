@@ -471,6 +471,9 @@ TEST_F(SorTest, AnInstrumentsEventsStayOnTheSamplesTheyDescribe) {
     for (size_t i = 0; i < points.size(); ++i)
         points[i] = static_cast<uint16_t>(i);
     SorBuilder sb = SorBuilder::standard(true, points);
+    // The samples start 5 spacings before the front panel the events are timed from.
+    const int32_t frontPanel = 5 * 1041666 / 10000;
+    sb.Blocks[2].Body = SorBuilder::fxdParams(true, 1275393719, 1000, 1041666, 146810, 20480, 213332, 1, frontPanel);
     sb.Blocks.insert(sb.Blocks.begin() + 3, SorBlock{"Vendor", {1, 2}});
     sb.Blocks.insert(sb.Blocks.begin() + 3,
                      SorBlock{"KeyEvents", SorBuilder::keyEvents(true,
@@ -500,15 +503,21 @@ TEST_F(SorTest, AnInstrumentsEventsStayOnTheSamplesTheyDescribe) {
     EXPECT_DOUBLE_EQ(e.ReturnLossDb, 24.516);
     EXPECT_EQ(store.SorBlocksNotKept(), (std::vector<std::string>{"KeyEvents", "Vendor"}));
 
-    // Each event lies where its sample is drawn: the index its time stands for (10,000 points
-    // take the data spacing) times the step, whatever group index the trace is given.
+    // Each event's distance is its time in sample spacings (10,000 points take the data
+    // spacing) times the step, from the front panel; on the drawn samples it lies the front
+    // panel offset further on. Both follow the group index the trace is given.
+    EXPECT_EQ(e.FrontPanelOffset, frontPanel);
     const auto expectOnTheSamples = [&](const char* when) {
         for (size_t i : {0, 1, 3}) {
-            const double index = e.Events[i].PropagationTime * 1e4 / 1041666;
-            EXPECT_NEAR(store.EventDistanceKm(e.Events[i]), store.GetOrigin() + index * store.GetStep(), 1e-12)
+            const double t = static_cast<double>(e.Events[i].PropagationTime);
+            EXPECT_NEAR(store.EventDistanceKm(e.Events[i]), t * 1e4 / 1041666 * store.GetStep(), 1e-12)
+                << when << " " << i;
+            EXPECT_NEAR(store.EventTraceKm(e.Events[i]),
+                        store.GetOrigin() + (t + frontPanel) * 1e4 / 1041666 * store.GetStep(), 1e-12)
                 << when << " " << i;
         }
         EXPECT_TRUE(std::isnan(store.EventDistanceKm(e.Events[2]))) << "a file's \"no position\"";
+        EXPECT_TRUE(std::isnan(store.EventTraceKm(e.Events[2])));
     };
     expectOnTheSamples("as read");
     const double end = store.EventDistanceKm(e.Events[3]);

@@ -76,7 +76,7 @@ std::vector<uint8_t> SorBuilder::supParams(const std::vector<std::string>& t) {
 
 std::vector<uint8_t> SorBuilder::fxdParams(bool rev2, uint32_t stamp, int16_t pulseNs, int32_t spacing,
                                            int32_t groupIndex, int32_t averages, int32_t range,
-                                           int16_t pulses) {
+                                           int16_t pulses, int32_t frontPanelOffset) {
     Bytes f;
     f.u32(stamp).raw("km").u16(13100).u32(0);
     if (rev2) f.u32(0x7FFF7FFF); // acquisition offset distance
@@ -91,7 +91,7 @@ std::vector<uint8_t> SorBuilder::fxdParams(bool rev2, uint32_t stamp, int16_t pu
     if (rev2) f.u16(0x1234); // averaging time
     f.u32(static_cast<uint32_t>(range));
     if (rev2) f.u32(0x7FFF7FFF); // acquisition range distance
-    f.u32(0).u16(0).u16(1000).u16(0).u16(200).u16(40000).u16(3000);
+    f.u32(static_cast<uint32_t>(frontPanelOffset)).u16(0).u16(1000).u16(0).u16(200).u16(40000).u16(3000);
     if (rev2) f.raw("ST").u32(1).u32(2).u32(3).u32(4); // trace type, window coordinates
     return f.b;
 }

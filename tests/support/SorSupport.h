@@ -55,7 +55,7 @@ struct SorBuilder {
     static std::vector<uint8_t> supParams(const std::vector<std::string>& texts7);
     static std::vector<uint8_t> fxdParams(bool rev2, uint32_t stamp, int16_t pulseNs, int32_t spacing,
                                           int32_t groupIndex, int32_t averages, int32_t range,
-                                          int16_t pulses = 1);
+                                          int16_t pulses = 1, int32_t frontPanelOffset = 0);
     static std::vector<uint8_t> dataPts(const std::vector<uint16_t>& values, int16_t scale = 1000);
     struct KeyEvent {
         uint16_t Number;
