@@ -217,7 +217,7 @@ void TMainForm::createEventsDock() {
     // share by the splitter.
     m_eventsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     addDockWidget(Qt::RightDockWidgetArea, m_eventsDock);
-    resizeDocks({m_eventsDock}, {360}, Qt::Horizontal);
+    resizeDocks({m_eventsDock}, {430}, Qt::Horizontal);
     auto* shown = new QAction(QStringLiteral("События"), this);
     shown->setObjectName(QStringLiteral("EventsTable1"));
     shown->setCheckable(true);

@@ -271,6 +271,7 @@ class EventsShotTest : public MainFormTest {};
 TEST_F(EventsShotTest, TicksStandOnTheTraceWhereTheTableSays) {
     LVTEST_NEEDS_CORPUS("sor/" + kVisa);
     const bool onDisplay = QGuiApplication::platformName() == QStringLiteral("xcb");
+    Form->move(0, 0);
     Form->resize(1280, 800);
     Form->show();
     Settle();
