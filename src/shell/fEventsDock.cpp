@@ -102,6 +102,8 @@ TEventsDock::TEventsDock(TMainGraph& graph, QWidget* parent)
     connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow, int) {
         if (!m_filling && row >= 0 && row != previousRow) GoToEvent(row);
     });
+    // A click on the row already chosen goes back to its event after the view moved on.
+    connect(m_table, &QTableWidget::cellClicked, this, [this](int row, int) { GoToEvent(row); });
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { MeasureEvent(row); });
 
     // The graph may go first or last: the hooks hold the dock weakly and keep what was there.
