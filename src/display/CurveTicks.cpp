@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <cmath>
+
 #include "display/uViewCmps.h"
 #include "display/uViewCmpsData.h"
 
@@ -17,12 +19,16 @@ int PaintCurveTicks(TGContentPainter& gp, TGDataItem& item, const std::vector<TC
     p->setPen(QPen(colour, 1));
     p->setFont(font);
     const QFontMetrics metrics(font);
+    const TRect content = gp.Geometry().Content;
     int drawn = 0;
     for (const TCurveTick& t : ticks) {
-        if (!(t.X >= gp.PaintXMin() && t.X <= gp.PaintXMax())) continue;
-        const std::optional<double> value = item.ValueAt(t.X);
+        const std::optional<double> value = std::isfinite(t.X) ? item.ValueAt(t.X) : std::nullopt;
         if (!value) continue;
+        // A tick beside the strip being painted may reach into it with its label: the clip
+        // decides, so that a scroll never leaves half a label behind.
+        const int reach = metrics.horizontalAdvance(t.Label) / 2 + 1;
         const int px = gp.XToPixel(t.X);
+        if (px < content.Left - reach || px > content.Right + reach) continue;
         const int py = gp.YToPixel(*value);
         p->drawLine(px, py - kCurveTickHalf, px, py + kCurveTickHalf);
         if (!t.Label.isEmpty()) {

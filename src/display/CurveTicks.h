@@ -22,9 +22,9 @@ struct TCurveTick {
 // below.
 constexpr int kCurveTickHalf = 6;
 
-// Draws a vertical tick through `item`'s curve at each X where the curve has a value and that
-// lies in the painted X range, with its label centred above it; clipped to the content. Answers
-// how many were drawn.
+// Draws a vertical tick through `item`'s curve at each X where the curve has a value, with its
+// label centred above it; clipped to the painter's clip and the content. Answers how many were
+// drawn in or beside the content.
 int PaintCurveTicks(TGContentPainter& gp, TGDataItem& item, const std::vector<TCurveTick>& ticks,
                     const QColor& colour, const QFont& font);
 

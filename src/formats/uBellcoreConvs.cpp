@@ -763,7 +763,8 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
 
     std::vector<std::string> notKept;
     for (const TSorMapEntry& e : m_map.Entries)
-        if (std::none_of(std::begin(kOwnBlocks), std::end(kOwnBlocks), [&](const char* n) { return e.Name == n; }))
+        if (std::none_of(std::begin(kOwnBlocks), std::end(kOwnBlocks),
+                         [&](const char* n) { return e.Name == n; }))
             notKept.push_back(Cp1251ToUtf8(e.Name));
     m_foreign = !(hasTRA && notKept.empty() && m_map.Revision < 200);
     if (m_map.HasEntry(kSorKeyEvents) && m_keyEvents.Readable) {

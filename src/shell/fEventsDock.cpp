@@ -195,7 +195,8 @@ void TEventsDock::Refresh() {
     }
     // The same trace with new values keeps its row; another trace starts unselected.
     const uint64_t serial = trace ? trace->Serial() : 0;
-    if (keep >= 0 && keep < m_table->rowCount() && serial == m_lastSerial) m_table->setCurrentCell(keep, colNumber);
+    if (keep >= 0 && keep < m_table->rowCount() && serial == m_lastSerial)
+        m_table->setCurrentCell(keep, colNumber);
     m_lastSerial = serial;
     TRDataStorage* store = trace && trace->Valid() ? trace->Trace() : nullptr;
     const TTraceEvents* events = store ? store->KeyEvents() : nullptr;
@@ -205,10 +206,11 @@ void TEventsDock::Refresh() {
     // operator is told where it lies on the graph.
     const double panelKm =
         events && events->FrontPanelOffset != 0 ? store->TimeToKm(double(events->FrontPanelOffset)) : 0.0;
-    m_frontPanel->setText(panelKm != 0 && std::isfinite(panelKm)
-                              ? QStringLiteral("Расстояния отсчитаны от разъёма прибора, на графике он на %1 км")
-                                    .arg(fixed(store->GetOrigin() + panelKm, 3))
-                              : QString());
+    m_frontPanel->setText(
+        panelKm != 0 && std::isfinite(panelKm)
+            ? QStringLiteral("Расстояния отсчитаны от разъёма прибора, на графике он на %1 км")
+                  .arg(fixed(store->GetOrigin() + panelKm, 3))
+            : QString());
     m_frontPanel->setVisible(!m_frontPanel->text().isEmpty());
     m_filling = false;
 }
@@ -241,10 +243,13 @@ void TEventsDock::MeasureEvent(int row) {
         if (other.Km > km && !(other.Km >= next)) next = other.Km;
     }
     // The pulse's length in the fibre, one way.
-    const double pulseKm = store.RefIndex > 0 ? store.PulseNs * 1e-9 * kLightSpeed / (2 * store.RefIndex) / 1000 : 0;
+    const double pulseKm =
+        store.RefIndex > 0 ? store.PulseNs * 1e-9 * kLightSpeed / (2 * store.RefIndex) / 1000 : 0;
     double lastKm = store.GetBound(2);
-    if (const int last = store.GetLastIndex(); last >= 0) lastKm = std::min(lastKm, store.GetBound(0) + last * store.GetStep());
-    const auto [a, b] = EventMarkerSpan(km, previous, next, pulseKm, store.GetStep(), store.GetBound(0), lastKm);
+    if (const int last = store.GetLastIndex(); last >= 0)
+        lastKm = std::min(lastKm, store.GetBound(0) + last * store.GetStep());
+    const auto [a, b] =
+        EventMarkerSpan(km, previous, next, pulseKm, store.GetStep(), store.GetBound(0), lastKm);
     if (!(a < b)) return;
 
     TGraphView::TUpdateGuard once(*m_graph);

@@ -20,7 +20,6 @@ class QTableWidget;
 
 namespace lv {
 
-
 class TEventsDock : public QDockWidget {
     Q_OBJECT
 public:

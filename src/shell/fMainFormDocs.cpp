@@ -40,9 +40,12 @@ TForeignSave askForeignSave(const QString& fileName, TRDataStorage& store) {
     r.DefaultButton = 1;
     r.CancelButton = 1;
     switch (ChoiceDlg(r)) {
-    case 0: return TForeignSave::Overwrite;
-    case 2: return TForeignSave::SaveAs;
-    default: return TForeignSave::Keep;
+    case 0:
+        return TForeignSave::Overwrite;
+    case 2:
+        return TForeignSave::SaveAs;
+    default:
+        return TForeignSave::Keep;
     }
 }
 
@@ -62,9 +65,11 @@ std::string ForeignSaveQuestion(const std::string& fileName, TRDataStorage& stor
     std::string text = "Файл " + fileName +
                        " записан прибором. При сохранении он будет перезаписан в формате программы, и в нём "
                        "не останется:";
-    if (events) text += "\r\n– таблицы событий прибора (событий: " + std::to_string(events->Events.size()) + ");";
+    if (events)
+        text += "\r\n– таблицы событий прибора (событий: " + std::to_string(events->Events.size()) + ");";
     text += "\r\n– собственных данных прибора (" +
-            (blocks.empty() ? std::string() : "блоки " + blocks + " и ") + "настройки, которых программа не хранит).";
+            (blocks.empty() ? std::string() : "блоки " + blocks + " и ") +
+            "настройки, которых программа не хранит).";
     text += "\r\nПерезаписать файл? Чтобы сохранить трассу в другой файл, оставив этот как есть, выберите "
             "«Сохранить как…».";
     return text;

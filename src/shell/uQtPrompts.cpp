@@ -138,9 +138,9 @@ std::unique_ptr<QMessageBox> CreateChoiceBox(const TChoiceRequest& request, QWid
     for (size_t i = 0; i < request.Buttons.size(); ++i) {
         const int index = static_cast<int>(i);
         // The cancel button is the box's reject; the others keep the order they were given in.
-        QPushButton* b = box->addButton(QString::fromStdString(request.Buttons[i]),
-                                        index == request.CancelButton ? QMessageBox::RejectRole
-                                                                      : QMessageBox::ActionRole);
+        QPushButton* b =
+            box->addButton(QString::fromStdString(request.Buttons[i]),
+                           index == request.CancelButton ? QMessageBox::RejectRole : QMessageBox::ActionRole);
         b->setProperty(kResultProperty, index);
         if (index == request.DefaultButton) box->setDefaultButton(b);
         if (index == request.CancelButton) box->setEscapeButton(b);

@@ -24,10 +24,17 @@ std::string EventTypeText(const std::string& code) {
     else
         return "неизвестное";
     switch (code.size() >= 2 ? code[1] : '\0') {
-    case 'A': text += " (добавлено вручную)"; break;
-    case 'M': text += " (перемещено вручную)"; break;
-    case 'O': text += " (вне диапазона)"; break;
-    default: break;
+    case 'A':
+        text += " (добавлено вручную)";
+        break;
+    case 'M':
+        text += " (перемещено вручную)";
+        break;
+    case 'O':
+        text += " (вне диапазона)";
+        break;
+    default:
+        break;
     }
     return text;
 }

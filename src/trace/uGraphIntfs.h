@@ -4,9 +4,9 @@
 // measurement results between the markers and loads and saves itself through the converters of
 // the format registry: its own "TRA" converter, and a fresh "Bellcore" one for ".sor" files.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>

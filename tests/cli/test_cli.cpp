@@ -299,7 +299,8 @@ TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
     for (size_t i = 0; i < events.size(); ++i) {
         const lvtest::Json& e = j["events"][i];
         EXPECT_EQ(e["number"].integer(), events[i]["event_number"].integer());
-        EXPECT_NEAR(e["distance_km"].number() * 1000, ref["derived"]["event_distance_m_one_way"][i].number(), 1.0);
+        EXPECT_NEAR(e["distance_km"].number() * 1000, ref["derived"]["event_distance_m_one_way"][i].number(),
+                    1.0);
         EXPECT_NEAR(e["loss_db"].number(), events[i]["event_loss_raw"].number() / 1000, 1e-9);
         EXPECT_NEAR(e["reflectance_db"].number(), events[i]["event_reflectance_raw"].number() / 1000, 1e-9);
         EXPECT_EQ(e["code"].str(), events[i]["event_code"].str());
@@ -307,8 +308,8 @@ TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
         EXPECT_EQ(e["comment"].str(), events[i]["comment"]["text"].str());
     }
     EXPECT_EQ(j["events"][events.size() - 1]["type"].str(), "конец волокна");
-    EXPECT_NEAR(j["end_to_end_loss_db"].number(), ref["KeyEvents"]["summary"]["end_to_end_loss_raw"].number() / 1000,
-                1e-9);
+    EXPECT_NEAR(j["end_to_end_loss_db"].number(),
+                ref["KeyEvents"]["summary"]["end_to_end_loss_raw"].number() / 1000, 1e-9);
 }
 
 TEST(Cli, AFileLargerThanTheMemoryAtHandFailsWithTheMessage) {

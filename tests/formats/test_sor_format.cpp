@@ -473,12 +473,14 @@ TEST_F(SorTest, AnInstrumentsEventsStayOnTheSamplesTheyDescribe) {
     SorBuilder sb = SorBuilder::standard(true, points);
     // The samples start 5 spacings before the front panel the events are timed from.
     const int32_t frontPanel = 5 * 1041666 / 10000;
-    sb.Blocks[2].Body = SorBuilder::fxdParams(true, 1275393719, 1000, 1041666, 146810, 20480, 213332, 1, frontPanel);
+    sb.Blocks[2].Body =
+        SorBuilder::fxdParams(true, 1275393719, 1000, 1041666, 146810, 20480, 213332, 1, frontPanel);
     sb.Blocks.insert(sb.Blocks.begin() + 3, SorBlock{"Vendor", {1, 2}});
     sb.Blocks.insert(sb.Blocks.begin() + 3,
                      SorBlock{"KeyEvents", SorBuilder::keyEvents(true,
                                                                  {Event{1, 0, -215, -46671, "1F9999"},
-                                                                  Event{2, 104166, 374, 0, "0F9999", "\xd1\xe2\xe0\xf0\xea\xe0"},
+                                                                  Event{2, 104166, 374, 0, "0F9999",
+                                                                        "\xd1\xe2\xe0\xf0\xea\xe0"},
                                                                   Event{3, 0x80000000u, 0, 0, "0A9999"},
                                                                   Event{4, 1874999, -950, -23027, "2E9999"}},
                                                                  576, 1875000, 24516)});

@@ -94,7 +94,8 @@ TEST_F(EventsTableTest, ShowsTheActiveTracesEventsAsTheFileHoldsThem) {
     // distances count from: the events are drawn that much further on.
     const double panelKm = 2147e-10 * kLightSpeed / 1.4675 / 1000;
     EXPECT_EQ(Dock().FrontPanelLabel()->text(),
-              QStringLiteral("Расстояния отсчитаны от разъёма прибора, на графике он на ") + fixed(panelKm, 3) + " км");
+              QStringLiteral("Расстояния отсчитаны от разъёма прибора, на графике он на ") +
+                  fixed(panelKm, 3) + " км");
     for (size_t i = 0; i < 3; ++i)
         EXPECT_NEAR(Dock().EventPositions()[i], Dock().EventDistances()[i] + panelKm, 1e-12);
 
@@ -149,8 +150,8 @@ TEST_F(EventsTableTest, SelectionMovesTheCursorAndCentresTheViewAndADoubleClickM
     // M2 four pulse lengths (30 ns) on.
     QWidget* port = Table().viewport();
     const QPoint at = Table().visualItemRect(Table().item(1, TEventsDock::colNumber)).center();
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
-                              QEvent::MouseButtonRelease}) {
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
         QMouseEvent e(type, QPointF(at), port->mapToGlobal(QPointF(at)), Qt::LeftButton,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(port, &e);
@@ -226,7 +227,8 @@ TEST_F(EventsTableTest, TicksMarkTheEventsOnScreenAndOnPaperOnlyWhenAskedFor) {
             if (plain.pixel(x, y) == marked.pixel(x, y)) continue;
             ++changed;
             // A tick, or its number above it.
-            const bool near = std::any_of(columns.begin(), columns.end(), [x](int c) { return std::abs(x - c) <= 8; });
+            const bool near =
+                std::any_of(columns.begin(), columns.end(), [x](int c) { return std::abs(x - c) <= 8; });
             if (!near) ++away;
         }
     EXPECT_GT(changed, 0);
@@ -288,9 +290,9 @@ TEST_F(EventsShotTest, TicksStandOnTheTraceWhereTheTableSays) {
     const QPoint at = table.visualItemRect(table.item(3, TEventsDock::colDistance)).center();
     if (onDisplay) {
         const QPoint global = table.viewport()->mapToGlobal(at);
-        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--sync"),
-                                                      QString::number(global.x()), QString::number(global.y()),
-                                                      QStringLiteral("click"), QStringLiteral("1")});
+        QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(global.x()),
+                           QString::number(global.y()), QStringLiteral("click"), QStringLiteral("1")});
         QElapsedTimer clock;
         clock.start();
         while (table.currentRow() != 3 && clock.elapsed() < 10000)
@@ -308,9 +310,11 @@ TEST_F(EventsShotTest, TicksStandOnTheTraceWhereTheTableSays) {
     const TGraphGeometry geometry = g.Geometry();
     for (int row = 0; row < table.rowCount(); ++row) {
         const double km = dock.EventPositions()[size_t(row)];
-        EXPECT_EQ(dock.EventDistances()[size_t(row)], km) << "this instrument's samples start at its connector";
+        EXPECT_EQ(dock.EventDistances()[size_t(row)], km)
+            << "this instrument's samples start at its connector";
         EXPECT_EQ(table.item(row, TEventsDock::colDistance)->text(), fixed(km, 3));
-        const QPoint base = QPoint(geometry.XMap().ToPixel(km), geometry.YMap().ToPixel(*Form->ActiveTrace()->ValueAt(km)));
+        const QPoint base =
+            QPoint(geometry.XMap().ToPixel(km), geometry.YMap().ToPixel(*Form->ActiveTrace()->ValueAt(km)));
         EXPECT_EQ(QColor(img.pixel(base + QPoint(0, -kCurveTickHalf))),
                   row == 3 ? QColor(0, 128, 0) : QColor(255, 128, 0))
             << row;

@@ -90,8 +90,11 @@ TEST(QtPrompts, MessageDlgAnswersTheClickedButtonAndHelpKeepsTheQuestion) {
 }
 
 TEST(QtPrompts, AChoiceKeepsItsCaptionsAndAnswersTheIndexChosen) {
-    const TChoiceRequest request{"Файл записан прибором.\r\nПерезаписать?", TMsgDlgType::mtWarning,
-                                 {"Да", "Нет", "Сохранить как…"}, 1, 1};
+    const TChoiceRequest request{"Файл записан прибором.\r\nПерезаписать?",
+                                 TMsgDlgType::mtWarning,
+                                 {"Да", "Нет", "Сохранить как…"},
+                                 1,
+                                 1};
     auto box = CreateChoiceBox(request);
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Предупреждение"));
     EXPECT_EQ(box->text(), QStringLiteral("Файл записан прибором.\nПерезаписать?"));

@@ -53,7 +53,7 @@ public:
     std::vector<RecordedMessage> Messages;
     std::vector<lv::TFileDialogRequest> Dialogs;
     std::vector<lv::TChoiceRequest> Choices;
-    std::deque<int> ChoiceAnswers; // button indices of ChoiceDlg, in order
+    std::deque<int> ChoiceAnswers;                   // button indices of ChoiceDlg, in order
     std::deque<int> Answers;                         // answers of message boxes, in order
     std::deque<std::vector<std::string>> FileAnswers; // an empty entry cancels that dialog
     int DefaultAnswer = lv::mrOk;

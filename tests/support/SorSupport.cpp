@@ -107,8 +107,8 @@ std::vector<uint8_t> SorBuilder::dataPts(const std::vector<uint16_t>& values, in
     return d.b;
 }
 
-std::vector<uint8_t> SorBuilder::keyEvents(bool rev2, const std::vector<KeyEvent>& events, int32_t endToEndLoss,
-                                           uint32_t endToEndEnd, uint16_t returnLoss) {
+std::vector<uint8_t> SorBuilder::keyEvents(bool rev2, const std::vector<KeyEvent>& events,
+                                           int32_t endToEndLoss, uint32_t endToEndEnd, uint16_t returnLoss) {
     Bytes k;
     k.u16(static_cast<uint16_t>(events.size()));
     for (const KeyEvent& e : events) {
@@ -117,7 +117,12 @@ std::vector<uint8_t> SorBuilder::keyEvents(bool rev2, const std::vector<KeyEvent
         if (rev2) k.u32(1).u32(2).u32(3).u32(4).u32(5); // marker locations
         k.str(e.Comment);
     }
-    k.u32(static_cast<uint32_t>(endToEndLoss)).u32(0).u32(endToEndEnd).u16(returnLoss).u32(0).u32(endToEndEnd);
+    k.u32(static_cast<uint32_t>(endToEndLoss))
+        .u32(0)
+        .u32(endToEndEnd)
+        .u16(returnLoss)
+        .u32(0)
+        .u32(endToEndEnd);
     return k.b;
 }
 

@@ -62,13 +62,13 @@ struct SorBuilder {
         uint32_t Time; // one way, 100 ps
         int16_t Loss;  // 0.001 dB
         int32_t Reflectance;
-        std::string Code;        // six characters
+        std::string Code;         // six characters
         std::string Comment = ""; // Windows-1251 bytes
     };
     // A KeyEvents body: the events, then the end-to-end loss and markers, the return loss and
     // its markers.
-    static std::vector<uint8_t> keyEvents(bool rev2, const std::vector<KeyEvent>& events, int32_t endToEndLoss,
-                                          uint32_t endToEndEnd, uint16_t returnLoss);
+    static std::vector<uint8_t> keyEvents(bool rev2, const std::vector<KeyEvent>& events,
+                                          int32_t endToEndLoss, uint32_t endToEndEnd, uint16_t returnLoss);
     // A standard revision-1 or revision-2 file: GenParams, SupParams, FxdParams, DataPts, Cksum.
     static SorBuilder standard(bool rev2, const std::vector<uint16_t>& values);
 };

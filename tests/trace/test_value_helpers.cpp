@@ -143,7 +143,8 @@ TEST(ConsolePrompts, WriteEveryLineAndAnswerWithoutWaiting) {
         std::ostringstream asked;
         TConsolePromptService console(asked);
         TPromptServiceScope scope(console);
-        TChoiceRequest request{"Перезаписать?\r\nФайл прибора", TMsgDlgType::mtWarning, {"Да", "Нет", "Копия"}, 1, 1};
+        TChoiceRequest request{
+            "Перезаписать?\r\nФайл прибора", TMsgDlgType::mtWarning, {"Да", "Нет", "Копия"}, 1, 1};
         EXPECT_EQ(ChoiceDlg(request), 1);
         EXPECT_EQ(asked.str(), "Перезаписать?\nФайл прибора\n(вопрос без ответа: Нет)\n");
     }
