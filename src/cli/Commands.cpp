@@ -201,6 +201,34 @@ void writeSorInfo(JsonWriter& j, const CliStore& s) {
     j.endObject();
 }
 
+// The instrument's event table, when the trace has one: each event where the trace draws it.
+void writeKeyEvents(JsonWriter& j, CliStore& s) {
+    const TTraceEvents* events = s.KeyEvents();
+    j.key("events").beginArray();
+    for (const TTraceEvent& e : events ? events->Events : std::vector<TTraceEvent>()) {
+        j.beginObject();
+        j.key("number").value(e.Number);
+        // From the instrument's front panel, and on the trace's distance axis; null without a
+        // position.
+        j.key("distance_km").value(s.EventDistanceKm(e));
+        j.key("trace_km").value(s.EventTraceKm(e));
+        j.key("loss_db").value(e.LossDb);
+        j.key("reflectance_db").value(e.ReflectanceDb);
+        j.key("code").value(e.Code);
+        j.key("type").value(EventTypeText(e.Code));
+        j.key("comment").value(e.Comment);
+        j.endObject();
+    }
+    j.endArray();
+    if (!events) return;
+    j.key("end_to_end_loss_db").value(events->EndToEndLossDb);
+    j.key("end_to_end_markers_km").beginArray();
+    j.value(s.TimeToKm(static_cast<double>(events->EndToEndMarkers.first)));
+    j.value(s.TimeToKm(static_cast<double>(events->EndToEndMarkers.second)));
+    j.endArray();
+    j.key("optical_return_loss_db").value(events->ReturnLossDb);
+}
+
 std::string infoJson(const std::string& path, CliStore& s) {
     JsonWriter j;
     PDataStruct samples = s.LockData();
@@ -260,6 +288,7 @@ std::string infoJson(const std::string& path, CliStore& s) {
         writeVariant(j, v);
     }
     j.endObject();
+    writeKeyEvents(j, s);
     writeSorInfo(j, s);
     j.endObject();
     return j.text();

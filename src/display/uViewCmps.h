@@ -162,6 +162,7 @@ public:
     using TDrawContentEvent =
         std::function<void(TGraphView* sender, TGContentPainter& gp, TWhatContent what)>;
     using TNotifyEvent = std::function<void(TGraphView* sender)>;
+    using TOverlayEvent = std::function<void(TGraphView* sender, TGContentPainter& gp)>;
 
     explicit TGraphView(QWidget* parent = nullptr);
     ~TGraphView() override;
@@ -512,6 +513,9 @@ public:
     TDrawEvent OnPaintObjects;
     TDrawObjectEvent OnPaintObject;
     TDrawContentEvent OnPaintContent;
+    // Marks of the owner over the curves, under the view's own objects (cursor, markers): run
+    // for the screen and for every output picture alike; Printing() tells which.
+    TOverlayEvent OnPaintOverlay;
     TNotifyEvent OnDestroy; // right before destruction; what it raises is swallowed
     TNotifyEvent OnDblClick;
     // Printing: around each sheet of PrintGraphs, around each frame picture of PrintGraphs, and

@@ -337,6 +337,7 @@ void TGraphView::PaintContent(TDrawStruct& ds) {
         PaintGrids(gp, wcoXGrids);
         PaintGrids(gp, wcoYGrids);
         PaintCurves(gp);
+        if (OnPaintOverlay) OnPaintOverlay(this, gp);
         PaintContentObjects(gp);
     }
     ds.PaintRect = {};

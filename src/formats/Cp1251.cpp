@@ -89,6 +89,12 @@ std::string Cp1251ToUtf8(const char* data, size_t length) {
 
 std::string Cp1251ToUtf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251.data(), cp1251.size()); }
 
+std::string ForeignTextToUtf8(const std::string& bytes) {
+    for (size_t i = 0; i < bytes.size();)
+        if (nextCodePoint(bytes, i) == 0xFFFFFFFF) return Cp1251ToUtf8(bytes);
+    return bytes;
+}
+
 size_t Cp1251Length(const std::string& utf8) {
     size_t n = 0;
     for (size_t i = 0; i < utf8.size(); ++n) nextCodePoint(utf8, i);

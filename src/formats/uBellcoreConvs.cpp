@@ -439,12 +439,11 @@ void TKeyEvents::Read(TLEReader& r, bool revision2) {
     Events.clear();
     Readable = false;
     try {
-        const int16_t n = r.I16();
-        if (n < 0) r.fail();
+        const uint16_t n = r.U16();
         for (int i = 0; i < n; ++i) {
             TKeyEvent e;
-            e.Number = r.I16();
-            e.PropagationTime = r.I32();
+            e.Number = r.U16();
+            e.PropagationTime = r.U32();
             e.AttenuationCoefficient = r.I16();
             e.EventLoss = r.I16();
             e.Reflectance = r.I32();
@@ -455,15 +454,37 @@ void TKeyEvents::Read(TLEReader& r, bool revision2) {
             Events.push_back(std::move(e));
         }
         EndToEndLoss = r.I32();
-        EndToEndMarkers[0] = r.I32();
-        EndToEndMarkers[1] = r.I32();
-        OpticalReturnLoss = r.I16();
-        ReturnLossMarkers[0] = r.I32();
-        ReturnLossMarkers[1] = r.I32();
+        EndToEndStart = r.I32();
+        EndToEndEnd = r.U32();
+        OpticalReturnLoss = r.U16();
+        ReturnLossStart = r.I32();
+        ReturnLossEnd = r.U32();
         Readable = true;
     } catch (const EInvalidDataFormat&) {
         Events.clear();
     }
+}
+
+TTraceEvents TKeyEvents::ToTraceEvents() const {
+    TTraceEvents out;
+    for (const TKeyEvent& e : Events) {
+        TTraceEvent t;
+        t.Number = e.Number;
+        t.PropagationTime = e.PropagationTime;
+        t.LossDb = e.EventLoss / 1000.0;
+        t.ReflectanceDb = e.Reflectance / 1000.0;
+        t.LeadInAttenuation = e.AttenuationCoefficient / 1000.0;
+        t.Code = Cp1251ToUtf8(e.EventCode);
+        t.Technique = Cp1251ToUtf8(e.LossMeasurement);
+        // Makers' analysis software writes its own comments, some of them in UTF-8.
+        t.Comment = ForeignTextToUtf8(e.Comment);
+        out.Events.push_back(std::move(t));
+    }
+    out.EndToEndLossDb = EndToEndLoss / 1000.0;
+    out.EndToEndMarkers = {EndToEndStart, EndToEndEnd};
+    out.ReturnLossDb = OpticalReturnLoss / 1000.0;
+    out.ReturnLossMarkers = {ReturnLossStart, ReturnLossEnd};
+    return out;
 }
 
 TLinkParams::TLinkParams(TTheManager* owner) : TBlockData(owner) {}
@@ -646,6 +667,8 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
     resetBlocks();
     m_revision2 = false;
     m_foreign = true;
+    m_events.reset();
+    m_notKept.clear();
     // Nothing of the blocks points into `data` once this returns.
     struct Forget {
         TDataPoints& points;
@@ -738,12 +761,17 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
             m_fixParams.ExactValuesToParams(p); // else an instrument's trace saved here would change
     }
 
-    const bool onlyOwnBlocks =
-        std::all_of(m_map.Entries.begin(), m_map.Entries.end(), [](const TSorMapEntry& e) {
-            return std::any_of(std::begin(kOwnBlocks), std::end(kOwnBlocks),
-                               [&](const char* n) { return e.Name == n; });
-        });
-    m_foreign = !(hasTRA && onlyOwnBlocks && m_map.Revision < 200);
+    std::vector<std::string> notKept;
+    for (const TSorMapEntry& e : m_map.Entries)
+        if (std::none_of(std::begin(kOwnBlocks), std::end(kOwnBlocks),
+                         [&](const char* n) { return e.Name == n; }))
+            notKept.push_back(Cp1251ToUtf8(e.Name));
+    m_foreign = !(hasTRA && notKept.empty() && m_map.Revision < 200);
+    if (m_map.HasEntry(kSorKeyEvents) && m_keyEvents.Readable) {
+        m_events = m_keyEvents.ToTraceEvents();
+        m_events->FrontPanelOffset = m_fixParams.FrontPanelOffset;
+    }
+    m_notKept = std::move(notKept);
 
     params = std::move(outParams);
     samples = std::move(outSamples);

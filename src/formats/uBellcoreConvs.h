@@ -10,9 +10,11 @@
 // answer false. The converter itself never shows a message; the trace store does.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "trace/TraceEvents.h"
 #include "trace/uFileFormats.h"
 
 namespace lv {
@@ -162,8 +164,8 @@ void SorStampToParams(uint32_t stamp, TParamBlock& p);
 uint32_t SorStampFromParams(const TParamBlock& p);
 
 struct TKeyEvent {
-    int16_t Number = 0;
-    int32_t PropagationTime = 0;
+    uint16_t Number = 0;
+    uint32_t PropagationTime = 0; // one way, 100 ps
     int16_t AttenuationCoefficient = 0;
     int16_t EventLoss = 0;
     int32_t Reflectance = 0;
@@ -172,20 +174,26 @@ struct TKeyEvent {
     std::string Comment;
 };
 
-// Read only; nothing of it reaches the trace.
+// Read only; the trace store keeps it as data beside the trace (LoadedKeyEvents), nothing of it
+// reaches the parameters.
 class TKeyEvents : public TBlockData {
 public:
     explicit TKeyEvents(TTheManager* owner);
 
     std::vector<TKeyEvent> Events;
     int32_t EndToEndLoss = 0;
-    int32_t EndToEndMarkers[2] = {0, 0};
-    int16_t OpticalReturnLoss = 0;
-    int32_t ReturnLossMarkers[2] = {0, 0};
+    // The start may lie before the first sample, the end not.
+    int32_t EndToEndStart = 0;
+    uint32_t EndToEndEnd = 0;
+    uint16_t OpticalReturnLoss = 0;
+    int32_t ReturnLossStart = 0;
+    uint32_t ReturnLossEnd = 0;
     bool Readable = false; // the block was found and its fields were readable
 
-    // Never fails: a block the trace does not use must not make an instrument's file unreadable.
+    // Never fails: the instrument's analysis must not make its file unreadable.
     void Read(TLEReader& r, bool revision2);
+    // The events in the store's units (losses in dB, texts in UTF-8, positions as read).
+    TTraceEvents ToTraceEvents() const;
 };
 
 struct TLandmark {
@@ -324,6 +332,9 @@ public:
     // A ".sor" is the system's own when its Map lists a "TRA" block, no block outside those the
     // system writes, and a revision below 200.
     bool LoadedForeignFile() const override { return m_foreign; }
+    // The KeyEvents block of the file loaded last, when it had a readable one.
+    const TTraceEvents* LoadedKeyEvents() const override { return m_events ? &*m_events : nullptr; }
+    std::vector<std::string> LoadedBlocksNotKept() const override { return m_notKept; }
 
     // Decodes a whole file held in memory into two new descriptors. Raises on malformed input
     // (EInvalidDataFormat) and passes on the TRA converter's failures.
@@ -365,6 +376,8 @@ private:
     std::string m_fileName;
     bool m_revision2 = false;
     bool m_foreign = false;
+    std::optional<TTraceEvents> m_events;
+    std::vector<std::string> m_notKept;
     std::string m_lastError;
 };
 

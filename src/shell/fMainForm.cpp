@@ -23,6 +23,7 @@
 #include "printing/uPrintQueue.h"
 #include "printing/uQtPrinter.h"
 #include "shell/Commonun.h"
+#include "shell/fEventsDock.h"
 #include "shell/fParamsPanel.h"
 #include "shell/fRegisterForm.h"
 #include "shell/mDataOld.h"
@@ -112,6 +113,7 @@ TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(pare
         move(s->availableGeometry().center() - rect().center());
 
     createGraphs();
+    createEventsDock();
     createPrintQueue();
     createCommands();
     createMenus();
@@ -150,6 +152,9 @@ TMainForm::~TMainForm() {
     // The queue goes first; the overview follows the main graph: it goes next, then the graph
     // with its traces.
     m_printQueue.reset();
+    // The table follows the graph: it goes before it.
+    delete m_eventsDock;
+    m_eventsDock = nullptr;
     MainGraph->Data().AfterChange = nullptr;
     MainGraph->OnCursorVisibleChanged = nullptr;
     MainGraph->OnMarkersChanged = nullptr;
@@ -207,6 +212,21 @@ void TMainForm::createGraphs() {
     OverviewGraph->setObjectName(QStringLiteral("OverviewGraph"));
     overviewLayout->addWidget(OverviewGraph);
     lower->addWidget(m_overviewArea, 1);
+}
+
+void TMainForm::createEventsDock() {
+    m_eventsDock = new TEventsDock(*MainGraph, this);
+    // Beside the graph: below it the table would take the height the graph and its lower area
+    // share by the splitter.
+    m_eventsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    addDockWidget(Qt::RightDockWidgetArea, m_eventsDock);
+    resizeDocks({m_eventsDock}, {430}, Qt::Horizontal);
+    auto* shown = new QAction(QStringLiteral("События"), this);
+    shown->setObjectName(QStringLiteral("EventsTable1"));
+    shown->setCheckable(true);
+    shown->setChecked(m_eventsDock->TableShown());
+    connect(shown, &QAction::triggered, m_eventsDock, &TEventsDock::SetTableShown);
+    connect(m_eventsDock, &TEventsDock::TableShownChanged, shown, &QAction::setChecked);
 }
 
 void TMainForm::createPrintQueue() {
@@ -364,6 +384,8 @@ void TMainForm::createMenus() {
     setup->setObjectName(QStringLiteral("Setup1"));
     add(setup, "ConditDispley1");
     add(setup, "ConditFlow1");
+    setup->addSeparator();
+    add(setup, "EventsTable1");
 
     QMenu* traces = menuBar()->addMenu(QStringLiteral("Обработка трасс"));
     traces->setObjectName(QStringLiteral("Traces1"));
@@ -508,6 +530,7 @@ void TMainForm::restoreSettings() {
     m_printQueue->SelectMarking(ClampMarkingType(m_settings.MarkingType));
     m_framesPerPage->setCurrentIndex(m_printQueue->MarkingIndex());
     m_workerNumEd->setText(QString::fromStdString(m_settings.WorkerNum));
+    m_eventsDock->RestoreSettings(*settings);
 }
 
 void TMainForm::saveSettings() {
@@ -518,6 +541,7 @@ void TMainForm::saveSettings() {
     }
     m_settings.MarkingType = ClampMarkingType(m_framesPerPage->currentIndex());
     auto settings = OpenSettings();
+    m_eventsDock->SaveSettings(*settings);
     SaveMainForm(*settings, formParts(), m_settings);
 }
 

@@ -40,6 +40,7 @@ namespace lv {
 
 class IPrintDialogs;
 class IPrinter;
+class TEventsDock;
 class TMainDataItem;
 class TMainGraphPersistence;
 class TOverviewGraph;
@@ -55,6 +56,10 @@ extern const char* const kMsgCannotExit; // "В данный момент нев
 extern const char* const
     kTraceFileFilter; // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
+
+// The question before "Сохранить" rewrites an instrument's file `fileName` (shown as given):
+// what the system's own layout will not keep of it.
+std::string ForeignSaveQuestion(const std::string& fileName, TRDataStorage& store);
 extern const char* const
     kMsgBadGroupIndex; // "Неправильно задан показатель преломления.\r\nПовторите попытку."
 extern const char* const kMsgPrintingGraphs; // "Идет печать графиков" (with the print dialog)
@@ -186,6 +191,9 @@ public:
     void UpdateCommands();
     TNamePanel* NamePanel() const { return m_namePanel; }
     TParamsPanel* ParamsPanel() const { return m_params; }
+    // The table "События" of the active trace's instrument events (command "EventsTable1" shows
+    // and hides it).
+    TEventsDock* EventsDock() const { return m_eventsDock; }
     QLabel* DatePanel() const { return m_datePanel; }
     QLineEdit* WorkerNumEd() const { return m_workerNumEd; }
     QComboBox* FramesPerPage() const { return m_framesPerPage; }
@@ -237,6 +245,7 @@ protected:
 
 private:
     void createGraphs();
+    void createEventsDock();
     void createPrintQueue();
     void createCommands();
     void createMenus();
@@ -310,6 +319,7 @@ private:
     QWidget* m_overviewArea = nullptr; // the overview graph's frame
     QSplitter* m_hSplitter = nullptr;
     TParamsPanel* m_params = nullptr;
+    TEventsDock* m_eventsDock = nullptr;
     TNamePanel* m_namePanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_clock = nullptr;

@@ -28,11 +28,52 @@ bool confirmOverwrite(const QString& fileName) {
     return MessageDlg(text, TMsgDlgType::mtConfirmation, mbYes | mbNo) == mrYes;
 }
 
+enum class TForeignSave { Overwrite, Keep, SaveAs };
+
+// Before an instrument's own file is rewritten: what goes, and a copy as the way out; Enter and
+// Escape keep the file.
+TForeignSave askForeignSave(const QString& fileName, TRDataStorage& store) {
+    TChoiceRequest r;
+    r.Text = ForeignSaveQuestion(QDir::toNativeSeparators(fileName).toStdString(), store);
+    r.Type = TMsgDlgType::mtWarning;
+    r.Buttons = {"Да", "Нет", "Сохранить как…"};
+    r.DefaultButton = 1;
+    r.CancelButton = 1;
+    switch (ChoiceDlg(r)) {
+    case 0:
+        return TForeignSave::Overwrite;
+    case 2:
+        return TForeignSave::SaveAs;
+    default:
+        return TForeignSave::Keep;
+    }
+}
+
 QString folderOf(const QString& fileName) {
     return FolderWithSeparator(QFileInfo(fileName).absolutePath());
 }
 
 } // namespace
+
+std::string ForeignSaveQuestion(const std::string& fileName, TRDataStorage& store) {
+    const TTraceEvents* events = store.KeyEvents();
+    std::string blocks;
+    for (const std::string& b : store.SorBlocksNotKept()) {
+        if (events && b == "KeyEvents") continue; // named as the event table
+        blocks += (blocks.empty() ? "" : ", ") + b;
+    }
+    std::string text = "Файл " + fileName +
+                       " записан прибором. При сохранении он будет перезаписан в формате программы, и в нём "
+                       "не останется:";
+    if (events)
+        text += "\r\n– таблицы событий прибора (событий: " + std::to_string(events->Events.size()) + ");";
+    text += "\r\n– собственных данных прибора (" +
+            (blocks.empty() ? std::string() : "блоки " + blocks + " и ") +
+            "настройки, которых программа не хранит).";
+    text += "\r\nПерезаписать файл? Чтобы сохранить трассу в другой файл, оставив этот как есть, выберите "
+            "«Сохранить как…».";
+    return text;
+}
 
 TMainDataItem* TMainForm::ActiveTrace() const {
     return MainGraph->ActiveTrace();
@@ -174,8 +215,12 @@ void TMainForm::SaveTrace() {
         SaveTraceAs();
         return;
     }
-    // Another maker's file is rewritten only when the operator says so.
-    if (store->SorForeign() && !confirmOverwrite(name)) return;
+    // An instrument's file is rewritten only when the operator says so, knowing what it loses.
+    if (store->SorForeign()) {
+        const TForeignSave answer = askForeignSave(name, *store);
+        if (answer == TForeignSave::SaveAs) saveAs(item, true);
+        if (answer != TForeignSave::Overwrite) return;
+    }
     if (!item->SaveToFile({}, true)) return;
     CheckSavedFile(storeFileName(store));
     MainGraph->InvalidateArea(woHeader);
@@ -223,7 +268,15 @@ void TMainForm::SaveAllTraces() {
         if (!item || !item->Valid()) continue;
         TRDataStorage* store = item->Trace();
         const QString name = storeFileName(store);
-        if (!name.isEmpty()) {
+        if (!name.isEmpty() && store->SorForeign()) {
+            // The instrument's file is asked about as "Сохранить" asks.
+            const TForeignSave answer = askForeignSave(name, *store);
+            if (answer == TForeignSave::SaveAs && saveAs(item, false)) ++saved;
+            if (answer == TForeignSave::Overwrite && item->SaveToFile({}, true)) {
+                CheckSavedFile(name);
+                ++saved;
+            }
+        } else if (!name.isEmpty()) {
             if (confirmOverwrite(name) && item->SaveToFile({}, true)) {
                 CheckSavedFile(name);
                 ++saved;

@@ -1,5 +1,6 @@
 #include "shell/uPrintPdf.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 
@@ -52,6 +53,8 @@ int run(const TPrintPdfRequest& request, TConsolePromptService& console) {
     TWorkDataOld workData;
     TMainForm form(workData);
     form.setAttribute(Qt::WA_DontShowOnScreen);
+    // The graph prints at its size on screen: the same size whatever the operator's window shows.
+    if (QAction* events = form.Command(QStringLiteral("EventsTable1")); events && events->isChecked()) events->trigger();
     form.resize(kWindowSize);
     form.show();
     QApplication::processEvents();

@@ -127,6 +127,34 @@ int TQtPromptService::MessageDlg(const std::string& text, TMsgDlgType type, TMsg
     }
 }
 
+std::unique_ptr<QMessageBox> CreateChoiceBox(const TChoiceRequest& request, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(boxTitle(request.Type));
+    box->setIcon(boxIcon(request.Type));
+    box->setTextFormat(Qt::PlainText);
+    QString shown = QString::fromStdString(request.Text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box->setText(shown);
+    for (size_t i = 0; i < request.Buttons.size(); ++i) {
+        const int index = static_cast<int>(i);
+        // The cancel button is the box's reject; the others keep the order they were given in.
+        QPushButton* b =
+            box->addButton(QString::fromStdString(request.Buttons[i]),
+                           index == request.CancelButton ? QMessageBox::RejectRole : QMessageBox::ActionRole);
+        b->setProperty(kResultProperty, index);
+        if (index == request.DefaultButton) box->setDefaultButton(b);
+        if (index == request.CancelButton) box->setEscapeButton(b);
+    }
+    return box;
+}
+
+int TQtPromptService::ChoiceDlg(const TChoiceRequest& request) {
+    auto box = CreateChoiceBox(request, DialogParent());
+    box->exec();
+    QAbstractButton* clicked = box->clickedButton();
+    return clicked ? clicked->property(kResultProperty).toInt() : request.CancelButton;
+}
+
 QStringList QtNameFilters(const std::string& filter) {
     const QStringList parts = QString::fromStdString(filter).split(u'|');
     QStringList out;

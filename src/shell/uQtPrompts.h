@@ -21,6 +21,7 @@ class TQtPromptService : public IPromptService {
 public:
     int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                    int helpContext) override;
+    int ChoiceDlg(const TChoiceRequest& request) override;
     bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override;
 };
 
@@ -28,6 +29,10 @@ public:
 // property "modalResult"; the help button carries mrNone. "\r\n" in the text becomes a line break.
 std::unique_ptr<QMessageBox> CreateMessageBox(const std::string& text, TMsgDlgType type,
                                               TMsgDlgButtons buttons, QWidget* parent = nullptr);
+
+// The box ChoiceDlg shows, not yet run: the buttons in the request's order, each carrying its
+// index in the dynamic property "modalResult", the default and the escape button as requested.
+std::unique_ptr<QMessageBox> CreateChoiceBox(const TChoiceRequest& request, QWidget* parent = nullptr);
 
 // Qt's name filters for a filter in the "Description|*.a;*.b|..." form: "Description (*.a *.b)".
 // "*.*" becomes "*" (on Linux "*.*" would hide names without a dot); entries without a pattern

@@ -12,12 +12,20 @@ IPromptService* g_service = &g_console;
 
 TConsolePromptService::TConsolePromptService() : m_out(std::cerr) {}
 
+namespace {
+// The text with its "\r\n" line breaks as "\n".
+std::string consoleLines(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    return out;
+}
+} // namespace
+
 int TConsolePromptService::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                                       int) {
-    std::string lines = text;
-    for (size_t p; (p = lines.find("\r\n")) != std::string::npos;)
-        lines.replace(p, 2, "\n");
-    m_out << lines << "\n";
+    m_out << consoleLines(text) << "\n";
     if (type == TMsgDlgType::mtError) m_errorShown = true;
     const TMsgDlgButtons answerable = buttons & ~static_cast<TMsgDlgButtons>(mbHelp);
     if (answerable == mbOK || answerable == 0) return mrOk;
@@ -25,6 +33,14 @@ int TConsolePromptService::MessageDlg(const std::string& text, TMsgDlgType type,
     if (buttons & mbCancel) return mrCancel;
     if (buttons & mbNo) return mrNo;
     return mrCancel;
+}
+
+int TConsolePromptService::ChoiceDlg(const TChoiceRequest& request) {
+    m_out << consoleLines(request.Text) << "\n";
+    const bool named = request.CancelButton >= 0 && size_t(request.CancelButton) < request.Buttons.size();
+    m_out << "(вопрос без ответа: " << (named ? request.Buttons[size_t(request.CancelButton)] : "отмена")
+          << ")\n";
+    return request.CancelButton;
 }
 
 bool TConsolePromptService::FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) {
@@ -50,6 +66,10 @@ TPromptServiceScope::~TPromptServiceScope() {
 
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) {
     return Prompts().MessageDlg(text, type, buttons, helpContext);
+}
+
+int ChoiceDlg(const TChoiceRequest& request) {
+    return Prompts().ChoiceDlg(request);
 }
 
 } // namespace lv

@@ -60,12 +60,24 @@ struct TFileDialogRequest {
     bool SelectFolder = false;
 };
 
+// A question whose buttons carry captions of their own (a way out besides Yes and No).
+struct TChoiceRequest {
+    std::string Text;
+    TMsgDlgType Type = TMsgDlgType::mtConfirmation;
+    std::vector<std::string> Buttons; // captions, in the order shown
+    int DefaultButton = 0;            // the one Enter presses
+    int CancelButton = 0;             // the one Escape and closing the box choose
+};
+
 class IPromptService {
 public:
     virtual ~IPromptService() = default;
     // Shows a modal box and answers the button chosen (a TModalResult).
     virtual int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                            int helpContext) = 0;
+    // Shows the question and answers the index of the button chosen. A service that cannot ask
+    // answers the cancel button.
+    virtual int ChoiceDlg(const TChoiceRequest& request) { return request.CancelButton; }
     // Runs a file dialog; false when cancelled. `files` gets the chosen names.
     virtual bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) = 0;
 };
@@ -81,6 +93,8 @@ public:
     TConsolePromptService();
     int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                    int helpContext) override;
+    // Writes the question and its buttons, and answers the cancel button, saying so.
+    int ChoiceDlg(const TChoiceRequest& request) override;
     bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override;
     // An error box was shown: a caller reporting a failure of its own need not repeat it.
     bool ErrorShown() const { return m_errorShown; }
@@ -109,5 +123,6 @@ IPromptService* SetPromptService(IPromptService* service);
 
 // Shorthands.
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext = 0);
+int ChoiceDlg(const TChoiceRequest& request);
 
 } // namespace lv

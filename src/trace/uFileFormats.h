@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "trace/TraceEvents.h"
 #include "trace/uDeviceIntfs.h"
 
 namespace lv {
@@ -80,6 +81,12 @@ class IFileOrigin {
 public:
     virtual ~IFileOrigin() = default;
     virtual bool LoadedForeignFile() const = 0;
+    // The instrument's key events of the file loaded last; nullptr when it had none (or none
+    // that could be read).
+    virtual const TTraceEvents* LoadedKeyEvents() const { return nullptr; }
+    // The blocks of the file loaded last that a save of this system does not write, by name in
+    // file order (the event table, landmarks, a maker's own blocks).
+    virtual std::vector<std::string> LoadedBlocksNotKept() const { return {}; }
 };
 
 // Optional beside IFileFormat: a converter that answers false instead of raising can tell why its

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "trace/Errors.h"
 #include "trace/Numeric.h"
@@ -191,6 +192,8 @@ void TRDataStorage::SetData(const TDataStruct* data) {
             if (m_loadingCount == 0) {
                 resetMarkerArrays();
                 param(prmCU) = TVariant(int32_t(-1));
+                // An instrument's events describe the samples of its file, not these.
+                m_keyEvents.reset();
             }
             Recalculate();
         } else {
@@ -317,6 +320,25 @@ double TRDataStorage::GetStep() {
     } catch (...) {
         return 0.0;
     }
+}
+
+double TRDataStorage::TimeToKm(double time) {
+    const std::optional<double> spacing = m_setupPresent ? numberOf(GetParam(prmRESR)) : std::nullopt;
+    const double step = GetStep();
+    if (!spacing || *spacing <= 0 || !(step > 0)) return std::numeric_limits<double>::quiet_NaN();
+    // The spacing is the out-and-back time of one step (10 ns units), the time one way (100 ps).
+    return time * 1e-10 / (*spacing * 1e-8 / 2) * step;
+}
+
+double TRDataStorage::EventDistanceKm(const TTraceEvent& event) {
+    return event.Placed() ? TimeToKm(static_cast<double>(event.PropagationTime))
+                          : std::numeric_limits<double>::quiet_NaN();
+}
+
+double TRDataStorage::EventTraceKm(const TTraceEvent& event) {
+    const int64_t offset = m_keyEvents ? m_keyEvents->FrontPanelOffset : 0;
+    return event.Placed() ? GetOrigin() + TimeToKm(static_cast<double>(event.PropagationTime + offset))
+                          : std::numeric_limits<double>::quiet_NaN();
 }
 
 double TRDataStorage::GetOrigin() {
@@ -730,6 +752,8 @@ bool TRDataStorage::LoadFromFile(const std::string& fileName, bool useDialog) {
         bool ok = false;
         bool fromSor = false;
         bool foreign = false;
+        std::optional<TTraceEvents> events;
+        std::vector<std::string> notKept;
         if (useDialog) {
             ok = m_converter->LoadTrace(params, samples);
         } else if (!fileName.empty() && HasSorExtension(fileName)) {
@@ -741,6 +765,10 @@ bool TRDataStorage::LoadFromFile(const std::string& fileName, bool useDialog) {
             // file is then never rewritten behind the operator's back.
             const auto* origin = dynamic_cast<const IFileOrigin*>(sor.get());
             foreign = !origin || origin->LoadedForeignFile();
+            if (ok && origin) {
+                if (const TTraceEvents* e = origin->LoadedKeyEvents()) events = *e;
+                notKept = origin->LoadedBlocksNotKept();
+            }
         } else {
             ok = m_converter->LoadTraceFrom(params, samples, fileName);
         }
@@ -752,6 +780,8 @@ bool TRDataStorage::LoadFromFile(const std::string& fileName, bool useDialog) {
         m_loadedAsSor = fromSor;
         m_sorFileName = fromSor ? fileName : std::string();
         m_sorForeign = fromSor && foreign;
+        m_sorBlocksNotKept = m_sorForeign ? std::move(notKept) : std::vector<std::string>();
+        m_keyEvents = std::move(events);
         SetupArrived(params.get());
         ++m_loadingCount;
         try {
@@ -791,7 +821,7 @@ bool TRDataStorage::SaveToFile(const std::string& fileName, bool toCurrent) {
     if (toCurrent) {
         if (!m_loadedAsSor) return m_converter->SaveTrace(&params, samples.get());
         if (!saveSor(m_sorFileName)) return false;
-        m_sorForeign = false;
+        madeOwn();
         return true;
     }
     if (!fileName.empty() && HasSorExtension(fileName)) {
@@ -799,12 +829,12 @@ bool TRDataStorage::SaveToFile(const std::string& fileName, bool toCurrent) {
         if (!saveSor(fileName)) return false;
         m_sorFileName = fileName;
         m_loadedAsSor = true;
-        m_sorForeign = false;
+        madeOwn();
         return true;
     }
     if (!m_converter->SaveTraceAs(&params, samples.get(), fileName)) return false;
     m_loadedAsSor = false;
-    m_sorForeign = false;
+    madeOwn();
     return true;
 }
 

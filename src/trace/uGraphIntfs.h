@@ -4,14 +4,16 @@
 // measurement results between the markers and loads and saves itself through the converters of
 // the format registry: its own "TRA" converter, and a fresh "Bellcore" one for ".sor" files.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "trace/DateTime.h"
 #include "trace/SampleSummary.h"
+#include "trace/TraceEvents.h"
 #include "trace/TraceParams.h"
 #include "trace/uDeviceIntfs.h"
 
@@ -128,6 +130,24 @@ public:
     // The trace came from a ".sor" that an instrument or another program wrote (not this system):
     // harmless actions must not rewrite such a file. Cleared when a save makes the file our own.
     bool SorForeign() const { return m_sorForeign; }
+    // The blocks of that foreign file a save does not write (its event table, landmarks, the
+    // maker's own blocks), by name; empty once a save has made the file the system's own.
+    const std::vector<std::string>& SorBlocksNotKept() const { return m_sorBlocksNotKept; }
+
+    // The instrument's key events of the ".sor" the samples came from; nullptr for a trace
+    // without them (the system's own files, TRA files, samples from elsewhere). A save keeps
+    // them in memory, as it keeps the samples they describe, though no file written holds them.
+    const TTraceEvents* KeyEvents() const { return m_keyEvents ? &*m_keyEvents : nullptr; }
+    // The kilometres a one-way time of flight (100 ps, as events are kept) stands for on these
+    // samples: the time in sample spacings, times the step, so that it follows the group index
+    // as the samples do. NaN without a usable spacing.
+    double TimeToKm(double time);
+    // The event's distance as the instrument gives it, from its front panel; NaN for an event
+    // without a position.
+    double EventDistanceKm(const TTraceEvent& event);
+    // Where the event lies on the distance axis of the drawn samples: the origin, the front panel
+    // offset and the event's distance; NaN for an event without a position.
+    double EventTraceKm(const TTraceEvent& event);
 
 protected:
     // A fresh converter for a ".sor" file (the registry's "Bellcore"), raise-errors on.
@@ -154,6 +174,11 @@ private:
     }
     int sampleCount() const;
     int showError(const std::exception_ptr& error, int helpContext);
+    // A save wrote the system's own file in place of the instrument's.
+    void madeOwn() {
+        m_sorForeign = false;
+        m_sorBlocksNotKept.clear();
+    }
     TDataStruct ownParams() const;
 
     std::shared_ptr<TParamBlock> m_params;
@@ -164,6 +189,8 @@ private:
     bool m_loadedAsSor = false;
     std::string m_sorFileName;
     bool m_sorForeign = false;
+    std::vector<std::string> m_sorBlocksNotKept;
+    std::optional<TTraceEvents> m_keyEvents;
 
     // Lowest and highest sample, computed once per sample block.
     bool m_boundsValid = false;

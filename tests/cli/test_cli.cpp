@@ -192,6 +192,8 @@ TEST(Cli, InfoReportsTheTraceAndTheResultsOfGivenMarkers) {
                             "texts", "markers_km", "cursor_km", "reference_km", "results", "params"})
         EXPECT_TRUE(a.has(key)) << key;
     EXPECT_FALSE(a.has("sor"));
+    EXPECT_EQ(a["events"].size(), 0u) << "a file of the system carries no event table";
+    EXPECT_FALSE(a.has("end_to_end_loss_db"));
     EXPECT_EQ(a["format"].str(), "TRA");
     EXPECT_EQ(a["samples"].integer(), 16000);
     EXPECT_EQ(a["levels_head"].size(), 5u);
@@ -290,6 +292,24 @@ TEST(Cli, InfoOnAnInstrumentFileAgreesWithItsReference) {
         EXPECT_EQ(j["sor"]["blocks"][i]["size"].integer(), map["entries"][i]["size"].integer());
     }
     EXPECT_TRUE(j["sor"]["foreign"].boolean());
+
+    // The instrument's event table, each event where the trace is drawn.
+    const lvtest::Json& events = ref["KeyEvents"]["events"];
+    ASSERT_EQ(j["events"].size(), events.size());
+    for (size_t i = 0; i < events.size(); ++i) {
+        const lvtest::Json& e = j["events"][i];
+        EXPECT_EQ(e["number"].integer(), events[i]["event_number"].integer());
+        EXPECT_NEAR(e["distance_km"].number() * 1000, ref["derived"]["event_distance_m_one_way"][i].number(),
+                    1.0);
+        EXPECT_NEAR(e["loss_db"].number(), events[i]["event_loss_raw"].number() / 1000, 1e-9);
+        EXPECT_NEAR(e["reflectance_db"].number(), events[i]["event_reflectance_raw"].number() / 1000, 1e-9);
+        EXPECT_EQ(e["code"].str(), events[i]["event_code"].str());
+        EXPECT_FALSE(e["type"].str().empty());
+        EXPECT_EQ(e["comment"].str(), events[i]["comment"]["text"].str());
+    }
+    EXPECT_EQ(j["events"][events.size() - 1]["type"].str(), "конец волокна");
+    EXPECT_NEAR(j["end_to_end_loss_db"].number(),
+                ref["KeyEvents"]["summary"]["end_to_end_loss_raw"].number() / 1000, 1e-9);
 }
 
 TEST(Cli, AFileLargerThanTheMemoryAtHandFailsWithTheMessage) {

@@ -12,6 +12,7 @@
 
 #include "TraceStores.h"
 #include "ViewFixture.h"
+#include "display/CurveTicks.h"
 #include "display/uGraphsCmps.h"
 
 using namespace lv;
@@ -439,6 +440,34 @@ TEST(MainGraph, PictureWithCursorMarkersAndStart) {
     EXPECT_EQ(QColor(paper.pixel(f.Px(6.5), c.Top + 5)), QColor(Qt::black));  // the cursor
     EXPECT_EQ(QColor(paper.pixel(f.Px(0.8), c.Top + 40)), QColor(Qt::black)); // the start line
     EXPECT_EQ(QColor(paper.pixel(c.Left + 3, c.Bottom - 3)), QColor(Qt::white));
+}
+
+TEST(MainGraph, OverlayTicksStandOnTheActiveCurveBelowTheCursor) {
+    Fixture f;
+    TMainDataItem* t = f.Trace(10);
+    TMainGraph& g = *f.G;
+    const QColor orange(255, 128, 0);
+    std::vector<bool> printing;
+    int drawn = -1;
+    g.OnPaintOverlay = [&](TGraphView* v, TGContentPainter& gp) {
+        printing.push_back(v->Printing());
+        drawn = PaintCurveTicks(gp, *t, {{2.0, "1"}, {7.5, "2"}, {12.0, "3"}}, orange, v->ContentFont().Font);
+    };
+    g.SetCursorX(7.5);
+    const QImage img = RenderView(g);
+    EXPECT_EQ(drawn, 2) << "a tick beyond the trace has no curve to stand on";
+    auto at = [&](double km, int dy) { return QColor(img.pixel(f.Px(km), f.Py(*t->ValueAt(km)) + dy)); };
+    for (int dy : {-kCurveTickHalf, -2, 2, kCurveTickHalf})
+        EXPECT_EQ(at(2.0, dy), orange) << dy;
+    EXPECT_NE(at(2.0, kCurveTickHalf + 2), orange) << "short: only across the curve";
+    EXPECT_NE(QColor(img.pixel(f.Px(2.0) + 3, f.Py(*t->ValueAt(2.0)) - 3)), orange) << "one pixel wide";
+    // The cursor's inverting line is drawn over the tick, not hidden by it.
+    EXPECT_EQ(at(7.5, -3), QColor(0, 128, 0)) << "red inverted over orange";
+
+    f.G->SetPrinting(true);
+    RenderView(g);
+    f.G->SetPrinting(false);
+    EXPECT_EQ(printing, (std::vector<bool>{false, true})) << "the owner decides what goes on paper";
 }
 
 TEST(MainGraph, SettingTheStartKeepsTheOperatorsZoom) {

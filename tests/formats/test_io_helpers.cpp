@@ -34,6 +34,10 @@ TEST(Cp1251, RoundTripAndReplacement) {
     EXPECT_EQ(Cp1251ToUtf8(std::string("\x98", 1)), "\xEF\xBF\xBD");
     EXPECT_EQ(TruncateCp1251("ЖжЖ", 2), "Жж");
     EXPECT_EQ(TruncateCp1251("ab", 5), "ab");
+    // Texts of another program: well-formed UTF-8 stays, anything else is Windows-1251.
+    EXPECT_EQ(ForeignTextToUtf8("Epissure ajouté"), "Epissure ajouté");
+    EXPECT_EQ(ForeignTextToUtf8(enc), text);
+    EXPECT_EQ(ForeignTextToUtf8("\xC0\xE1\xE2"), "Абв");
 }
 
 TEST(ByteCursor, ReadsLittleEndianAndNeverPastTheEnd) {

@@ -21,6 +21,7 @@
 #include "support/SorSupport.h"
 #include "support/TempDir.h"
 #include "trace/DateTime.h"
+#include "trace/TraceEvents.h"
 #include "trace/TraceParams.h"
 #include "trace/uGraphIntfs.h"
 
@@ -189,6 +190,83 @@ TEST_F(SorCorpus, EveryFileAgreesWithItsReferenceReading) {
         expectAgreesWithReference(*store, ref);
     }
     EXPECT_TRUE(prompts.Messages.empty());
+}
+
+TEST_F(SorCorpus, InstrumentEventsAgreeWithTheReferenceAndLieOnTheDrawnTrace) {
+    int filesWithEvents = 0;
+    for (const std::string& path : files) {
+        SCOPED_TRACE(fileName(path));
+        const Json ref = Json::parseFile(lvtest::sorReferenceOf(path));
+        Store store = newStore();
+        ASSERT_TRUE(store->LoadFromFile(path, false));
+        // What a save would not write: every block outside the system's own.
+        std::vector<std::string> notKept;
+        for (const Json& entry : ref["map"]["entries"].items()) {
+            const std::string& name = entry["name"].str();
+            if (name != "GenParams" && name != "SupParams" && name != "FxdParams" && name != "DataPts" &&
+                name != "Cksum" && name != "TRA")
+                notKept.push_back(name);
+        }
+        EXPECT_EQ(store->SorBlocksNotKept(), notKept);
+        if (!ref.has("KeyEvents")) {
+            EXPECT_EQ(store->KeyEvents(), nullptr);
+            continue;
+        }
+        ++filesWithEvents;
+        ASSERT_NE(store->KeyEvents(), nullptr);
+        const TTraceEvents& events = *store->KeyEvents();
+        const Json& block = ref["KeyEvents"];
+        const Json& distances = ref["derived"]["event_distance_m_one_way"];
+        const double spacing = ref["FxdParams"]["data_spacing_raw"][0].number(); // 10,000 points, 100 ps
+        const double frontPanel = ref["FxdParams"]["front_panel_offset_raw_100ps"].number();
+        ASSERT_EQ(events.Events.size(), block["events"].size());
+        for (size_t i = 0; i < events.Events.size(); ++i) {
+            SCOPED_TRACE("event " + std::to_string(i + 1));
+            const TTraceEvent& e = events.Events[i];
+            const Json& r = block["events"][i];
+            EXPECT_EQ(e.Number, r["event_number"].integer());
+            EXPECT_EQ(e.Code, r["event_code"].str());
+            EXPECT_EQ(e.Comment, r["comment"]["text"].str());
+            EXPECT_NEAR(e.LossDb, r["event_loss_raw"].number() / 1000, 1e-9);
+            EXPECT_NEAR(e.ReflectanceDb, r["event_reflectance_raw"].number() / 1000, 1e-9);
+            const double km = store->EventDistanceKm(e);
+            if (r["propagation_time_raw_100ps"].integer() == TTraceEvent::kNoPosition) {
+                EXPECT_TRUE(std::isnan(km)) << "the file gives this event no position";
+                continue;
+            }
+            EXPECT_NEAR(km * 1000, distances[i].number(), 1.0);
+            // On the drawn curve: the sample the time stands for, counted from the front panel,
+            // which lies the front panel offset after the first sample.
+            const double index = (r["propagation_time_raw_100ps"].number() + frontPanel) * 1e4 / spacing;
+            EXPECT_NEAR(store->EventTraceKm(e), store->GetOrigin() + index * store->GetStep(), 1e-9);
+        }
+        EXPECT_NEAR(events.EndToEndLossDb, block["summary"]["end_to_end_loss_raw"].number() / 1000, 1e-9);
+        EXPECT_NEAR(events.ReturnLossDb, block["summary"]["optical_return_loss_raw"].number() / 1000, 1e-9);
+    }
+    EXPECT_GT(filesWithEvents, 0);
+    EXPECT_TRUE(prompts.Messages.empty());
+}
+
+// A file whose samples start 1.07 km before the instrument's front panel: the events stand on
+// their reflections only with that offset.
+TEST_F(SorCorpus, EventsStandOnTheirReflections) {
+    Store store = newStore();
+    ASSERT_TRUE(store->LoadFromFile(corpusFile("mjuenema__otdrparser__issue14.sor"), false));
+    const TTraceEvents& events = *store->KeyEvents();
+    const TVariant& samples = store->Param(prmDBIR);
+    // The front panel's connector (event 1) and the end of the fibre (event 11) rise sharply,
+    // within a few samples after where the events put them.
+    for (size_t i : {size_t(0), events.Events.size() - 1}) {
+        const double at = (store->EventTraceKm(events.Events[i]) - store->GetOrigin()) / store->GetStep();
+        int steepest = 0;
+        double rise = 0;
+        for (int k = std::max(1, int(at) - 300); k < std::min(samples.Count(), int(at) + 300); ++k)
+            if (samples.DoubleData()[k] - samples.DoubleData()[k - 1] > rise)
+                rise = samples.DoubleData()[k] - samples.DoubleData()[k - 1], steepest = k;
+        EXPECT_GT(rise, 10.0) << i;
+        EXPECT_GE(steepest, at - 1) << i;
+        EXPECT_LE(steepest, at + 10) << i;
+    }
 }
 
 TEST_F(SorCorpus, SavedFilesReadBackAndBecomeTheSystemsOwn) {

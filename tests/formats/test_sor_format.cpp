@@ -465,6 +465,86 @@ TEST_F(SorTest, ReadOnlyBlocksNeverFailALoad) {
     EXPECT_FALSE(m.LinkParams().Readable);
 }
 
+TEST_F(SorTest, AnInstrumentsEventsStayOnTheSamplesTheyDescribe) {
+    using Event = SorBuilder::KeyEvent;
+    std::vector<uint16_t> points(2000);
+    for (size_t i = 0; i < points.size(); ++i)
+        points[i] = static_cast<uint16_t>(i);
+    SorBuilder sb = SorBuilder::standard(true, points);
+    // The samples start 5 spacings before the front panel the events are timed from.
+    const int32_t frontPanel = 5 * 1041666 / 10000;
+    sb.Blocks[2].Body =
+        SorBuilder::fxdParams(true, 1275393719, 1000, 1041666, 146810, 20480, 213332, 1, frontPanel);
+    sb.Blocks.insert(sb.Blocks.begin() + 3, SorBlock{"Vendor", {1, 2}});
+    sb.Blocks.insert(sb.Blocks.begin() + 3,
+                     SorBlock{"KeyEvents", SorBuilder::keyEvents(true,
+                                                                 {Event{1, 0, -215, -46671, "1F9999"},
+                                                                  Event{2, 104166, 374, 0, "0F9999",
+                                                                        "\xd1\xe2\xe0\xf0\xea\xe0"},
+                                                                  Event{3, 0x80000000u, 0, 0, "0A9999"},
+                                                                  Event{4, 1874999, -950, -23027, "2E9999"}},
+                                                                 576, 1875000, 24516)});
+    const std::string path = dir.file("instrument.sor");
+    lvtest::writeBytes(path, sb.build());
+
+    TRDataStorage store;
+    store.SetAutoFree(false);
+    ASSERT_TRUE(store.LoadFromFile(path, false));
+    ASSERT_NE(store.KeyEvents(), nullptr);
+    const TTraceEvents& e = *store.KeyEvents();
+    ASSERT_EQ(e.Events.size(), 4u);
+    EXPECT_EQ(e.Events[1].Number, 2);
+    EXPECT_DOUBLE_EQ(e.Events[0].LossDb, -0.215);
+    EXPECT_DOUBLE_EQ(e.Events[0].ReflectanceDb, -46.671);
+    EXPECT_DOUBLE_EQ(e.Events[1].LeadInAttenuation, 0.025);
+    EXPECT_EQ(e.Events[1].Code, "0F9999");
+    EXPECT_EQ(e.Events[1].Technique, "LS");
+    EXPECT_EQ(e.Events[1].Comment, "Сварка");
+    EXPECT_DOUBLE_EQ(e.EndToEndLossDb, 0.576);
+    EXPECT_EQ(e.EndToEndMarkers.second, 1875000);
+    EXPECT_DOUBLE_EQ(e.ReturnLossDb, 24.516);
+    EXPECT_EQ(store.SorBlocksNotKept(), (std::vector<std::string>{"KeyEvents", "Vendor"}));
+
+    // Each event's distance is its time in sample spacings (10,000 points take the data
+    // spacing) times the step, from the front panel; on the drawn samples it lies the front
+    // panel offset further on. Both follow the group index the trace is given.
+    EXPECT_EQ(e.FrontPanelOffset, frontPanel);
+    const auto expectOnTheSamples = [&](const char* when) {
+        for (size_t i : {0, 1, 3}) {
+            const double t = static_cast<double>(e.Events[i].PropagationTime);
+            EXPECT_NEAR(store.EventDistanceKm(e.Events[i]), t * 1e4 / 1041666 * store.GetStep(), 1e-12)
+                << when << " " << i;
+            EXPECT_NEAR(store.EventTraceKm(e.Events[i]),
+                        store.GetOrigin() + (t + frontPanel) * 1e4 / 1041666 * store.GetStep(), 1e-12)
+                << when << " " << i;
+        }
+        EXPECT_TRUE(std::isnan(store.EventDistanceKm(e.Events[2]))) << "a file's \"no position\"";
+        EXPECT_TRUE(std::isnan(store.EventTraceKm(e.Events[2])));
+    };
+    expectOnTheSamples("as read");
+    const double end = store.EventDistanceKm(e.Events[3]);
+    store.SetRefIndex(1.5);
+    expectOnTheSamples("at another group index");
+    EXPECT_NEAR(store.EventDistanceKm(e.Events[3]), end * 1.4681 / 1.5, 1e-12);
+
+    // The system writes no events: the saved file has none and is the system's own, while the
+    // trace in memory still shows the instrument's analysis of its unchanged samples.
+    const std::string copy = dir.file("copy.sor");
+    ASSERT_TRUE(store.SaveToFile(copy, false));
+    EXPECT_FALSE(store.SorForeign());
+    EXPECT_TRUE(store.SorBlocksNotKept().empty());
+    EXPECT_NE(store.KeyEvents(), nullptr);
+    TRDataStorage back;
+    back.SetAutoFree(false);
+    ASSERT_TRUE(back.LoadFromFile(copy, false));
+    EXPECT_EQ(back.KeyEvents(), nullptr);
+    // Samples from elsewhere are not those the events describe.
+    PDataStruct other = samples({1, 2, 3});
+    store.SetData(other.get());
+    EXPECT_EQ(store.KeyEvents(), nullptr);
+    EXPECT_TRUE(prompts.Messages.empty());
+}
+
 TEST_F(SorTest, MalformedFilesFailCleanly) {
     struct Case {
         const char* what;

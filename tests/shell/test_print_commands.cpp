@@ -90,7 +90,8 @@ protected:
         Form->SetPrintDevices(&Printer, &Dialogs);
         Form->PageLocale = QLocale(QLocale::Russian, QLocale::Russia);
         Form->Settings().SaveBeforePrint = false;
-        // The graph prints at its size on screen.
+        // The graph prints at its size on screen: the whole width, without the events table.
+        if (QAction* events = Form->Command(QStringLiteral("EventsTable1")); events->isChecked()) events->trigger();
         Form->resize(1024, 740);
         Form->show();
         Settle();

@@ -89,6 +89,26 @@ TEST(QtPrompts, MessageDlgAnswersTheClickedButtonAndHelpKeepsTheQuestion) {
     HelpQuit();
 }
 
+TEST(QtPrompts, AChoiceKeepsItsCaptionsAndAnswersTheIndexChosen) {
+    const TChoiceRequest request{"Файл записан прибором.\r\nПерезаписать?",
+                                 TMsgDlgType::mtWarning,
+                                 {"Да", "Нет", "Сохранить как…"},
+                                 1,
+                                 1};
+    auto box = CreateChoiceBox(request);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Предупреждение"));
+    EXPECT_EQ(box->text(), QStringLiteral("Файл записан прибором.\nПерезаписать?"));
+    EXPECT_EQ(buttonTexts(*box), (QStringList{"Да", "Нет", "Сохранить как…"}));
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Нет"));
+    EXPECT_EQ(box->escapeButton()->text(), QStringLiteral("Нет"));
+
+    TQtPromptService service;
+    lvtest::WhenModal([](QWidget* w) { lvtest::ButtonText(w, QStringLiteral("Сохранить как…"))->click(); });
+    EXPECT_EQ(service.ChoiceDlg(request), 2);
+    lvtest::WhenModal([](QWidget* w) { w->close(); });
+    EXPECT_EQ(service.ChoiceDlg(request), 1) << "closing the box chooses the cancel button";
+}
+
 TEST(QtPrompts, FiltersBecomeQtNameFilters) {
     EXPECT_EQ(QtNameFilters("Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"),
               (QStringList{"Файлы TRA (*.tra)", "Файлы Bellcore (*.sor)", "Все файлы (*)"}));

@@ -403,22 +403,44 @@ TEST_F(ForeignSorTest, ExplicitSaveAsksFirstAndImplicitSavesNeverRewriteIt) {
     EXPECT_EQ(Form->ActiveTrace()->ApproxMode(), 1);
     EXPECT_EQ(lvtest::readBytes(Sor.toStdString()), Original);
 
-    Prompts.Answers = {mrNo};
+    // "Сохранить" names what the file would lose, offers a copy, and keeps the file on Enter.
     Trigger("Save1");
-    ASSERT_EQ(Prompts.Messages.size(), 1u);
-    EXPECT_EQ(QString::fromStdString(Prompts.Messages[0].Text),
-              QStringLiteral("Перезаписать файл ") + Sor + u'?');
-    EXPECT_EQ(Prompts.Messages[0].Buttons, TMsgDlgButtons(mbYes | mbNo));
+    ASSERT_EQ(Prompts.Choices.size(), 1u);
+    const TChoiceRequest q = Prompts.Choices[0];
+    EXPECT_EQ(q.Buttons, (std::vector<std::string>{"Да", "Нет", "Сохранить как…"}));
+    EXPECT_EQ(q.Buttons.at(size_t(q.DefaultButton)), "Нет");
+    EXPECT_EQ(q.CancelButton, q.DefaultButton);
+    for (const std::string& part :
+         {QDir::toNativeSeparators(Sor).toStdString(), std::string("таблицы событий прибора (событий: 3)"),
+          std::string("блоки FodParams, Fod02Params, Fod04Params, Fod03Params"),
+          std::string("«Сохранить как…»")})
+        EXPECT_NE(q.Text.find(part), std::string::npos) << part << "\n" << q.Text;
+    EXPECT_EQ(q.Text.find("KeyEvents"), std::string::npos) << "the event table is named as such";
+    EXPECT_TRUE(Prompts.Messages.empty()) << "no second, plain question";
     EXPECT_EQ(lvtest::readBytes(Sor.toStdString()), Original);
 
-    Prompts.Answers = {mrYes};
+    // "Сохранить все" asks the same, and "Сохранить как…" writes a copy: the instrument's file
+    // stays as it was, the trace now belongs to the copy.
+    const QString copy = Folder() + QStringLiteral("copy.sor");
+    Prompts.ChoiceAnswers = {2};
+    Prompts.FileAnswers = {{copy.toStdString()}};
+    Trigger("SaveAll1");
+    ASSERT_EQ(Prompts.Choices.size(), 2u);
+    EXPECT_EQ(Prompts.Choices[1].Text, q.Text);
+    EXPECT_TRUE(isSorData(copy));
+    EXPECT_EQ(Form->ActiveTrace()->SourceFileName(), copy);
+    EXPECT_EQ(lvtest::readBytes(Sor.toStdString()), Original);
+
+    // "Да" rewrites it in the system's layout; after that it is the system's own file.
+    Trigger("Close1");
+    ASSERT_EQ(Form->OpenTraceFiles({Sor}), 1);
+    Prompts.ChoiceAnswers = {0};
     Trigger("Save1");
-    EXPECT_NE(lvtest::readBytes(Sor.toStdString()), Original);
     EXPECT_TRUE(isSorData(Sor));
-    // Now it is the system's own file: the next save asks nothing.
-    const size_t asked = Prompts.Messages.size();
+    const size_t asked = Prompts.Choices.size();
     Trigger("Save1");
-    EXPECT_EQ(Prompts.Messages.size(), asked);
+    EXPECT_EQ(Prompts.Choices.size(), asked);
+    EXPECT_TRUE(Prompts.Messages.empty());
 }
 
 TEST_F(MainFormTest, ConstructionDocumentationSavesTheLeastSquaresFitIntoOwnFiles) {

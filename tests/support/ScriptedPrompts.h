@@ -32,6 +32,15 @@ public:
         return DefaultAnswer;
     }
 
+    // Answers the next of ChoiceAnswers, else the request's default button.
+    int ChoiceDlg(const lv::TChoiceRequest& request) override {
+        Choices.push_back(request);
+        if (ChoiceAnswers.empty()) return request.DefaultButton;
+        const int a = ChoiceAnswers.front();
+        ChoiceAnswers.pop_front();
+        return a;
+    }
+
     bool FileDialog(const lv::TFileDialogRequest& request, std::vector<std::string>& files) override {
         Dialogs.push_back(request);
         if (FileAnswers.empty()) return false;
@@ -43,6 +52,8 @@ public:
 
     std::vector<RecordedMessage> Messages;
     std::vector<lv::TFileDialogRequest> Dialogs;
+    std::vector<lv::TChoiceRequest> Choices;
+    std::deque<int> ChoiceAnswers;                   // button indices of ChoiceDlg, in order
     std::deque<int> Answers;                         // answers of message boxes, in order
     std::deque<std::vector<std::string>> FileAnswers; // an empty entry cancels that dialog
     int DefaultAnswer = lv::mrOk;

@@ -76,7 +76,7 @@ std::vector<uint8_t> SorBuilder::supParams(const std::vector<std::string>& t) {
 
 std::vector<uint8_t> SorBuilder::fxdParams(bool rev2, uint32_t stamp, int16_t pulseNs, int32_t spacing,
                                            int32_t groupIndex, int32_t averages, int32_t range,
-                                           int16_t pulses) {
+                                           int16_t pulses, int32_t frontPanelOffset) {
     Bytes f;
     f.u32(stamp).raw("km").u16(13100).u32(0);
     if (rev2) f.u32(0x7FFF7FFF); // acquisition offset distance
@@ -91,7 +91,7 @@ std::vector<uint8_t> SorBuilder::fxdParams(bool rev2, uint32_t stamp, int16_t pu
     if (rev2) f.u16(0x1234); // averaging time
     f.u32(static_cast<uint32_t>(range));
     if (rev2) f.u32(0x7FFF7FFF); // acquisition range distance
-    f.u32(0).u16(0).u16(1000).u16(0).u16(200).u16(40000).u16(3000);
+    f.u32(static_cast<uint32_t>(frontPanelOffset)).u16(0).u16(1000).u16(0).u16(200).u16(40000).u16(3000);
     if (rev2) f.raw("ST").u32(1).u32(2).u32(3).u32(4); // trace type, window coordinates
     return f.b;
 }
@@ -105,6 +105,25 @@ std::vector<uint8_t> SorBuilder::dataPts(const std::vector<uint16_t>& values, in
     for (uint16_t v : values)
         d.u16(v);
     return d.b;
+}
+
+std::vector<uint8_t> SorBuilder::keyEvents(bool rev2, const std::vector<KeyEvent>& events,
+                                           int32_t endToEndLoss, uint32_t endToEndEnd, uint16_t returnLoss) {
+    Bytes k;
+    k.u16(static_cast<uint16_t>(events.size()));
+    for (const KeyEvent& e : events) {
+        k.u16(e.Number).u32(e.Time).u16(25).u16(static_cast<uint16_t>(e.Loss));
+        k.u32(static_cast<uint32_t>(e.Reflectance)).raw(e.Code).raw("LS");
+        if (rev2) k.u32(1).u32(2).u32(3).u32(4).u32(5); // marker locations
+        k.str(e.Comment);
+    }
+    k.u32(static_cast<uint32_t>(endToEndLoss))
+        .u32(0)
+        .u32(endToEndEnd)
+        .u16(returnLoss)
+        .u32(0)
+        .u32(endToEndEnd);
+    return k.b;
 }
 
 SorBuilder SorBuilder::standard(bool rev2, const std::vector<uint16_t>& values) {

@@ -55,8 +55,20 @@ struct SorBuilder {
     static std::vector<uint8_t> supParams(const std::vector<std::string>& texts7);
     static std::vector<uint8_t> fxdParams(bool rev2, uint32_t stamp, int16_t pulseNs, int32_t spacing,
                                           int32_t groupIndex, int32_t averages, int32_t range,
-                                          int16_t pulses = 1);
+                                          int16_t pulses = 1, int32_t frontPanelOffset = 0);
     static std::vector<uint8_t> dataPts(const std::vector<uint16_t>& values, int16_t scale = 1000);
+    struct KeyEvent {
+        uint16_t Number;
+        uint32_t Time; // one way, 100 ps
+        int16_t Loss;  // 0.001 dB
+        int32_t Reflectance;
+        std::string Code;         // six characters
+        std::string Comment = ""; // Windows-1251 bytes
+    };
+    // A KeyEvents body: the events, then the end-to-end loss and markers, the return loss and
+    // its markers.
+    static std::vector<uint8_t> keyEvents(bool rev2, const std::vector<KeyEvent>& events,
+                                          int32_t endToEndLoss, uint32_t endToEndEnd, uint16_t returnLoss);
     // A standard revision-1 or revision-2 file: GenParams, SupParams, FxdParams, DataPts, Cksum.
     static SorBuilder standard(bool rev2, const std::vector<uint16_t>& values);
 };

@@ -138,6 +138,17 @@ TEST(ConsolePrompts, WriteEveryLineAndAnswerWithoutWaiting) {
         EXPECT_EQ(console.ErrorShown(), r.type == TMsgDlgType::mtError);
     }
 
+    {
+        // A question with buttons of its own is answered by the button Escape would press.
+        std::ostringstream asked;
+        TConsolePromptService console(asked);
+        TPromptServiceScope scope(console);
+        TChoiceRequest request{
+            "Перезаписать?\r\nФайл прибора", TMsgDlgType::mtWarning, {"Да", "Нет", "Копия"}, 1, 1};
+        EXPECT_EQ(ChoiceDlg(request), 1);
+        EXPECT_EQ(asked.str(), "Перезаписать?\nФайл прибора\n(вопрос без ответа: Нет)\n");
+    }
+
     std::ostringstream out;
     TConsolePromptService console(out);
     {
