@@ -86,7 +86,10 @@ public:
     // Restored when the window is made, saved when it closes.
     TMainSettings& Settings() override { return m_settings; }
     int ProcessingMode() const override { return m_processingMode; }
-    void SetProcessingMode(int mode) override { m_processingMode = mode; }
+    // The work modes' switch (called as a mode is entered and left): construction documentation
+    // (1) shows the splice, start and end commands on the toolbar and in the graph's popup menu
+    // instead of the marker commands; the inspection modes keep the markers.
+    void SetProcessingMode(int mode) override;
     double PanelCursorX = -1;   // km, −1 while the cursor is hidden
     double CursorDistance = -1; // km, PanelCursorX less the trace's start
     TPanelValues PanelValues;   // the active trace's values, as the parameter panel shows them
@@ -175,6 +178,16 @@ public:
     // processing mode also to the open traces of its wavelength; saved as the toggle saves.
     void EditGroupIndex();
 
+    // --- view window and the graph's popup menu -------------------------------------------------------
+    void FitInWindow();       // "В размер окна": the whole of the traces
+    void SaveViewWindow();    // "Сохранить окно": SavedViewWindow := the visible window
+    void RestoreViewWindow(); // "Восстановить окно": back to it; with none saved, "В размер окна"
+    // The popup menu of the main graph ("PopupMenu1") and its items by component name.
+    QMenu* GraphPopup() const { return m_popup; }
+    QAction* PopupItem(const QString& name) const;
+    // "Параметры интерфейса...": the dialog, and on "ОК" its values applied with one repaint.
+    void DisplayParamsCommand();
+
     // --- the main graph's cursor and markers, for the report windows -----------------------------
     double CursorPosition() const override;
     double MarkerPosition(TReportMarker marker) const override;
@@ -206,6 +219,10 @@ private:
     void createMenus();
     void createToolBars();
     void createLayout();
+    void createGraphPopup();
+    // Before the popup shows: its items take their buttons' enabled states.
+    void popupOpening();
+    void applyModeToControls();
     void restoreSettings();
     void saveSettings();
     void setStartExtents();
@@ -268,6 +285,8 @@ private:
     QComboBox* m_framesPerPage = nullptr; // the print queue's page marking ("ComboBox1")
     QLineEdit* m_workerNumEd = nullptr;
     QToolButton* m_reRegisterBtn = nullptr;
+    QMenu* m_popup = nullptr;
+    QAction* m_spliceDivider = nullptr; // the toolbar's divider before the construction buttons
     QTimer* m_clockTimer = nullptr;
     QDate m_alarmDate;
     bool m_shownOnce = false;
