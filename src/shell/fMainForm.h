@@ -14,6 +14,8 @@
 #include <QStringList>
 
 #include <array>
+#include <exception>
+#include <string>
 #include <functional>
 #include <memory>
 
@@ -48,6 +50,8 @@ extern const char* const kMsgCannotExit; // "В данный момент нев
 extern const char* const
     kTraceFileFilter; // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
+extern const char* const kMsgFileNotOpened;  // "Файл \"%s\" не открыт."
+extern const char* const kMsgFilesNotOpened; // "Не открыты и выбранные после него файлы (%1):"
 extern const char* const
     kMsgBadGroupIndex; // "Неправильно задан показатель преломления.\r\nПовторите попытку."
 
@@ -110,8 +114,11 @@ public:
     int TraceCount() const;
     TMainDataItem* Trace(int index) const;
 
-    // "Открыть...": the open dialog, then the chosen files in order.
+    // "Открыть...": the open dialog, then the chosen files in order. A file that fails to load
+    // ends the operation with a message naming it and the chosen files not opened after it.
     void OpenTraces();
+    // That message for `files` whose file `failed` (an index) could not be loaded.
+    static std::string NotOpenedMessage(const QStringList& files, int failed);
     // Loads the files in order, each inserted at the front (the last becomes active). A file that
     // fails to load ends the operation: its trace goes, earlier ones stay, later ones are not
     // loaded. A failure the store raises is raised again here after its trace is gone.
@@ -257,6 +264,9 @@ private:
 
     // Part of the document work.
     bool loadOne(const QString& fileName);
+    // Loads in order until a file fails; answers the number loaded, `raised` holding what the
+    // failing load raised (its trace gone as well).
+    int loadUntilFailure(const QStringList& files, std::exception_ptr& raised);
     bool saveAs(TMainDataItem* item, bool showName);
     QString saveDialogFolder(TRDataStorage* store) const;
     void askCaption(TMainDataItem* item);

@@ -1,6 +1,7 @@
 #include "shell/uQtPrompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -178,7 +179,9 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
         dialog.setDefaultSuffix(ext);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.OverwritePrompt);
     }
-    if (!r.InitialDir.empty()) dialog.setDirectory(QString::fromStdString(r.InitialDir));
+    // Always a folder of the request's own: left unset, Qt would start where the last dialog of
+    // any kind ended.
+    dialog.setDirectory(r.InitialDir.empty() ? QDir::currentPath() : QString::fromStdString(r.InitialDir));
     if (!r.FileName.empty() && !r.SelectFolder) dialog.selectFile(QString::fromStdString(r.FileName));
 }
 

@@ -136,6 +136,14 @@ TEST(QtPrompts, FileDialogFollowsTheRequest) {
         EXPECT_EQ(d.selectedNameFilter(), QStringLiteral("Файлы TRA (*.tra)"));
         EXPECT_TRUE(d.testOption(QFileDialog::DontConfirmOverwrite));
     }
+    // A request without a folder starts in the working folder, not where the last dialog was.
+    open.InitialDir.clear();
+    open.FileName.clear();
+    {
+        QFileDialog d;
+        ConfigureFileDialog(d, open);
+        EXPECT_EQ(d.directory().absolutePath(), QDir::currentPath());
+    }
     TFileDialogRequest folder;
     folder.SelectFolder = true;
     folder.Filter = "Папки| ";
