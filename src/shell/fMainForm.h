@@ -47,6 +47,7 @@ class TWorkDataOld;
 
 extern const char* const kMainFormCaption; // "Измеритель параметров оптического кабеля"
 extern const char* const kMsgCannotExit; // "В данный момент невозможно завершить программу, …"
+extern const char* const kMsgFilesDuringProcessing; // "В данный момент невозможно открыть файлы, …"
 extern const char* const
     kTraceFileFilter; // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
@@ -127,6 +128,10 @@ public:
     int OpenTraceFiles(const std::vector<std::string>& files) override;
     // Files named on the command line: each file on its own, errors shown, the rest still opened.
     void OpenCommandLineFiles(const QStringList& files);
+    // Files a second start of the program handed over: the window comes to the front and opens
+    // them as command-line files; during the work of a processing window they are not opened
+    // (kMsgFilesDuringProcessing), since that window works on the traces it opened itself.
+    void OpenHandedOverFiles(const QStringList& files);
     void CloseTrace();
     void CloseAllTraces() override;
     void SaveTrace();

@@ -16,6 +16,9 @@ namespace lv {
 
 const char* const kTraceFileFilter = "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*";
 const char* const kMsgOverwriteFile = "Перезаписать файл ";
+const char* const kMsgFilesDuringProcessing =
+    "В данный момент невозможно открыть файлы, так как Вы работаете в режиме потоковой обработки "
+    "трасс.\r\nЗавершите режим потоковой обработки трасс и повторите попытку.";
 const char* const kMsgFileNotOpened = "Файл \"%s\" не открыт.";
 const char* const kMsgFilesNotOpened = "Не открыты и выбранные после него файлы (%1):";
 
@@ -158,6 +161,17 @@ void TMainForm::OpenCommandLineFiles(const QStringList& files) {
         // first one alone sets the graph's world.
         QCoreApplication::processEvents();
     }
+}
+
+void TMainForm::OpenHandedOverFiles(const QStringList& files) {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    if (m_processingMode != pmNormal) {
+        MessageDlg(std::string(kMsgFilesDuringProcessing), TMsgDlgType::mtInformation, mbOK);
+        return;
+    }
+    OpenCommandLineFiles(files);
 }
 
 void TMainForm::CloseTrace() {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTranslator>
 
@@ -45,6 +46,40 @@ void SetApplicationIdentity() {
     QCoreApplication::setApplicationName(QStringLiteral("V2.0"));
     QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumvaris"));
+}
+
+namespace {
+
+// The locale the environment sets for a category: LC_ALL, else the category's own, else LANG.
+QByteArray localeFor(const char* category) {
+    for (const char* name : {"LC_ALL", category, "LANG"}) {
+        const QByteArray v = qgetenv(name);
+        if (!v.isEmpty()) return v;
+    }
+    return {};
+}
+
+bool namesNoLocale(const QByteArray& value) {
+    QByteArray base = value;
+    for (const char end : {'.', '@'})
+        if (const qsizetype at = base.indexOf(end); at >= 0) base.truncate(at);
+    return base.isEmpty() || base == "C" || base == "POSIX";
+}
+
+} // namespace
+
+bool UseRussianWhereNoLocaleIsSet() {
+    if (!namesNoLocale(localeFor("LC_NUMERIC")) && !namesNoLocale(localeFor("LC_TIME"))) return false;
+    const bool had = qEnvironmentVariableIsSet("LC_ALL");
+    const QByteArray previous = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "ru_RU.UTF-8");
+    // Qt reads the environment here, once; later reads use what it read.
+    const bool russian = QLocale::system().language() == QLocale::Russian;
+    if (had)
+        qputenv("LC_ALL", previous);
+    else
+        qunsetenv("LC_ALL");
+    return russian;
 }
 
 bool InstallQtTranslations(QCoreApplication& app, const QString& extraFolder) {

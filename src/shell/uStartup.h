@@ -18,6 +18,13 @@ class TQtPromptService;
 // settings file; the title shown is "Lumvaris".
 void SetApplicationIdentity();
 
+// Qt's own dialogs (the file dialog's dates and sizes), dates and numbers follow Qt's system
+// locale, which Qt reads from the environment once. Where the environment names no locale (C,
+// POSIX, C.UTF-8), Qt reads Russian; the environment itself is left as it was, so the C library
+// and the programs this one starts (the office) keep theirs. Call before the application object
+// exists. Answers whether Qt was given Russian.
+bool UseRussianWhereNoLocaleIsSet();
+
 // Loads Qt's Russian translations (qtbase_ru.qm) so Qt's own dialogs speak Russian. Looks in
 // Qt's translations folder, then in `extraFolder` when given. False when none was found. The few
 // texts that file lacks (the file dialogs' "Folder") are supplied by the program itself.

@@ -184,6 +184,21 @@ TEST_F(MainFormTest, AFileThatFailsStopsTheRestOfTheSelection) {
     EXPECT_EQ(Form->Trace(1)->SourceFileName(), a);
 }
 
+// Files a second start handed over: opened as command-line files; during a processing
+// window's work, whose traces are its own, not opened, with a word why.
+TEST_F(MainFormTest, FilesHandedOverByASecondStartAreOpened) {
+    const QString a = TraceFile("a.tra", 1310, "A"), b = TraceFile("b.tra", 1550, "B");
+    Form->SetProcessingMode(2);
+    Form->OpenHandedOverFiles({a, b});
+    EXPECT_EQ(Form->TraceCount(), 0);
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    EXPECT_EQ(Prompts.Messages[0].Text, kMsgFilesDuringProcessing);
+    Form->SetProcessingMode(0);
+    Form->OpenHandedOverFiles({a, QString::fromStdString(Dir.file("none.tra")), b});
+    ASSERT_EQ(Form->TraceCount(), 2);
+    EXPECT_EQ(Form->ActiveTrace()->SourceFileName(), b);
+}
+
 // Traces named on the command line arrive one by one, as if the operator opened them so (the
 // first alone sets the graph's world), but the main graph paints once, when all of them are in.
 TEST_F(MainFormTest, CommandLineTracesArePaintedOnceInTheWorldOfOpeningThemOneByOne) {
