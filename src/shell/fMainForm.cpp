@@ -219,7 +219,7 @@ QAction* TMainForm::addCommand(const char* name, const QString& text, const char
                                const QKeySequence& shortcut) {
     auto* a = new QAction(text, this);
     a->setObjectName(QString::fromLatin1(name));
-    if (icon) a->setIcon(QIcon(QStringLiteral(":/icons/tb/%1.svg").arg(QString::fromLatin1(icon))));
+    if (icon) a->setIcon(ToolbarIcon(QString::fromLatin1(icon)));
     if (!shortcut.isEmpty()) a->setShortcut(shortcut);
     // A button's hint names its key too.
     a->setToolTip(shortcut.isEmpty()
@@ -665,7 +665,7 @@ void TMainForm::enterFullGraph(bool recordHeight) {
     if (recordHeight) m_settings.OldGraphPosY = GraphAreaHeight();
     m_lowerArea->hide();
     Command(QStringLiteral("FullScreen1B"))
-        ->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph_restore.svg")));
+        ->setIcon(ToolbarIcon(QStringLiteral("full_graph_restore")));
 }
 
 void TMainForm::leaveFullGraph() {
@@ -673,7 +673,7 @@ void TMainForm::leaveFullGraph() {
     if (m_settings.OldGraphPosY >= client) m_settings.OldGraphPosY = FittingGraphHeight(client);
     m_lowerArea->show();
     setGraphHeight(m_settings.OldGraphPosY);
-    Command(QStringLiteral("FullScreen1B"))->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph.svg")));
+    Command(QStringLiteral("FullScreen1B"))->setIcon(ToolbarIcon(QStringLiteral("full_graph")));
 }
 
 void TMainForm::setGraphHeight(int height) {

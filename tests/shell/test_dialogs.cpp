@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMap>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -330,6 +333,21 @@ TEST(SingleInstance, AnotherProcessHoldsItAndItsStaleLockDoesNotBlock) {
     empty.close();
     TOneInstance next(path);
     EXPECT_TRUE(next.Claim());
+}
+
+// The desktop groups the program's windows under its entry: the entry names the class the
+// windows carry (X11: the application's name; the instance is the program's file name) and the
+// entry the windows name (Wayland).
+TEST(Startup, TheDesktopEntryNamesTheWindowClass) {
+    QFile file(QStringLiteral(LUMVARIS_SOURCE_DIR "/resources/desktop/lumvaris.desktop"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QMap<QString, QString> entry;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n'))
+        if (const qsizetype eq = line.indexOf(u'='); eq > 0) entry.insert(line.left(eq), line.mid(eq + 1));
+    EXPECT_EQ(entry.value(QStringLiteral("StartupWMClass")), QCoreApplication::applicationName());
+    EXPECT_EQ(QCoreApplication::applicationName(), QString::fromLatin1(kWindowClass));
+    EXPECT_EQ(QGuiApplication::desktopFileName() + QStringLiteral(".desktop"), QFileInfo(file).fileName());
+    EXPECT_EQ(entry.value(QStringLiteral("Exec")).section(u' ', 0, 0), QStringLiteral("lumvaris"));
 }
 
 TEST(HelpViewer, ContentsIndexAndF1) {

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "MainFormFixture.h"
@@ -324,6 +325,42 @@ TEST(MainFormPanels, FileNamePanelKeepsTheNameAndLeavesOutMiddleFolders) {
     panel.SetFileName({});
     EXPECT_TRUE(panel.text().isEmpty());
     EXPECT_EQ(panel.toolTip(), QStringLiteral("Имя файла"));
+}
+
+// A disabled toolbar button reads as disabled at a glance: its picture keeps no colour and
+// stands out from the toolbar far less than the enabled one.
+TEST_F(MainFormTest, DisabledButtonsReadAsDisabled) {
+    const QColor background = Form->ToolBars()[0]->palette().color(QPalette::Window);
+    // How far a picture, laid over the toolbar, stands out from it (0 nothing).
+    auto standsOut = [&](const QImage& img) {
+        double sum = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                sum += c.alphaF() * std::abs(qGray(c.rgb()) - qGray(background.rgb())) / 255.0;
+            }
+        return sum;
+    };
+    int checked = 0;
+    for (QToolBar* bar : Form->ToolBars())
+        for (QAction* a : bar->actions()) {
+            if (a->icon().isNull()) continue;
+            const QImage on = a->icon().pixmap(22, QIcon::Normal).toImage().convertToFormat(QImage::Format_ARGB32);
+            const QImage off = a->icon().pixmap(22, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(on.size(), QSize(22, 22)) << a->objectName().toStdString();
+            ASSERT_EQ(off.size(), QSize(22, 22)) << a->objectName().toStdString();
+            bool colourless = true;
+            for (int y = 0; y < 22; ++y)
+                for (int x = 0; x < 22; ++x) {
+                    const QColor c = off.pixelColor(x, y);
+                    colourless = colourless && (c.alpha() == 0 || (std::abs(c.red() - c.green()) <= 2 &&
+                                                                   std::abs(c.green() - c.blue()) <= 2));
+                }
+            EXPECT_TRUE(colourless) << a->objectName().toStdString();
+            EXPECT_LT(standsOut(off), 0.3 * standsOut(on)) << a->objectName().toStdString();
+            ++checked;
+        }
+    EXPECT_GT(checked, 25);
 }
 
 TEST_F(MainFormTest, HelpCommandsOpenTheIndexAndTheContents) {
