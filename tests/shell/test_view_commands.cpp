@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QMenu>
 #include <QTest>
 #include <QToolBar>
@@ -169,7 +170,13 @@ TEST_F(ViewCommandsTest, TheViewWindowIsRememberedAndRestored) {
 TEST_F(ViewCommandsTest, FittingHasKeysThatWorkInEveryLayout) {
     QAction* fit = Form->Command(QStringLiteral("FitInWnd1B"));
     EXPECT_EQ(fit->shortcuts(), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+0")), QKeySequence(QStringLiteral("0"))}));
-    EXPECT_TRUE(fit->toolTip().contains(QStringLiteral("Ctrl+0")));
+    // Named in the button's hint and in the help on the graph.
+    const QString keys = fit->shortcuts()[0].toString(QKeySequence::NativeText) + QStringLiteral(", ") +
+                         fit->shortcuts()[1].toString(QKeySequence::NativeText);
+    EXPECT_EQ(fit->toolTip(), QStringLiteral("В размер окна (%1)").arg(keys));
+    QFile help(QStringLiteral(":/help/graph.html"));
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(help.readAll()).contains(QStringLiteral("<tr><td>%1</td><td>В размер окна</td></tr>").arg(keys)));
     const TRealRect e = OpenTrace();
     QApplication::setActiveWindow(Form.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
