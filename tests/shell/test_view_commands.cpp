@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 
@@ -64,6 +66,27 @@ TEST_F(ViewCommandsTest, ThePopupHoldsItsItemsInOrder) {
                              "MarkerY=Маркер Y|Marker3=Маркер 3|ClearMarks=Стереть маркеры|"
                              "SetStart1=Установить начало трассы|SetMuff=Поставить муфту|"
                              "SetEnd1=Установить конец трассы"));
+
+    // Under a display, LUMVARIS_DIALOG_SHOTS names the folder for a picture of the window with
+    // the menu open at the cursor (tools/dialog-shots.sh).
+    const QByteArray shots = qgetenv("LUMVARIS_DIALOG_SHOTS");
+    if (shots.isEmpty()) return;
+    const TRealRect e = OpenTrace();
+    Graph().SetCursorX(e.XMin + (e.XMax - e.XMin) * 0.3);
+    Form->MarkerCommand(1, false);
+    Graph().SetCursorX(e.XMin + (e.XMax - e.XMin) * 0.45);
+    Settle();
+    QKeyEvent menuKey(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+    QApplication::sendEvent(&Graph(), &menuKey);
+    ASSERT_TRUE(Form->GraphPopup()->isVisible());
+    for (int i = 0; i < 20; ++i) {
+        QTest::qWait(20);
+        Settle();
+    }
+    const QRect area = Form->frameGeometry();
+    const QPixmap screen = Form->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    EXPECT_TRUE(screen.save(QString::fromLocal8Bit(shots) + QStringLiteral("/popup.png")));
+    Form->GraphPopup()->hide();
 }
 
 // When the menu opens its items take the buttons' states (whatever they showed before): the
