@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 #include "shell/Commonun.h"
 #include "shell/uHelpViewer.h"
@@ -53,6 +54,28 @@ QString q(const std::string& s) {
 
 // ---- the values ------------------------------------------------------------------------------------
 
+namespace {
+
+// The values that live in the settings, member by member, in the dialog's order.
+template <class T> using TSettingsField = std::pair<T TDisplayParams::*, T TMainSettings::*>;
+const TSettingsField<bool> kSettingsFlags[] = {
+    {&TDisplayParams::DoSaveAs, &TMainSettings::DoSaveAs},
+    {&TDisplayParams::ShowSetNum, &TMainSettings::ShowSetNum},
+    {&TDisplayParams::ShowWorkerNum, &TMainSettings::ShowWorkerNum},
+    {&TDisplayParams::ShowFileCaption, &TMainSettings::ShowFileCaption},
+    {&TDisplayParams::ShowFileName, &TMainSettings::ShowFileName},
+    {&TDisplayParams::ParamsBorder, &TMainSettings::ParamsBorder},
+    {&TDisplayParams::GraphBorder, &TMainSettings::GraphBorder},
+    {&TDisplayParams::SaveBeforePrint, &TMainSettings::SaveBeforePrint},
+};
+const TSettingsField<std::string> kSettingsTexts[] = {
+    {&TDisplayParams::DataDir, &TMainSettings::DataDir},
+    {&TDisplayParams::SetNum, &TMainSettings::SetNum},
+    {&TDisplayParams::WorkerNum, &TMainSettings::WorkerNum},
+};
+
+} // namespace
+
 TDisplayParams ReadDisplayParams(const TMainGraph& graph, const TMainSettings& s) {
     TDisplayParams p;
     p.CursorType = graph.CursorType();
@@ -60,19 +83,12 @@ TDisplayParams ReadDisplayParams(const TMainGraph& graph, const TMainSettings& s
     p.HeaderContent = graph.HeaderContent();
     p.XGridsVisible = graph.XGridsVisible();
     p.YGridsVisible = graph.YGridsVisible();
-    p.DoSaveAs = s.DoSaveAs;
-    p.DataDir = s.DataDir;
     p.GraphsOnPage = graph.PrintSettings().GraphsOnPage();
     p.GroupGraphsOnPrint = graph.PrintSettings().GroupGraphsOnPrint();
-    p.ShowSetNum = s.ShowSetNum;
-    p.SetNum = s.SetNum;
-    p.ShowWorkerNum = s.ShowWorkerNum;
-    p.WorkerNum = s.WorkerNum;
-    p.ShowFileCaption = s.ShowFileCaption;
-    p.ShowFileName = s.ShowFileName;
-    p.ParamsBorder = s.ParamsBorder;
-    p.GraphBorder = s.GraphBorder;
-    p.SaveBeforePrint = s.SaveBeforePrint;
+    for (const auto& [mine, theirs] : kSettingsFlags)
+        p.*mine = s.*theirs;
+    for (const auto& [mine, theirs] : kSettingsTexts)
+        p.*mine = s.*theirs;
     return p;
 }
 
@@ -91,19 +107,13 @@ void ApplyDisplayParams(const TDisplayParams& p, TMainGraph& graph, TMainSetting
     graph.SetHeaderContent(p.HeaderContent);
     graph.SetXGridsVisible(p.XGridsVisible);
     graph.SetYGridsVisible(p.YGridsVisible);
-    s.DoSaveAs = p.DoSaveAs; // the save button looks it up at each press
-    s.DataDir = p.DataDir;
     graph.PrintSettings().SetGraphsOnPage(std::clamp(p.GraphsOnPage, 1, kGraphsOnPageMax));
     graph.PrintSettings().SetGroupGraphsOnPrint(std::clamp(p.GroupGraphsOnPrint, 1, kGroupGraphsMax));
-    s.ShowSetNum = p.ShowSetNum;
-    s.SetNum = p.SetNum;
-    s.ShowWorkerNum = p.ShowWorkerNum;
-    s.WorkerNum = p.WorkerNum;
-    s.ShowFileCaption = p.ShowFileCaption;
-    s.ShowFileName = p.ShowFileName;
-    s.ParamsBorder = p.ParamsBorder;
-    s.GraphBorder = p.GraphBorder;
-    s.SaveBeforePrint = p.SaveBeforePrint;
+    // DoSaveAs among them: the save button looks it up at each press.
+    for (const auto& [mine, theirs] : kSettingsFlags)
+        s.*theirs = p.*mine;
+    for (const auto& [mine, theirs] : kSettingsTexts)
+        s.*theirs = p.*mine;
 }
 
 // ---- TRadioGroup, TArrowSpinBox ---------------------------------------------------------------------------
