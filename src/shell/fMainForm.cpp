@@ -691,6 +691,8 @@ void TMainForm::setStartExtents() {
 }
 
 void TMainForm::applyStartLayout() {
+    // The graph takes the keys first: the menu key and Shift+F10 open its menu from the start.
+    MainGraph->setFocus(Qt::OtherFocusReason);
     m_settings.OldGraphPosY = ClampGraphHeight(m_settings.OldGraphPosY, ClientAreaHeight());
     if (m_settings.FullScreen)
         enterFullGraph(false);

@@ -56,6 +56,9 @@ protected:
 
 TEST_F(ViewCommandsTest, ThePopupHoldsItsItemsInOrder) {
     EXPECT_EQ(Graph().PopupMenu(), Form->GraphPopup());
+    Form->show();
+    Settle();
+    EXPECT_EQ(Form->focusWidget(), &Graph()); // its keys reach the graph from the start
     EXPECT_EQ(Form->GraphPopup()->objectName(), QStringLiteral("PopupMenu1"));
     QStringList layout;
     for (QAction* a : Form->GraphPopup()->actions())
@@ -71,6 +74,7 @@ TEST_F(ViewCommandsTest, ThePopupHoldsItsItemsInOrder) {
     // the menu open at the cursor (tools/dialog-shots.sh).
     const QByteArray shots = qgetenv("LUMVARIS_DIALOG_SHOTS");
     if (shots.isEmpty()) return;
+    Form->resize(1000, 760);
     const TRealRect e = OpenTrace();
     Graph().SetCursorX(e.XMin + (e.XMax - e.XMin) * 0.3);
     Form->MarkerCommand(1, false);
