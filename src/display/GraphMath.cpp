@@ -103,6 +103,30 @@ std::vector<TTick> VisibleTicks(const TRulerLayout& layout, bool upward, int lim
     return ticks;
 }
 
+int LabelHalfBox(int tickPx, int rulsPerGrd, int stride) {
+    return std::max(tickPx, 1) * std::max(std::max(rulsPerGrd, 1) * std::max(stride, 1) / 2, 1);
+}
+
+int LabelStride(const std::vector<TGridLabel>& labels, int tickPx, int rulsPerGrd, int lo, int hi, int gap) {
+    const int count = int(labels.size());
+    for (int stride = 1; stride < count; ++stride) {
+        const int half = LabelHalfBox(tickPx, rulsPerGrd, stride);
+        bool fits = true;
+        for (const TGridLabel& l : labels) {
+            if (((l.Grid % stride) + stride) % stride != 0) continue;
+            const int from = std::max(l.Pos - half, lo), to = std::min(l.Pos + half, hi);
+            const bool cut = from > l.Pos - half || to < l.Pos + half;
+            const int room = to - from;
+            if (cut ? 3 * room < 2 * l.Length : room < l.Length + gap) {
+                fits = false;
+                break;
+            }
+        }
+        if (fits) return stride;
+    }
+    return std::max(count, 1);
+}
+
 namespace {
 
 bool limitAxis(double dMin, double dMax, double& rMin, double& rMax, int ratioPercent) {

@@ -109,6 +109,22 @@ struct TTick {
 // X, at least C.Top for the upward Y axis).
 std::vector<TTick> VisibleTicks(const TRulerLayout& layout, bool upward, int limit);
 
+// A value text of a grid line: its tick position along the strip, the grid line's number (tick
+// index over ticks per grid) and the text's natural length in pixels.
+struct TGridLabel {
+    int Pos = 0;
+    int Grid = 0;
+    int Length = 0;
+};
+// Half the length of a value's box when every `stride`-th grid line carries a value: centred on
+// its tick, the box reaches halfway to the next labelled line.
+int LabelHalfBox(int tickPx, int rulsPerGrd, int stride);
+// The smallest stride (1 = every grid line) at which the texts of the lines labelled (those whose
+// grid number is a multiple of it) need not be narrowed: a box inside the strip [lo, hi) holds its
+// text with `gap` pixels to spare, and a box cut short by the strip's end holds at least two
+// thirds of it. The grid itself is not thinned.
+int LabelStride(const std::vector<TGridLabel>& labels, int tickPx, int rulsPerGrd, int lo, int hi, int gap);
+
 // The zoom limit: when the data's width over the rectangle's width exceeds maxRatioPercent / 100
 // the rectangle is widened to data width / ratio around its centre, kept at or right of the data's
 // left edge and at or left of its right edge; Y alike. False when a ratio is incomputable (an

@@ -319,8 +319,13 @@ protected:
     // markers; the graph's are put back when the picture is made.
     void BeginPrintGroup(const std::vector<TGDataItem*>& group) override;
     void EndPrintGroup() override;
+    // The other curves, the start line and the cursor, then the active curve on top.
+    void PaintCurves(TGContentPainter& gp) override;
+    // The markers and the zoom frame.
     void PaintContentObjects(TGContentPainter& gp) override;
     Qt::CursorShape PointerShapeAt(const QPoint& pos) const override;
+    // A popup opened from the keyboard shows at the cursor when it stands in the content.
+    QPoint KeyboardPopupPos() const override;
     void CancelMouseMode() override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -352,7 +357,10 @@ private:
     // The edge paging of the cursor and marker drags: pages to x, the pointer moving with the
     // content, or else puts the pointer on x's column; the result is the new anchor.
     void followDrag(const QPoint& pos, double x);
-    QRegion markerRegions(const TGContentPainter& gp) const;
+    void paintCurve(TGContentPainter& gp, TGDataItem* item);
+    void paintStart(TGContentPainter& gp, TGDataItem* active);
+    // The cursor's lines (only while its column is inside the content) and its report.
+    void paintCursor(TGContentPainter& gp, TGDataItem* active);
 
     double m_cursorX = 0, m_cursorY = 0;
     double m_startX = 0;

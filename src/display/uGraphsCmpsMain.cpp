@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 
+#include "display/Overlay.h"
 #include "display/uGraphsCmps.h"
 
 // Resources of a static library are registered by hand, outside any namespace, once.
@@ -436,66 +437,92 @@ void TMainGraph::EndPrintGroup() {
 
 // --- painting --------------------------------------------------------------------------------------
 
-QRegion TMainGraph::markerRegions(const TGContentPainter& gp) const {
-    QRegion r;
-    for (const auto& m : m_markers) {
-        if (!m->Shown()) continue;
-        const QPoint tl = TMarker::TopLeftFor(gp.XToPixel(m->X()), gp.YToPixel(m->Y()));
-        r += m->HotRegion().translated(tl);
+void TMainGraph::PaintCurves(TGContentPainter& gp) {
+    // The other curves, then the start line and the cursor over them, then the active curve: the
+    // cursor stays visible over background and curves alike, and the curve being measured keeps
+    // its own colour where the cursor crosses it.
+    TGDataItem* active = ShownActiveItem();
+    TGData& data = Data();
+    for (int i = data.Count() - 1; i >= 0; --i) {
+        TGDataItem* item = data.Item(i);
+        if (item != active && PaintsItem(item)) paintCurve(gp, item);
     }
-    return r;
+    paintStart(gp, active);
+    paintCursor(gp, active);
+    if (active && PaintsItem(active)) paintCurve(gp, active);
+}
+
+void TMainGraph::paintCurve(TGContentPainter& gp, TGDataItem* item) {
+    try {
+        item->Paint(gp);
+    } catch (...) {
+        // A curve that cannot be drawn leaves the others standing.
+    }
+}
+
+void TMainGraph::paintStart(TGContentPainter& gp, TGDataItem* active) {
+    QPainter* p = gp.Canvas();
+    if (!p || !dynamic_cast<TMainDataItem*>(active) || !(m_startX > 0 && m_startX > gp.PaintXMin() &&
+                                                         m_startX < gp.PaintXMax()))
+        return;
+    const TRect c = gp.Geometry().Content;
+    const QColor colour = Printing() ? QColor(Qt::black) : ColorToQColor(clYellow);
+    const int px = gp.XToPixel(m_startX);
+    p->save();
+    p->setPen(QPen(colour, 1));
+    p->drawLine(px, c.Top, px, c.Bottom - 1);
+    p->setFont(ContentFont().Font);
+    p->setBackgroundMode(Qt::OpaqueMode);
+    p->setBackground(ColorToQColor(ContentBkColor()));
+    const QString text = QStringLiteral("Start");
+    const int h = p->fontMetrics().height();
+    p->drawText(QPoint(px + 2, c.Top + 2 + p->fontMetrics().ascent()), text);
+    p->drawText(QPoint(px + 2, c.Bottom - 14 - h + p->fontMetrics().ascent()), text);
+    p->restore();
+}
+
+void TMainGraph::paintCursor(TGContentPainter& gp, TGDataItem* active) {
+    QPainter* p = gp.Canvas();
+    const bool printing = Printing();
+    const std::optional<double> value = active ? active->ValueAt(m_cursorX) : std::nullopt;
+    if (!(m_cursorVisible || m_showMarkersLine) || !value) {
+        CursorChanged(false, 0, 0);
+        return;
+    }
+    const TRect c = gp.Geometry().Content;
+    const int px = gp.XToPixel(m_cursorX);
+    // A cursor scrolled out of the window draws nothing, not even the horizontal line of its cross.
+    if (p && m_cursorVisible && px >= c.Left && px < c.Right) {
+        const int py = gp.YToPixel(*value);
+        const QLine vertical(px, c.Top, px, c.Bottom - 1);
+        const QLine horizontal(c.Left, py, c.Right - 1, py);
+        const bool cross = m_cursorType == ctCross && py >= c.Top && py < c.Bottom;
+        p->save();
+        p->setClipRect(c.ToQRect(), Qt::IntersectClip);
+        const QColor colour = ColorToQColor(m_cursorColor);
+        if (printing) {
+            // On paper a plain line: nothing lies under it that could hide it.
+            p->setPen(QPen(colour, 1));
+            p->drawLine(vertical);
+            if (cross) p->drawLine(horizontal);
+        } else if (cross) {
+            DrawOverlayLines(*p, {vertical, horizontal}, colour);
+        } else {
+            DrawOverlayLines(*p, {vertical}, colour);
+        }
+        p->restore();
+    }
+    if (!printing) {
+        m_cursorY = *value;
+        CursorChanged(true, m_cursorX, m_cursorY);
+    }
 }
 
 void TMainGraph::PaintContentObjects(TGContentPainter& gp) {
     QPainter* p = gp.Canvas();
     if (!p) return;
     const TRect c = gp.Geometry().Content;
-    const bool printing = Printing();
-    TGDataItem* active = ShownActiveItem();
-
-    // The trace's start.
-    if (dynamic_cast<TMainDataItem*>(active) && m_startX > 0 && m_startX > gp.PaintXMin() &&
-        m_startX < gp.PaintXMax()) {
-        const QColor colour = printing ? QColor(Qt::black) : ColorToQColor(clYellow);
-        const int px = gp.XToPixel(m_startX);
-        p->save();
-        p->setPen(QPen(colour, 1));
-        p->drawLine(px, c.Top, px, c.Bottom - 1);
-        p->setFont(ContentFont().Font);
-        p->setBackgroundMode(Qt::OpaqueMode);
-        p->setBackground(ColorToQColor(ContentBkColor()));
-        const QString text = QStringLiteral("Start");
-        const int h = p->fontMetrics().height();
-        p->drawText(QPoint(px + 2, c.Top + 2 + p->fontMetrics().ascent()), text);
-        p->drawText(QPoint(px + 2, c.Bottom - 14 - h + p->fontMetrics().ascent()), text);
-        p->restore();
-    }
-
-    // The cursor: inverted lines on the screen, sparing the markers.
-    const std::optional<double> value = active ? active->ValueAt(m_cursorX) : std::nullopt;
-    if ((m_cursorVisible || m_showMarkersLine) && value) {
-        if (m_cursorVisible) {
-            p->save();
-            p->setClipRegion(QRegion(c.ToQRect()) - markerRegions(gp), Qt::IntersectClip);
-            if (!printing) p->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            p->setPen(QPen(ColorToQColor(m_cursorColor), 1));
-            const int px = gp.XToPixel(m_cursorX);
-            p->drawLine(px, c.Top, px, c.Bottom - 1);
-            if (m_cursorType == ctCross) {
-                const int py = gp.YToPixel(*value);
-                p->drawLine(c.Left, py, c.Right - 1, py);
-            }
-            p->restore();
-        }
-        if (!printing) {
-            m_cursorY = *value;
-            CursorChanged(true, m_cursorX, m_cursorY);
-        }
-    } else {
-        CursorChanged(false, 0, 0);
-    }
-
-    if (printing) {
+    if (Printing()) {
         PaintMarkersForPrint(gp);
         return;
     }
@@ -523,10 +550,8 @@ void TMainGraph::DrawZoomFrame(TGContentPainter& gp, const QPointF& a, const QPo
     if (!p) return;
     const QRect r = QRect(gp.WorldToPixel(a.x(), a.y()), gp.WorldToPixel(b.x(), b.y())).normalized();
     p->save();
-    p->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    p->setPen(QPen(Qt::white, 1));
-    p->setBrush(Qt::NoBrush);
-    p->drawRect(r.adjusted(0, 0, -1, -1));
+    p->setClipRect(gp.Geometry().Content.ToQRect(), Qt::IntersectClip);
+    DrawOverlayRect(*p, r, Qt::white);
     p->restore();
 }
 
@@ -565,6 +590,14 @@ Qt::CursorShape TMainGraph::PointerShapeAt(const QPoint& pos) const {
     if (markerAt(pos)) return Qt::PointingHandCursor;
     if (overCursor(pos)) return Qt::SizeHorCursor;
     return TGraphView::PointerShapeAt(pos);
+}
+
+QPoint TMainGraph::KeyboardPopupPos() const {
+    const TRect c = ContentRect();
+    const TGraphGeometry g = Geometry();
+    const QPoint cursor(g.XMap().ToPixel(m_cursorX), g.YMap().ToPixel(m_cursorY));
+    if (ActiveTrace() && m_cursorVisible && c.Contains(cursor.x(), cursor.y())) return cursor;
+    return TGraphView::KeyboardPopupPos();
 }
 
 void TMainGraph::startGesture(TMouseMode mode, const QPoint& pos) {

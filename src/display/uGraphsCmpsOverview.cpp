@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "display/Overlay.h"
 #include "display/uGraphsCmps.h"
 
 namespace lv {
@@ -159,21 +160,15 @@ void TOverviewGraph::PaintContentObjects(TGContentPainter& gp) {
     QPainter* p = gp.Canvas();
     if (!p) return;
     p->save();
-    // Inverting drawing keeps the frame visible over curve and background alike.
-    p->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    p->setBrush(Qt::NoBrush);
+    p->setClipRect(gp.Geometry().Content.ToQRect(), Qt::IntersectClip);
     if (m_windowExts.HasArea()) {
         if (m_gesture == fgNone) m_windowFrame = gp.WorldRectToPixel(m_windowExts);
         const TRect& f = m_windowFrame;
-        p->setPen(QPen(Qt::white, 1));
-        p->drawRect(QRect(f.Left, f.Top, std::max(f.Width() - 1, 0), std::max(f.Height() - 1, 0)));
+        DrawOverlayRect(*p, QRect(f.Left, f.Top, std::max(f.Width(), 1), std::max(f.Height(), 1)), Qt::white);
     }
-    if (m_gesture == fgNewFrame && m_anchor != m_start) {
-        p->setPen(QPen(Qt::white, 1, Qt::DotLine));
-        // Its edges run through the press point and the pointer (a drawn QRect is a pixel
-        // wider and higher than itself).
-        p->drawRect(QRect(m_start, m_anchor).normalized().adjusted(0, 0, -1, -1));
-    }
+    if (m_gesture == fgNewFrame && m_anchor != m_start)
+        // Its edges run through the press point and the pointer.
+        DrawOverlayRect(*p, QRect(m_start, m_anchor).normalized(), Qt::white, Qt::DotLine);
     p->restore();
 }
 

@@ -4,10 +4,12 @@
 #include "display/uViewCmps.h"
 #include "display/uViewCmpsData.h"
 
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -858,9 +860,40 @@ void TGraphView::wheelEvent(QWheelEvent* event) {
 }
 
 void TGraphView::keyPressEvent(QKeyEvent* event) {
-    // Keys are the window's (its commands and short-cuts); the scroll area's own key scrolling
-    // is not part of the view.
+    // The menu key and Shift+F10 open the popup menu. Other keys are the window's (its commands
+    // and short-cuts); the scroll area's own key scrolling is not part of the view. (Where the
+    // platform turns the menu key into a context-menu event of its own, the open menu takes the
+    // key press that follows.)
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool menuKey = event->key() == Qt::Key_Menu && mods == Qt::NoModifier;
+    const bool shiftF10 = event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier;
+    if ((menuKey || shiftF10) && Popup(KeyboardPopupPos())) {
+        event->accept();
+        return;
+    }
     event->ignore();
+}
+
+void TGraphView::contextMenuEvent(QContextMenuEvent* event) {
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->pos() : KeyboardPopupPos();
+    if (Popup(at))
+        event->accept();
+    else
+        event->ignore();
+}
+
+QPoint TGraphView::KeyboardPopupPos() const {
+    const TRect c = ContentRect();
+    return {c.Left + 2, c.Top + 2};
+}
+
+bool TGraphView::Popup(const QPoint& clientPos) {
+    if (!m_popupMenu) return false;
+    if (OnPopup) OnPopup(this);
+    // The menu may have gone with its owner while OnPopup ran.
+    if (!m_popupMenu) return false;
+    m_popupMenu->popup(viewport()->mapToGlobal(clientPos));
+    return true;
 }
 
 QString TGraphView::decimalSeparator() const {

@@ -14,6 +14,7 @@
 // and ActiveItemInfo. Printing (print properties, page arithmetic, the output mode, the three
 // outputs) lives beside the view, in uGraphPrint.h and uGraphPrint.cpp.
 
+#include <QMenu>
 #include <QPointer>
 #include <QRegion>
 #include <QString>
@@ -32,6 +33,7 @@
 #include "display/uScrlCtrl.h"
 #include "trace/Errors.h"
 #include "trace/RealRect.h"
+
 
 class QPainter;
 
@@ -324,6 +326,15 @@ public:
 
     TMessager& Messager() { return m_messager; }
 
+    // --- the popup menu (the owner fills it and keeps it) ----------------------------------------
+    QMenu* PopupMenu() const { return m_popupMenu; }
+    void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
+    // Runs right before the popup menu shows: the owner sets its items' states there.
+    TNotifyEvent OnPopup;
+    // OnPopup, then the menu at a client point; false without a menu. The right button, the menu
+    // key and Shift+F10 open it.
+    bool Popup(const QPoint& clientPos);
+
     // Panning by a ruler or values strip in progress.
     enum class TRulerDrag { None, Horizontal, Vertical };
     TRulerDrag RulerDrag() const { return m_rulerDrag; }
@@ -585,6 +596,8 @@ protected:
     virtual void CancelMouseMode();
     // Sets the pointer shape for the last pointer position (or the drag going on).
     void updatePointer();
+    // Where the popup opened from the keyboard shows (client point): the content's top-left here.
+    virtual QPoint KeyboardPopupPos() const;
 
     void SetPrinting(bool v) { m_printing = v; }
 
@@ -599,6 +612,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     friend class TGData;
@@ -716,6 +730,8 @@ private:
     bool m_showChanger = false;
     TGraphChanger* m_changer = nullptr; // child widget
     TColorOrder m_colorOrder = kDefaultColorOrder;
+
+    QPointer<QMenu> m_popupMenu;
 
     // Panning by the rulers.
     TRulerDrag m_rulerDrag = TRulerDrag::None;

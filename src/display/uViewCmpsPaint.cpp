@@ -1,5 +1,6 @@
 // TGraphView: the paint pipeline, the strips around the content, the grids.
 
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -77,18 +78,35 @@ std::vector<TStripText> TGraphView::ValueTexts(TAxis axis, int side) const {
     const bool upward = axis == TAxis::Y;
     const double worldMin = upward ? m_exts.YMin : m_exts.XMin;
     const TValuesFormat f = ValuesFormat(upward ? m_exts.YMax : m_exts.XMax, s.PowerVisible, s.ValuesPrec);
-    // With one tick per grid line the box would have no width at all; it spans one tick then.
-    const int half = r.TickPx * std::max(r.RulsPerGrd / 2, 1);
     const QString separator = decimalSeparator();
+    const int per = std::max(r.RulsPerGrd, 1);
+
+    // Every grid line's value first: where they would run together, only every k-th line is
+    // labelled (counted from the world's start, so that labels do not hop while scrolling).
+    std::vector<TGridLabel> labels;
+    QStringList values;
+    const QFontMetrics metrics(s.ValuesFont.Font);
     for (const TTick& t : VisibleTicks(r, upward, upward ? c.Top : c.Right)) {
-        if (t.Index % r.RulsPerGrd != 0) continue;
+        if (t.Index % per != 0) continue;
         double value = worldMin + t.Index * r.TickWorld;
         if (f.Divisor != 1) value = SafeDivide(value, f.Divisor).value_or(value);
-        TRect box = upward ? TRect{strip.Left, t.Pos - half, strip.Right, t.Pos + half}
-                           : TRect{t.Pos - half, strip.Top, t.Pos + half, strip.Bottom};
+        const QString text = FormatFloat(value, f.Format, f.Precision, separator);
+        labels.push_back({t.Pos, t.Index / per, metrics.horizontalAdvance(text)});
+        values << text;
+    }
+    constexpr int kLabelGap = 4;
+    const int lo = upward ? strip.Top : strip.Left, hi = upward ? strip.Bottom : strip.Right;
+    const int stride = LabelStride(labels, r.TickPx, per, lo, hi, kLabelGap);
+    // With one tick per grid line the box would have no width at all; it spans one tick then.
+    const int half = LabelHalfBox(r.TickPx, per, stride);
+    for (size_t i = 0; i < labels.size(); ++i) {
+        const TGridLabel& l = labels[i];
+        if (((l.Grid % stride) + stride) % stride != 0) continue;
+        TRect box = upward ? TRect{strip.Left, l.Pos - half, strip.Right, l.Pos + half}
+                           : TRect{l.Pos - half, strip.Top, l.Pos + half, strip.Bottom};
         box = box.Intersected(strip);
         if (box.IsEmpty()) continue;
-        texts.push_back({box, FormatFloat(value, f.Format, f.Precision, separator)});
+        texts.push_back({box, values[qsizetype(i)]});
     }
     return texts;
 }

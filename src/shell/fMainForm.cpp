@@ -119,6 +119,7 @@ TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(pare
     createMenus();
     createToolBars();
     createLayout();
+    createGraphPopup();
 
     // The graph's double-click titles the trace; every change of the list sets the commands.
     MainGraph->OnDblClick = [this](TGraphView*) { titleByDoubleClick(); };
@@ -242,7 +243,7 @@ QAction* TMainForm::addCommand(const char* name, const QString& text, const char
                                const QKeySequence& shortcut) {
     auto* a = new QAction(text, this);
     a->setObjectName(QString::fromLatin1(name));
-    if (icon) a->setIcon(QIcon(QStringLiteral(":/icons/tb/%1.svg").arg(QString::fromLatin1(icon))));
+    if (icon) a->setIcon(ToolbarIcon(QString::fromLatin1(icon)));
     if (!shortcut.isEmpty()) a->setShortcut(shortcut);
     // A button's hint names its key too.
     a->setToolTip(shortcut.isEmpty()
@@ -323,15 +324,23 @@ void TMainForm::createCommands() {
     }
 
     // Menu "Настройка" and its buttons.
-    pending(addCommand("ConditDispley1", QStringLiteral("Параметры интерфейса...")));
+    bind(addCommand("ConditDispley1", QStringLiteral("Параметры интерфейса...")), &TMainForm::DisplayParamsCommand);
     pending(addCommand("ConditFlow1", QStringLiteral("Параметры (Строит. док.)...")));
-    pending(addCommand("ConditIntfs1B", QStringLiteral("Параметры интерфейса"), "params_interface"));
+    bind(addCommand("ConditIntfs1B", QStringLiteral("Параметры интерфейса"), "params_interface"),
+         &TMainForm::DisplayParamsCommand);
     pending(addCommand("ConditFlow1B", QStringLiteral("Параметры конвейера"), "params_flow"));
 
-    // View window.
-    pending(addCommand("FitInWnd1B", QStringLiteral("В размер окна"), "fit_window"));
-    pending(addCommand("RestoreWndBtn", QStringLiteral("Восстановить окно"), "restore_window"));
-    pending(addCommand("SaveWndBtn", QStringLiteral("Сохранить окно"), "save_window"));
+    // View window. Fitting has keys of its own: in the full-graph layout a view that the
+    // resized graph shows cut off or empty is one key away from the whole trace.
+    QAction* fit = addCommand("FitInWnd1B", QStringLiteral("В размер окна"), "fit_window");
+    fit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_0), QKeySequence(Qt::Key_0)});
+    fit->setToolTip(QStringLiteral("В размер окна (%1, %2)")
+                        .arg(fit->shortcuts()[0].toString(QKeySequence::NativeText),
+                             fit->shortcuts()[1].toString(QKeySequence::NativeText)));
+    bind(fit, &TMainForm::FitInWindow);
+    bind(addCommand("RestoreWndBtn", QStringLiteral("Восстановить окно"), "restore_window"),
+         &TMainForm::RestoreViewWindow);
+    bind(addCommand("SaveWndBtn", QStringLiteral("Сохранить окно"), "save_window"), &TMainForm::SaveViewWindow);
     bind(addCommand("FullScreen1B", QStringLiteral("Полное окно"), "full_graph"),
          &TMainForm::ToggleFullGraph);
 
@@ -438,7 +447,7 @@ void TMainForm::createToolBars() {
     b1->addWidget(m_picturesCount);
     group(b1, {"RefBtn", "RefDelBtn", "M1Btn", "M2Btn", "MYBtn", "M3Btn", "ClearMarkersBtn"});
     // The construction-documentation group and its divider show only in that mode.
-    b1->addSeparator()->setVisible(false);
+    m_spliceDivider = b1->addSeparator();
     for (const char* n : {"Start1B", "Muff1B", "End1B"})
         b1->addAction(Command(QString::fromLatin1(n)));
     group(b1, {"ConditIntfs1B", "ConditFlow1B"});
@@ -678,7 +687,7 @@ void TMainForm::enterFullGraph(bool recordHeight) {
     if (recordHeight) m_settings.OldGraphPosY = GraphAreaHeight();
     m_lowerArea->hide();
     Command(QStringLiteral("FullScreen1B"))
-        ->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph_restore.svg")));
+        ->setIcon(ToolbarIcon(QStringLiteral("full_graph_restore")));
 }
 
 void TMainForm::leaveFullGraph() {
@@ -686,7 +695,7 @@ void TMainForm::leaveFullGraph() {
     if (m_settings.OldGraphPosY >= client) m_settings.OldGraphPosY = FittingGraphHeight(client);
     m_lowerArea->show();
     setGraphHeight(m_settings.OldGraphPosY);
-    Command(QStringLiteral("FullScreen1B"))->setIcon(QIcon(QStringLiteral(":/icons/tb/full_graph.svg")));
+    Command(QStringLiteral("FullScreen1B"))->setIcon(ToolbarIcon(QStringLiteral("full_graph")));
 }
 
 void TMainForm::setGraphHeight(int height) {
@@ -704,6 +713,8 @@ void TMainForm::setStartExtents() {
 }
 
 void TMainForm::applyStartLayout() {
+    // The graph takes the keys first: the menu key and Shift+F10 open its menu from the start.
+    MainGraph->setFocus(Qt::OtherFocusReason);
     m_settings.OldGraphPosY = ClampGraphHeight(m_settings.OldGraphPosY, ClientAreaHeight());
     if (m_settings.FullScreen)
         enterFullGraph(false);

@@ -16,6 +16,8 @@
 #include <QStringList>
 
 #include <array>
+#include <exception>
+#include <string>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -53,6 +55,7 @@ class TWorkDataOld;
 
 extern const char* const kMainFormCaption; // "Измеритель параметров оптического кабеля"
 extern const char* const kMsgCannotExit; // "В данный момент невозможно завершить программу, …"
+extern const char* const kMsgFilesDuringProcessing; // "В данный момент невозможно открыть файлы, …"
 extern const char* const
     kTraceFileFilter; // "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
 extern const char* const kMsgOverwriteFile; // "Перезаписать файл "
@@ -60,6 +63,8 @@ extern const char* const kMsgOverwriteFile; // "Перезаписать фай�
 // The question before "Сохранить" rewrites an instrument's file `fileName` (shown as given):
 // what the system's own layout will not keep of it.
 std::string ForeignSaveQuestion(const std::string& fileName, TRDataStorage& store);
+extern const char* const kMsgFileNotOpened;  // "Файл \"%s\" не открыт."
+extern const char* const kMsgFilesNotOpened; // "Не открыты и выбранные после него файлы (%1):"
 extern const char* const
     kMsgBadGroupIndex; // "Неправильно задан показатель преломления.\r\nПовторите попытку."
 extern const char* const kMsgPrintingGraphs; // "Идет печать графиков" (with the print dialog)
@@ -100,7 +105,10 @@ public:
     // Restored when the window is made, saved when it closes.
     TMainSettings& Settings() override { return m_settings; }
     int ProcessingMode() const override { return m_processingMode; }
-    void SetProcessingMode(int mode) override { m_processingMode = mode; }
+    // The work modes' switch (called as a mode is entered and left): construction documentation
+    // (1) shows the splice, start and end commands on the toolbar and in the graph's popup menu
+    // instead of the marker commands; the inspection modes keep the markers.
+    void SetProcessingMode(int mode) override;
     double PanelCursorX = -1;   // km, −1 while the cursor is hidden
     double CursorDistance = -1; // km, PanelCursorX less the trace's start
     TPanelValues PanelValues;   // the active trace's values, as the parameter panel shows them
@@ -148,8 +156,11 @@ public:
     int TraceCount() const;
     TMainDataItem* Trace(int index) const;
 
-    // "Открыть...": the open dialog, then the chosen files in order.
+    // "Открыть...": the open dialog, then the chosen files in order. A file that fails to load
+    // ends the operation with a message naming it and the chosen files not opened after it.
     void OpenTraces();
+    // That message for `files` whose file `failed` (an index) could not be loaded.
+    static std::string NotOpenedMessage(const QStringList& files, int failed);
     // Loads the files in order, each inserted at the front (the last becomes active). A file that
     // fails to load ends the operation: its trace goes, earlier ones stay, later ones are not
     // loaded. A failure the store raises is raised again here after its trace is gone.
@@ -158,6 +169,10 @@ public:
     int OpenTraceFiles(const std::vector<std::string>& files) override;
     // Files named on the command line: each file on its own, errors shown, the rest still opened.
     void OpenCommandLineFiles(const QStringList& files);
+    // Files a second start of the program handed over: the window comes to the front and opens
+    // them as command-line files; during the work of a processing window they are not opened
+    // (kMsgFilesDuringProcessing), since that window works on the traces it opened itself.
+    void OpenHandedOverFiles(const QStringList& files);
     void CloseTrace();
     void CloseAllTraces() override;
     void SaveTrace();
@@ -219,6 +234,16 @@ public:
     // processing mode also to the open traces of its wavelength; saved as the toggle saves.
     void EditGroupIndex();
 
+    // --- view window and the graph's popup menu -------------------------------------------------------
+    void FitInWindow();       // "В размер окна": the whole of the traces
+    void SaveViewWindow();    // "Сохранить окно": SavedViewWindow := the visible window
+    void RestoreViewWindow(); // "Восстановить окно": back to it; with none saved, "В размер окна"
+    // The popup menu of the main graph ("PopupMenu1") and its items by component name.
+    QMenu* GraphPopup() const { return m_popup; }
+    QAction* PopupItem(const QString& name) const;
+    // "Параметры интерфейса...": the dialog, and on "ОК" its values applied with one repaint.
+    void DisplayParamsCommand();
+
     // --- the main graph's cursor and markers, for the report windows -----------------------------
     double CursorPosition() const override;
     double MarkerPosition(TReportMarker marker) const override;
@@ -251,6 +276,10 @@ private:
     void createMenus();
     void createToolBars();
     void createLayout();
+    void createGraphPopup();
+    // Before the popup shows: its items take their buttons' enabled states.
+    void popupOpening();
+    void applyModeToControls();
     void restoreSettings();
     void saveSettings();
     void setStartExtents();
@@ -294,6 +323,9 @@ private:
 
     // Part of the document work.
     bool loadOne(const QString& fileName);
+    // Loads in order until a file fails; answers the number loaded, `raised` holding what the
+    // failing load raised (its trace gone as well).
+    int loadUntilFailure(const QStringList& files, std::exception_ptr& raised);
     bool saveAs(TMainDataItem* item, bool showName);
     QString saveDialogFolder(TRDataStorage* store) const;
     void askCaption(TMainDataItem* item);
@@ -327,6 +359,8 @@ private:
     QComboBox* m_framesPerPage = nullptr; // the print queue's page marking ("ComboBox1")
     QLineEdit* m_workerNumEd = nullptr;
     QToolButton* m_reRegisterBtn = nullptr;
+    QMenu* m_popup = nullptr;
+    QAction* m_spliceDivider = nullptr; // the toolbar's divider before the construction buttons
     QTimer* m_clockTimer = nullptr;
     QDate m_alarmDate;
     bool m_shownOnce = false;

@@ -16,6 +16,11 @@ namespace lv {
 
 const char* const kTraceFileFilter = "Файлы TRA (*.tra)|*.tra|Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*";
 const char* const kMsgOverwriteFile = "Перезаписать файл ";
+const char* const kMsgFilesDuringProcessing =
+    "В данный момент невозможно открыть файлы, так как Вы работаете в режиме потоковой обработки "
+    "трасс.\r\nЗавершите режим потоковой обработки трасс и повторите попытку.";
+const char* const kMsgFileNotOpened = "Файл \"%s\" не открыт.";
+const char* const kMsgFilesNotOpened = "Не открыты и выбранные после него файлы (%1):";
 
 namespace {
 
@@ -99,23 +104,58 @@ void TMainForm::OpenTraces() {
     r.Filter = kTraceFileFilter;
     r.FilterIndex = 3;
     r.DefaultExt = "tra";
-    // The working folder never changes: an unset start folder is the data folder.
-    r.InitialDir = (LastOpenDir.isEmpty() ? DataFolder() : LastOpenDir).toStdString();
+    // The folder of the last several files chosen, else the data folder (which the program
+    // keeps instead of changing its working folder), else the working folder; never wherever the
+    // last dialog of any kind happened to be.
+    QString start = LastOpenDir.isEmpty() ? DataFolder() : LastOpenDir;
+    if (start.isEmpty()) start = FolderWithSeparator(QDir::currentPath());
+    r.InitialDir = start.toStdString();
     r.AllowMultiSelect = true;
     r.HideReadOnly = true;
     QString first;
     QStringList files;
     if (!RunFileDialog(r, false, first, &files)) return;
     if (files.size() > 1) LastOpenDir = folderOf(files.front());
-    OpenTraceFiles(files);
+    // A file that cannot be loaded still ends the operation, but the operator learns which one
+    // it was and which of the chosen files were not opened after it.
+    std::exception_ptr raised;
+    const int loaded = loadUntilFailure(files, raised);
+    if (raised) runCommand([raised] { std::rethrow_exception(raised); });
+    if (loaded < files.size()) MessageDlg(NotOpenedMessage(files, loaded), TMsgDlgType::mtError, mbOK);
+}
+
+std::string TMainForm::NotOpenedMessage(const QStringList& files, int failed) {
+    constexpr int kListed = 10;
+    std::string text = QString::fromUtf8(kMsgFileNotOpened)
+                           .replace(QStringLiteral("%s"), QDir::toNativeSeparators(files.value(failed)))
+                           .toStdString();
+    const int rest = int(files.size()) - failed - 1;
+    if (rest <= 0) return text;
+    text += "\r\n" + QString::fromUtf8(kMsgFilesNotOpened).arg(rest).toStdString();
+    for (int i = failed + 1; i < files.size() && i <= failed + kListed; ++i)
+        text += "\r\n" + QFileInfo(files[i]).fileName().toStdString();
+    if (rest > kListed) text += "\r\n" + QStringLiteral("и ещё %1").arg(rest - kListed).toStdString();
+    return text;
+}
+
+int TMainForm::loadUntilFailure(const QStringList& files, std::exception_ptr& raised) {
+    int loaded = 0;
+    for (const QString& f : files) {
+        try {
+            if (!loadOne(f)) break;
+        } catch (...) {
+            raised = std::current_exception();
+            break;
+        }
+        ++loaded;
+    }
+    return loaded;
 }
 
 int TMainForm::OpenTraceFiles(const QStringList& files) {
-    int loaded = 0;
-    for (const QString& f : files) {
-        if (!loadOne(f)) break;
-        ++loaded;
-    }
+    std::exception_ptr raised;
+    const int loaded = loadUntilFailure(files, raised);
+    if (raised) std::rethrow_exception(raised);
     return loaded;
 }
 
@@ -162,6 +202,17 @@ void TMainForm::OpenCommandLineFiles(const QStringList& files) {
         // first one alone sets the graph's world.
         QCoreApplication::processEvents();
     }
+}
+
+void TMainForm::OpenHandedOverFiles(const QStringList& files) {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    if (m_processingMode != pmNormal) {
+        MessageDlg(std::string(kMsgFilesDuringProcessing), TMsgDlgType::mtInformation, mbOK);
+        return;
+    }
+    OpenCommandLineFiles(files);
 }
 
 void TMainForm::CloseTrace() {
@@ -232,8 +283,9 @@ void TMainForm::SaveTraceAs() {
 
 QString TMainForm::saveDialogFolder(TRDataStorage* store) const {
     if (!m_settings.DataDir.empty()) return DataFolder();
+    // Without a data folder: beside the trace's own file, else the working folder.
     const QString own = storeFileName(store);
-    return own.isEmpty() ? QString() : folderOf(own);
+    return own.isEmpty() ? FolderWithSeparator(QDir::currentPath()) : folderOf(own);
 }
 
 bool TMainForm::saveAs(TMainDataItem* item, bool showName) {
@@ -296,8 +348,7 @@ int TMainForm::SaveTracesBeforePrint() {
         TRDataStorage* store = item->Trace();
         askCaption(item);
         // Without a data folder the trace stays beside its own file.
-        QString folder = saveDialogFolder(store);
-        if (folder.isEmpty()) folder = FolderWithSeparator(QDir::currentPath());
+        const QString folder = saveDialogFolder(store);
         const QString name = DataFolderName(folder, item->Caption(), item->TraceValue(tvWaveLength));
         if (!LiesDirectlyIn(name, folder)) continue;
         if (QFileInfo::exists(name) && !confirmOverwrite(name)) continue;

@@ -1,9 +1,9 @@
-// The program "Lumvaris": one instance per machine, the operator's registration, then the main
-// window with the traces named on the command line.
+// The program "Lumvaris": one instance per user (a second start hands its files to it), the
+// operator's registration, then the main window with the traces named on the command line.
 
 #include <QApplication>
 #include <QSessionManager>
-#include <QLocale>
+#include <QPointer>
 #include <QTimer>
 
 #include "formats/uBellcoreConvs.h"
@@ -17,26 +17,37 @@
 #include "shell/uStartup.h"
 
 int main(int argc, char** argv) {
+    // A Russian program: on a system without a configured locale, dates, numbers and Qt's own
+    // dialogs are Russian all the same.
+    lv::UseRussianWhereNoLocaleIsSet();
     // Printing from a script: no window, no registration, no claim on the single instance.
     if (lv::IsPrintPdfCommand(argc, argv)) return lv::PrintPdfMain(argc, argv);
     QApplication app(argc, argv);
     lv::SetApplicationIdentity();
-    // A Russian program: a system without a configured locale gets Russian dates and numbers.
-    if (QLocale::system().language() == QLocale::C)
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     lv::InstallQtTranslations(app);
     lv::InstallQtPromptService();
     lv::InstallQtOwnerThread();
 
+    QStringList files = QApplication::arguments();
+    files.removeFirst();
+
+    // A second start hands its files to the running program and ends.
     lv::TOneInstance instance;
-    if (!lv::ClaimSingleInstance(instance)) return 0;
+    if (!lv::ClaimSingleInstance(instance, files)) return 0;
+    // Files handed over by later starts; those that come while the operator registers wait.
+    lv::TInstanceServer handOver;
+    if (instance.Held()) handOver.Listen(instance.SocketPath());
+    QPointer<lv::TMainForm> ready;
+    QObject::connect(&handOver, &lv::TInstanceServer::FilesReceived, [&ready, &files](const QStringList& more) {
+        if (ready)
+            ready->OpenHandedOverFiles(more);
+        else
+            files << more;
+    });
 
     lv::RegisterTRAFormat();
     lv::RegisterBellcoreFormat();
     lv::IgnoreFileSizeSignal();
-
-    QStringList files = QApplication::arguments();
-    files.removeFirst();
 
     int rc = 0;
     {
@@ -54,7 +65,9 @@ int main(int argc, char** argv) {
         form.show();
         if (!files.isEmpty())
             QTimer::singleShot(0, &form, [&form, files] { form.OpenCommandLineFiles(files); });
+        ready = &form;
         rc = QApplication::exec();
+        ready = nullptr;
     }
     instance.Release();
     return rc;

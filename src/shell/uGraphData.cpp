@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "formats/SafeFile.h"
+#include "shell/uMainSettings.h"
 #include "trace/Errors.h"
 
 namespace lv {
@@ -126,7 +127,8 @@ QVariant decodeValue(const QString& encoded) {
 } // namespace
 
 QString MainGraphDataPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + u'/' +
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           QString::fromLatin1(kSettingsOrganization) + u'/' + QString::fromLatin1(kSettingsApplication) + u'/' +
            QString::fromLatin1(kGraphDataFileName);
 }
 

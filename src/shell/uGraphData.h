@@ -36,7 +36,9 @@ public:
 extern const char* const kGraphDataFileName; // "MainGraphData.dat"
 constexpr int kGraphDataVersion = 1;
 
-// The file in the per-user configuration folder (QStandardPaths::AppConfigLocation).
+// The file in the per-user configuration folder beside the settings file:
+// "<config>/Lumvaris/V2.0/MainGraphData.dat" (named after the settings store, not after the
+// application's name, which names its windows).
 QString MainGraphDataPath();
 
 QByteArray EncodeGraphData(const QVariantMap& properties);

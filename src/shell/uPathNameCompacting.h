@@ -1,6 +1,7 @@
 #pragma once
-// A path shortened with an ellipsis in the middle to fit a width: the start and the file name
-// stay readable, middle folders give way first.
+// A path shortened with an ellipsis to fit a width: its start (the root and first folder) and
+// its file name stay readable, the folders in between give way first, those nearest the file
+// (a data folder's "131", "AB") last.
 
 #include <QString>
 
@@ -8,8 +9,10 @@ class QFontMetrics;
 
 namespace lv {
 
-// `path` in native separators, elided in the middle to at most `width` pixels of `metrics`;
-// empty for a width below 1.
+// `path` in native separators, shortened to at most `width` pixels of `metrics`, in this order
+// of preference: the whole path; the start, "…" and as many of the last folders as fit before
+// the name; "…" and the name; the name alone; the name shortened in its middle. Empty for a width
+// below 1.
 QString CompactPathName(const QString& path, const QFontMetrics& metrics, int width);
 
 } // namespace lv

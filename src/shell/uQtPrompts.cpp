@@ -1,12 +1,19 @@
 #include "shell/uQtPrompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "shell/uHelpViewer.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace lv {
 
@@ -78,7 +85,45 @@ QString stripParenthesis(QString desc) {
     return desc;
 }
 
+// The file dialog's list with its size column in Russian units (Qt writes "KiB" in every
+// language).
+class TRussianSizes : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::DisplayRole && index.column() == kSizeColumn) {
+            if (auto* files = qobject_cast<QFileSystemModel*>(sourceModel())) {
+                const QModelIndex source = mapToSource(index);
+                if (!files->isDir(source)) return RussianDataSize(files->size(source));
+            }
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+
+private:
+    static constexpr int kSizeColumn = 1;
+};
+
 } // namespace
+
+QString RussianDataSize(qint64 bytes) {
+    if (bytes < 1024) {
+        const qint64 n = std::max<qint64>(bytes, 0);
+        const qint64 tens = n % 100, ones = n % 10;
+        // 1, 21 байт; 2..4, 22..24 байта; 5..20 байт.
+        const bool few = ones >= 2 && ones <= 4 && !(tens >= 12 && tens <= 14);
+        const char* word = few ? "байта" : "байт";
+        return QString::number(n) + u' ' + QString::fromUtf8(word);
+    }
+    const char* const units[] = {"КБ", "МБ", "ГБ", "ТБ"};
+    double value = double(bytes) / 1024;
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    return QLocale().toString(value, 'f', 2) + u' ' + QString::fromUtf8(units[unit]);
+}
 
 std::unique_ptr<QMessageBox> CreateMessageBox(const std::string& text, TMsgDlgType type,
                                               TMsgDlgButtons buttons, QWidget* parent) {
@@ -174,6 +219,9 @@ QStringList QtNameFilters(const std::string& filter) {
 
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
     dialog.setWindowTitle(QString::fromStdString(r.Title));
+    // The desktop's own dialog would speak the desktop's language, which may be none at all.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (!dialog.proxyModel()) dialog.setProxyModel(new TRussianSizes(&dialog));
     const QStringList filters = QtNameFilters(r.Filter);
     if (r.SelectFolder) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -181,9 +229,7 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
         if (filters.isEmpty()) {
             dialog.setOption(QFileDialog::ShowDirsOnly, true);
         } else {
-            // Trace files are shown for orientation only; the platform's own folder pickers
-            // cannot show them.
-            dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+            // Trace files are shown for orientation only.
             dialog.setOption(QFileDialog::ShowDirsOnly, false);
             dialog.setNameFilters(filters);
         }
@@ -206,7 +252,9 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
         dialog.setDefaultSuffix(ext);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.OverwritePrompt);
     }
-    if (!r.InitialDir.empty()) dialog.setDirectory(QString::fromStdString(r.InitialDir));
+    // Always a folder of the request's own: left unset, Qt would start where the last dialog of
+    // any kind ended.
+    dialog.setDirectory(r.InitialDir.empty() ? QDir::currentPath() : QString::fromStdString(r.InitialDir));
     if (!r.FileName.empty() && !r.SelectFolder) dialog.selectFile(QString::fromStdString(r.FileName));
 }
 

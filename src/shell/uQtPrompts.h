@@ -39,8 +39,14 @@ std::unique_ptr<QMessageBox> CreateChoiceBox(const TChoiceRequest& request, QWid
 // are dropped.
 QStringList QtNameFilters(const std::string& filter);
 
+// Sizes as the operator's file lists show them: "1 байт", "3 байта", "5 байт", "2,00 КБ",
+// "4,77 МБ", with the locale's decimal separator.
+QString RussianDataSize(qint64 bytes);
+
 // Sets up `dialog` as the request asks (title, folder, proposed name, filter and its 1-based
-// index, default extension, overwrite question, single, several or folder choice).
+// index, default extension, overwrite question, single, several or folder choice). Always Qt's
+// own dialog, whose texts, dates and sizes are Russian whatever the desktop's language: the
+// file sizes through a model that writes them as RussianDataSize does.
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request);
 
 // The window a modal box should be centred on: the active modal window, else the active window.

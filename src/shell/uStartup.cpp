@@ -5,6 +5,10 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTranslator>
 
@@ -19,6 +23,8 @@ static void initShellResources() {
 }
 
 namespace lv {
+
+const char* const kWindowClass = "Lumvaris";
 
 namespace {
 
@@ -42,9 +48,44 @@ public:
 
 void SetApplicationIdentity() {
     QCoreApplication::setOrganizationName(QStringLiteral("Lumvaris"));
-    QCoreApplication::setApplicationName(QStringLiteral("V2.0"));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kWindowClass));
     QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumvaris"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("lumvaris"));
+}
+
+namespace {
+
+// The locale the environment sets for a category: LC_ALL, else the category's own, else LANG.
+QByteArray localeFor(const char* category) {
+    for (const char* name : {"LC_ALL", category, "LANG"}) {
+        const QByteArray v = qgetenv(name);
+        if (!v.isEmpty()) return v;
+    }
+    return {};
+}
+
+bool namesNoLocale(const QByteArray& value) {
+    QByteArray base = value;
+    for (const char end : {'.', '@'})
+        if (const qsizetype at = base.indexOf(end); at >= 0) base.truncate(at);
+    return base.isEmpty() || base == "C" || base == "POSIX";
+}
+
+} // namespace
+
+bool UseRussianWhereNoLocaleIsSet() {
+    if (!namesNoLocale(localeFor("LC_NUMERIC")) && !namesNoLocale(localeFor("LC_TIME"))) return false;
+    const bool had = qEnvironmentVariableIsSet("LC_ALL");
+    const QByteArray previous = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "ru_RU.UTF-8");
+    // Qt reads the environment here, once; later reads use what it read.
+    const bool russian = QLocale::system().language() == QLocale::Russian;
+    if (had)
+        qputenv("LC_ALL", previous);
+    else
+        qunsetenv("LC_ALL");
+    return russian;
 }
 
 bool InstallQtTranslations(QCoreApplication& app, const QString& extraFolder) {
@@ -103,6 +144,37 @@ void InstallTerminationHandler(QObject* context, std::function<void()> onTermina
 void EnsureShellResources() {
     static const bool done = (initShellResources(), true);
     (void)done;
+}
+
+QImage DisabledLook(const QImage& picture) {
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb c = line[x];
+            // Grey halfway to white, at a third of the opacity.
+            const int grey = (qGray(c) + 255) / 2;
+            line[x] = qRgba(grey, grey, grey, qAlpha(c) / 3);
+        }
+    }
+    return out;
+}
+
+QIcon ToolbarIcon(const QString& name) {
+    EnsureShellResources();
+    QSvgRenderer svg(QStringLiteral(":/icons/tb/%1.svg").arg(name));
+    QIcon icon;
+    // The sizes a toolbar asks for, on ordinary and on doubled-density screens.
+    for (const int side : {16, 22, 24, 32, 44, 48}) {
+        QImage picture(side, side, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::transparent);
+        QPainter p(&picture);
+        svg.render(&p);
+        p.end();
+        icon.addPixmap(QPixmap::fromImage(picture), QIcon::Normal);
+        icon.addPixmap(QPixmap::fromImage(DisabledLook(picture)), QIcon::Disabled);
+    }
+    return icon;
 }
 
 QIcon ProgramIcon() {

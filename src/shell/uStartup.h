@@ -5,6 +5,7 @@
 // Russian, the prompt service, the icon.
 
 #include <QIcon>
+#include <QImage>
 #include <QString>
 
 class QCoreApplication;
@@ -13,10 +14,19 @@ namespace lv {
 
 class TQtPromptService;
 
-// Organisation "Lumvaris" and application "V2.0" name the settings store ("Lumvaris", "V2.0"),
-// so the per-user configuration folder (QStandardPaths::AppConfigLocation) lies beside the
-// settings file; the title shown is "Lumvaris".
+// The application's names: "Lumvaris" is its title and the class of its windows (the desktop
+// entry's StartupWMClass, so that the desktop groups them under its icon), "lumvaris" the
+// desktop entry. The settings store and the configuration folder are named apart from these
+// ("Lumvaris", "V2.0").
 void SetApplicationIdentity();
+extern const char* const kWindowClass; // "Lumvaris"
+
+// Qt's own dialogs (the file dialog's dates and sizes), dates and numbers follow Qt's system
+// locale, which Qt reads from the environment once. Where the environment names no locale (C,
+// POSIX, C.UTF-8), Qt reads Russian; the environment itself is left as it was, so the C library
+// and the programs this one starts (the office) keep theirs. Call before the application object
+// exists. Answers whether Qt was given Russian.
+bool UseRussianWhereNoLocaleIsSet();
 
 // Loads Qt's Russian translations (qtbase_ru.qm) so Qt's own dialogs speak Russian. Looks in
 // Qt's translations folder, then in `extraFolder` when given. False when none was found. The few
@@ -37,5 +47,12 @@ void EnsureShellResources();
 
 // The program's icon (also the about box's picture).
 QIcon ProgramIcon();
+
+// A toolbar button's picture ":/icons/tb/<name>.svg" with a disabled look that reads as disabled
+// at a glance: colourless, pale and mostly transparent (the style's own is a solid grey that
+// passes for a plain grey button).
+QIcon ToolbarIcon(const QString& name);
+// That disabled look of a picture.
+QImage DisabledLook(const QImage& picture);
 
 } // namespace lv

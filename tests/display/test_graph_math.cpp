@@ -107,6 +107,39 @@ TEST(GraphMath, HalfTicksOnlyForAnEvenTickCount) {
         EXPECT_EQ(TickKind(r.phase, r.per, r.half), r.kind) << r.phase << "/" << r.per;
 }
 
+// Eleven grid lines, the first and last on the strip's ends: texts of a given length, and the
+// stride that keeps them unnarrowed (4 px to spare inside, two thirds at the ends).
+TEST(GraphMath, LabelStrideLeavesOutLinesOnlyWhereTextsWouldRunTogether) {
+    struct Row {
+        int tickPx, perGrid, length, stride;
+    };
+    const Row rows[] = {
+        {6, 10, 30, 1},  // 60 px a grid: every line
+        {4, 10, 30, 1},  // boxes of 40 >= 30 + 4, end boxes of 20 = 2/3 of 30
+        {3, 10, 30, 2},  // boxes of 30 too short: every second line
+        {2, 10, 30, 2},  // 200 px: boxes of 40, end boxes of 20
+        {2, 10, 31, 3},  // the end boxes now too short: every third line
+        {1, 10, 30, 4},  // boxes of 40 again
+        {1, 1, 30, 11},  // nothing fits: the first line alone
+    };
+    for (const Row& r : rows) {
+        const int grid = r.tickPx * r.perGrid;
+        std::vector<TGridLabel> labels;
+        for (int i = 0; i <= 10; ++i)
+            labels.push_back({i * grid, i, r.length});
+        EXPECT_EQ(LabelStride(labels, r.tickPx, r.perGrid, 0, 10 * grid + 1, 4), r.stride)
+            << grid << " px a grid, " << r.length << " px texts";
+    }
+    EXPECT_EQ(LabelStride({}, 2, 10, 0, 100, 4), 1);
+    EXPECT_EQ(LabelStride({{0, 0, 300}}, 2, 10, 0, 100, 4), 1); // a single text is always kept
+    // Grid numbers that do not start at 0 (a scrolled view) count from the world's start.
+    const std::vector<TGridLabel> scrolled{{0, 3, 30}, {20, 4, 30}, {40, 5, 30}, {60, 6, 30}, {80, 7, 30}};
+    EXPECT_EQ(LabelStride(scrolled, 2, 10, -100, 200, 4), 2);
+    EXPECT_EQ(LabelHalfBox(2, 10, 1), 10);
+    EXPECT_EQ(LabelHalfBox(2, 10, 3), 30);
+    EXPECT_EQ(LabelHalfBox(3, 1, 1), 3); // one tick a grid: the box spans one tick each way
+}
+
 TEST(GraphMath, LimitZoom) {
     const TRealRect data{0, 0, 80, 50};
     struct Row {

@@ -380,6 +380,62 @@ TEST(GraphView, ScaleAndValuesTexts) {
     EXPECT_EQ(v.ValueTexts(TAxis::X, 0)[1].Text, "4,0E+003");
 }
 
+// On a small graph the values of every grid line would be narrowed into strokes: only every
+// k-th line is labelled then, each text keeps its own width, and the grid itself stays whole.
+TEST(GraphView, ValueTextsThinOutInsteadOfRunningTogether) {
+    RussianLocale russian;
+    for (const int size : {600, 300, 200, 120}) {
+        TestView v;
+        v.SetXGridsCount(10);
+        v.SetYGridsCount(10);
+        v.SetXMax(80);
+        v.SetYMax(50);
+        lvtest::SizeContent(v, size, size);
+        const QImage img = v.Render();
+        const TRect c = v.ContentRect();
+        for (const TAxis axis : {TAxis::X, TAxis::Y}) {
+            const bool y = axis == TAxis::Y;
+            const TRect strip = v.AreaRect(y ? woYValues : woXValues);
+            const QFontMetrics metrics((y ? v.YValuesFont() : v.XValuesFont()).Font);
+            const auto texts = v.ValueTexts(axis, 0);
+            ASSERT_FALSE(texts.empty()) << size;
+            for (size_t i = 0; i < texts.size(); ++i) {
+                const TRect& b = texts[i].Box;
+                const int length = y ? b.Height() : b.Width();
+                const int advance = metrics.horizontalAdvance(texts[i].Text);
+                const bool end = y ? (b.Top <= strip.Top || b.Bottom >= strip.Bottom)
+                                   : (b.Left <= strip.Left || b.Right >= strip.Right);
+                if (end) {
+                    EXPECT_GE(3 * length, 2 * advance) << size << " " << texts[i].Text.toStdString();
+                } else {
+                    EXPECT_GE(length, advance) << size << " " << texts[i].Text.toStdString();
+                }
+                if (i > 0) {
+                    const TRect& a = texts[i - 1].Box;
+                    EXPECT_FALSE(a.Intersects(b)) << size;
+                }
+            }
+            // The grid: one line at every grid tick, labelled or not.
+            int gridLines = 0, inside = 0;
+            for (const TTick& t : VisibleTicks(y ? v.YRulers() : v.XRulers(), y, y ? c.Top : c.Right)) {
+                if (t.Phase != 0) continue;
+                ++gridLines;
+                inside += y ? t.Pos >= c.Top && t.Pos < c.Bottom : t.Pos >= c.Left && t.Pos < c.Right;
+            }
+            int drawn = 0;
+            const QColor grid = ColorToQColor(v.XGridsColor());
+            for (int k = y ? c.Top : c.Left; k < (y ? c.Bottom : c.Right); ++k)
+                drawn += QColor(y ? img.pixel(c.Left + 3, k) : img.pixel(k, c.Top + 3)) == grid;
+            EXPECT_EQ(drawn, inside) << size;
+            if (size == 600) {
+                EXPECT_EQ(int(texts.size()), gridLines); // room for every value
+            } else if (size <= 200) {
+                EXPECT_LT(int(texts.size()), gridLines);
+            }
+        }
+    }
+}
+
 TEST(GraphView, LabelsOnBothSidesAndTheHeaderText) {
     TestView v;
     lvtest::SizeContent(v, 500, 300);

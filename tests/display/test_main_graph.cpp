@@ -6,13 +6,17 @@
 
 #include <QCursor>
 #include <QDir>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <memory>
 #include <tuple>
 
 #include "TraceStores.h"
 #include "ViewFixture.h"
 #include "display/CurveTicks.h"
+#include "display/Overlay.h"
 #include "display/uGraphsCmps.h"
 
 using namespace lv;
@@ -442,7 +446,7 @@ TEST(MainGraph, PictureWithCursorMarkersAndStart) {
     EXPECT_EQ(QColor(paper.pixel(c.Left + 3, c.Bottom - 3)), QColor(Qt::white));
 }
 
-TEST(MainGraph, OverlayTicksStandOnTheActiveCurveBelowTheCursor) {
+TEST(MainGraph, OverlayTicksStandOnTheActiveCurve) {
     Fixture f;
     TMainDataItem* t = f.Trace(10);
     TMainGraph& g = *f.G;
@@ -461,13 +465,150 @@ TEST(MainGraph, OverlayTicksStandOnTheActiveCurveBelowTheCursor) {
         EXPECT_EQ(at(2.0, dy), orange) << dy;
     EXPECT_NE(at(2.0, kCurveTickHalf + 2), orange) << "short: only across the curve";
     EXPECT_NE(QColor(img.pixel(f.Px(2.0) + 3, f.Py(*t->ValueAt(2.0)) - 3)), orange) << "one pixel wide";
-    // The cursor's inverting line is drawn over the tick, not hidden by it.
-    EXPECT_EQ(at(7.5, -3), QColor(0, 128, 0)) << "red inverted over orange";
+    // A tick under the cursor stays whole, and the cursor's line goes on beyond it.
+    EXPECT_EQ(at(7.5, -3), orange);
+    EXPECT_EQ(at(7.5, -kCurveTickHalf - 3), ColorToQColor(g.CursorColor()));
 
     f.G->SetPrinting(true);
     RenderView(g);
     f.G->SetPrinting(false);
     EXPECT_EQ(printing, (std::vector<bool>{false, true})) << "the owner decides what goes on paper";
+}
+
+// The cursor is painted over the content, never by inverting it: where it crosses the active
+// curve the curve keeps its colour (a red curve under the red cursor used to turn black along the
+// cross), and next to the curves of every other colour the cursor's own line stays visible.
+TEST(MainGraph, TheCursorLeavesTheActiveCurveItsColourAndStaysVisibleOverTheOthers) {
+    for (const TColor curve : kDefaultColorOrder) {
+        Fixture f;
+        // A flat stretch under the cursor: the cross's horizontal line runs along the curve.
+        const std::vector<double> levels =
+            lvtest::Levels(2001, 0.005, [](double km) { return km < 4 ? 30 - km : 26.0; });
+        TMainDataItem* other = AddTrace(*f.G, line(2001, 0.005, -6), 0.005);
+        TMainDataItem* active = AddTrace(*f.G, levels, 0.005);
+        ASSERT_EQ(f.G->ActiveTrace(), active);
+        active->SetColour(curve);
+        other->SetColour(curve == clRed ? clWhite : clRed);
+        f.G->SetXGridsColor(clGreen); // as the main window has them
+        f.G->SetYGridsColor(clGreen);
+        f.G->ZoomTo({3, 20, 7, 32});
+        Settle();
+        f.G->SetCursorX(5);
+        const TRect c = f.G->ContentRect();
+        f.G->SetCursorVisible(false);
+        const QImage bare = RenderView(*f.G);
+        f.G->SetCursorVisible(true);
+        const QImage img = RenderView(*f.G);
+        const QColor mine = ColorToQColor(curve), cursor = ColorToQColor(f.G->CursorColor());
+        int curvePixels = 0;
+        for (int y = c.Top; y < c.Bottom; ++y)
+            for (int x = c.Left; x < c.Right; ++x)
+                if (QColor(bare.pixel(x, y)) == mine) {
+                    ++curvePixels;
+                    ASSERT_EQ(QColor(img.pixel(x, y)), mine) << std::hex << curve << " at " << x << "," << y;
+                }
+        EXPECT_GT(curvePixels, 300) << std::hex << curve;
+        // The flat stretch lies on the cross's line: the curve shows there, the cursor beyond it.
+        const int px = f.Px(5), py = f.Py(26.0);
+        EXPECT_EQ(QColor(img.pixel(px + 30, py)), mine);
+        EXPECT_EQ(QColor(img.pixel(px, c.Top + 3)), cursor);
+        EXPECT_EQ(QColor(img.pixel(px + 1, c.Top + 3)), OverlayEdgeColor(cursor));
+        // Where the other curve crosses the cursor's column the cursor stays on top, edged.
+        const int crossing = f.Py(30 - 0.5 * 5 - 6);
+        EXPECT_EQ(QColor(img.pixel(px, crossing)), cursor) << std::hex << curve;
+        EXPECT_EQ(QColor(img.pixel(px - 1, crossing)), OverlayEdgeColor(cursor));
+    }
+}
+
+// The cursor is drawn only where it stands in the content: scrolled out of the window it leaves
+// no line behind (not even the cross's horizontal one), and without a trace there is none.
+TEST(MainGraph, TheCursorIsDrawnOnlyInsideThePlot) {
+    auto cursorPixels = [](TMainGraph& g) {
+        const QImage img = RenderView(g);
+        const TRect c = g.ContentRect();
+        const QColor cursor = ColorToQColor(g.CursorColor());
+        int n = 0;
+        for (int y = c.Top; y < c.Bottom; ++y)
+            for (int x = c.Left; x < c.Right; ++x)
+                n += QColor(img.pixel(x, y)) == cursor;
+        return n;
+    };
+    Fixture f;
+    EXPECT_EQ(cursorPixels(*f.G), 0); // no trace
+    TMainDataItem* t = f.Trace(10);
+    t->SetColour(clWhite);
+    f.G->SetCursorX(5);
+    const TRect c = f.G->ContentRect();
+    EXPECT_GE(cursorPixels(*f.G), c.Width() + c.Height() - 20);
+    f.G->ZoomTo({6, 20, 9, 30}); // the cursor at 5 km lies left of the window
+    Settle();
+    EXPECT_EQ(cursorPixels(*f.G), 0);
+    EXPECT_TRUE(std::get<0>(f.Cursor.back())); // still on the trace: the panel keeps its reading
+    f.G->ZoomTo({4, 20, 7, 30});
+    Settle();
+    EXPECT_GT(cursorPixels(*f.G), 0);
+}
+
+// The popup menu opens from the right button at the pointer, and from the menu key or Shift+F10
+// at the cursor (the content's corner while the cursor is out of sight); its owner sets the
+// items first. Other keys stay the window's.
+TEST(MainGraph, ThePopupOpensFromTheMouseTheMenuKeyAndShiftF10) {
+    Fixture f;
+    QMenu menu;
+    menu.addAction(QStringLiteral("Пункт"));
+    std::vector<bool> shownWhenAsked;
+    f.G->OnPopup = [&](TGraphView*) { shownWhenAsked.push_back(menu.isVisible()); };
+    QKeyEvent plain(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+    QApplication::sendEvent(f.G.get(), &plain);
+    EXPECT_FALSE(plain.isAccepted());
+    EXPECT_FALSE(f.G->Popup({10, 10})); // no menu yet
+    f.G->SetPopupMenu(&menu);
+
+    f.Trace(10);
+    f.G->SetCursorX(4);
+    const QPoint cursor(f.Px(4), f.Py(f.G->CursorY()));
+    const TRect c = f.G->ContentRect();
+    struct Row {
+        const char* Name;
+        std::function<void()> Open;
+        QPoint At;
+    };
+    const Row rows[] = {
+        {"right button",
+         [&] {
+             QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(100, 120), f.Port()->mapToGlobal(QPoint(100, 120)));
+             QApplication::sendEvent(f.Port(), &e);
+         },
+         QPoint(100, 120)},
+        {"menu key",
+         [&] {
+             QKeyEvent e(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+             QApplication::sendEvent(f.G.get(), &e);
+         },
+         cursor},
+        {"Shift+F10",
+         [&] {
+             QKeyEvent e(QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
+             QApplication::sendEvent(f.G.get(), &e);
+         },
+         cursor},
+        {"keyboard context event, cursor scrolled away",
+         [&] {
+             f.G->ZoomTo({6, 20, 9, 30});
+             Settle();
+             QContextMenuEvent e(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+             QApplication::sendEvent(f.Port(), &e);
+         },
+         QPoint(c.Left + 2, c.Top + 2)},
+    };
+    for (const Row& r : rows) {
+        shownWhenAsked.clear();
+        r.Open();
+        ASSERT_EQ(shownWhenAsked, std::vector<bool>{false}) << r.Name;
+        EXPECT_TRUE(menu.isVisible()) << r.Name;
+        EXPECT_EQ(menu.pos(), f.Port()->mapToGlobal(r.At)) << r.Name;
+        menu.hide();
+    }
 }
 
 TEST(MainGraph, SettingTheStartKeepsTheOperatorsZoom) {

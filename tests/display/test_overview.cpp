@@ -280,3 +280,24 @@ TEST(Overview, AfterAGestureFrameAndCurveFollowTheMainGraphAgain) {
     EXPECT_EQ(p.Overview->FrameGesture(), TOverviewGraph::fgNone);
     EXPECT_EQ(p.Main->Data().HoldDepth(), 0);
 }
+
+// The window frame is painted over the overview's curve, white between dark edges, never by
+// inverting: where the curve crosses it the frame stays white (inverted, a yellow curve turned it
+// blue) and the curve beside the frame keeps its colour.
+TEST(Overview, TheFramePaintsOverTheCurveInsteadOfInvertingIt) {
+    Pair p;
+    p.Add(2000, 0.01);
+    p.Overview->SetCurveColor(clYellow);
+    p.ZoomX(5, 12);
+    const QImage img = RenderView(*p.Overview);
+    const TRect f = p.Overview->WindowFrame();
+    const TRect c = p.Overview->ContentRect();
+    ASSERT_GT(f.Left, c.Left + 2);
+    int crossings = 0;
+    for (int y = f.Top; y < f.Bottom; ++y) {
+        EXPECT_EQ(img.pixel(f.Left, y), qRgb(255, 255, 255)) << y;
+        EXPECT_EQ(img.pixel(f.Left - 1, y), qRgb(0, 0, 0)) << y;
+        crossings += img.pixel(f.Left - 3, y) == qRgb(255, 255, 0); // the curve just beside it
+    }
+    EXPECT_GT(crossings, 0);
+}

@@ -1,11 +1,16 @@
 // The shell's test program: a QApplication on the offscreen platform, with the per-user
 // configuration redirected into a fresh temporary folder before anything reads settings.
-// Run as "test_shell --hold-lock <path>" it is the child process of the single-instance tests.
+// Run as "test_shell --hold-lock <path>" (or "--hold-default-lock") it is the child process that
+// holds the instance lock, as "--second-start <lock path> <file>..." a second start of the
+// program, and as "--locale-probe" it reports the locale Qt reads at start.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDateTime>
+#include <QLocale>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,10 +43,40 @@ int holdLock(const char* path) {
         ::pause();
 }
 
+// A second start: exit code 10 when it would run, 20 when it ends (its message, if any, on the
+// console).
+int secondStart(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    lv::TOneInstance instance{QString::fromLocal8Bit(argv[2])};
+    QStringList files;
+    for (int i = 3; i < argc; ++i)
+        files << QString::fromLocal8Bit(argv[i]);
+    return lv::ClaimSingleInstance(instance, files) ? 10 : 20;
+}
+
+// What Qt's locale says once the program's start-up has run in this environment, one line each:
+// the locale's name, a size, a short month, a short date with time, and the C library's decimal
+// point and LC_ALL afterwards.
+int localeProbe(int argc, char** argv) {
+    lv::UseRussianWhereNoLocaleIsSet();
+    QCoreApplication app(argc, argv);
+    const QLocale system = QLocale::system();
+    const QDateTime when(QDate(2024, 12, 5), QTime(9, 30));
+    std::printf("%s\n%s\n%s\n%s\n%s\n%s\n", qPrintable(system.name()), qPrintable(system.formattedDataSize(2048)),
+                qPrintable(system.toString(when.date(), QStringLiteral("MMM"))),
+                qPrintable(system.toString(when, QLocale::ShortFormat)), std::localeconv()->decimal_point,
+                qgetenv("LC_ALL").constData());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) return holdLock(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--hold-default-lock") == 0)
+        return holdLock(qPrintable(lv::TOneInstance::DefaultLockPath()));
+    if (argc >= 3 && std::strcmp(argv[1], "--second-start") == 0) return secondStart(argc, argv);
+    if (argc == 2 && std::strcmp(argv[1], "--locale-probe") == 0) return localeProbe(argc, argv);
 
     std::string tmpl = (std::filesystem::temp_directory_path() / "lumvaris-shell-test-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) return 1;

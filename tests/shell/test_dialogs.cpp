@@ -1,17 +1,25 @@
-// Operator registration, the single-instance lock, the help window.
+// Operator registration, the single-instance lock and the hand-over of a second start's files,
+// the locale Qt reads at start, the help window.
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMap>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTextBrowser>
 
 #include <csignal>
+#include <tuple>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,20 +101,28 @@ TEST(Registration, RunRegistrationChangesTheIdentifierOnlyOnOk) {
 
 namespace {
 
-// A child process (this test program run with --hold-lock) that holds the instance lock.
+// A child process (this test program run with --hold-lock, or --hold-default-lock without a
+// path) that holds the instance lock; `env` is set in the child only ("NAME=value").
 struct LockHolder {
     pid_t pid = -1;
     char answer = 0;
-    explicit LockHolder(const QString& path) {
+    explicit LockHolder(const QString& path, const QStringList& env = {}) {
         int fds[2];
         if (::pipe(fds) != 0) return;
         const QByteArray p = QFile::encodeName(path);
+        std::vector<QByteArray> assignments;
+        for (const QString& e : env)
+            assignments.push_back(e.toLocal8Bit());
         pid = ::fork();
         if (pid == 0) {
             ::dup2(fds[1], STDOUT_FILENO);
             ::close(fds[0]);
-            ::execl("/proc/self/exe", "test_shell", "--hold-lock", p.constData(),
-                    static_cast<char*>(nullptr));
+            for (QByteArray& a : assignments)
+                ::putenv(a.data());
+            if (path.isEmpty())
+                ::execl("/proc/self/exe", "test_shell", "--hold-default-lock", static_cast<char*>(nullptr));
+            else
+                ::execl("/proc/self/exe", "test_shell", "--hold-lock", p.constData(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -139,7 +155,152 @@ TEST(SingleInstance, SecondClaimRefusedWhileTheFirstHoldsIt) {
     EXPECT_EQ(prompts.Messages[0].Buttons, static_cast<TMsgDlgButtons>(mbOK));
     first.Release();
     EXPECT_TRUE(second.Claim());
-    EXPECT_TRUE(TOneInstance::DefaultLockPath().endsWith(QStringLiteral("/Lumvaris v20.lock")));
+    EXPECT_EQ(second.SocketPath(), QString::fromStdString(dir.file("Lumvaris v20.socket")));
+}
+
+// The lock lives where every start of the user finds it: the runtime folder, else the system's
+// temporary folder with the user's id in the name, whatever $TMPDIR says.
+TEST(SingleInstance, TheLockIsKeyedToTheUserNotToTmpdir) {
+    lvtest::TempDir runtime;
+    const QString folder = QString::fromStdString(runtime.path());
+    struct Row {
+        QString RuntimeDir;
+        unsigned Uid;
+        QString Base;
+    };
+    const Row rows[] = {
+        {folder, 1000, folder + QStringLiteral("/Lumvaris v20")},
+        {folder + u'/', 1000, folder + QStringLiteral("/Lumvaris v20")},
+        {QString(), 1000, QStringLiteral("/tmp/Lumvaris v20-1000")},
+        {QStringLiteral("relative"), 0, QStringLiteral("/tmp/Lumvaris v20-0")},
+        {folder + QStringLiteral("/missing"), 42, QStringLiteral("/tmp/Lumvaris v20-42")},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(InstanceBasePath(r.RuntimeDir, r.Uid), r.Base) << r.RuntimeDir.toStdString();
+
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR"), savedTmp = qgetenv("TMPDIR");
+    lvtest::TempDir mine, theirs;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    qputenv("TMPDIR", QByteArray::fromStdString(mine.path()));
+    {
+        // Another start of the same user from elsewhere, with a $TMPDIR of its own.
+        LockHolder first(QString(), {QStringLiteral("TMPDIR=") + QString::fromStdString(theirs.path())});
+        ASSERT_EQ(first.answer, '1');
+        TOneInstance me;
+        EXPECT_EQ(me.LockPath(), folder + QStringLiteral("/Lumvaris v20.lock"));
+        EXPECT_FALSE(me.Claim());
+        EXPECT_TRUE(me.HeldByAnother());
+        first.kill();
+        EXPECT_TRUE(me.Claim()); // the killed start left its lock behind: no obstacle
+    }
+    qunsetenv("XDG_RUNTIME_DIR");
+    for (const std::string& tmp : {mine.path(), theirs.path()}) {
+        qputenv("TMPDIR", QByteArray::fromStdString(tmp));
+        EXPECT_EQ(TOneInstance::DefaultLockPath(), InstanceBasePath(QString(), ::getuid()) + QStringLiteral(".lock"));
+    }
+    for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", savedRuntime}, std::pair{"TMPDIR", savedTmp}}) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+}
+
+namespace {
+
+// A second start of the program (this test program run with --second-start) against the lock at
+// `lockPath`; answers its exit code and what it wrote, while this process keeps serving events.
+std::pair<int, QString> secondStart(const QString& lockPath, const QStringList& files) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), QStringList{QStringLiteral("--second-start"), lockPath} + files);
+    if (!child.waitForStarted(10000)) return {-1, {}};
+    QElapsedTimer clock;
+    clock.start();
+    while (child.state() != QProcess::NotRunning && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    child.waitForFinished(1000);
+    return {child.exitCode(), QString::fromUtf8(child.readAll())};
+}
+
+} // namespace
+
+// A second start with files hands them to the running instance (made absolute against its own
+// folder) and ends without a word; one without files, or one the running instance does not
+// answer, says that the program runs already.
+TEST(SingleInstance, ASecondStartHandsItsFilesOver) {
+    lvtest::TempDir dir;
+    const QString lockPath = QString::fromStdString(dir.file("Lumvaris v20.lock"));
+    TOneInstance running(lockPath);
+    ASSERT_TRUE(running.Claim());
+
+    // Nobody listens yet: the files cannot be handed over, the message says why nothing happens.
+    auto [code, said] = secondStart(lockPath, {QStringLiteral("a.tra")});
+    EXPECT_EQ(code, 20);
+    EXPECT_TRUE(said.contains(QString::fromUtf8(kMsgAlreadyRunning))) << said.toStdString();
+
+    // A socket file left by a crashed instance does not stand in the way.
+    QFile stale(running.SocketPath());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    TInstanceServer server;
+    ASSERT_TRUE(server.Listen(running.SocketPath()));
+    std::vector<QStringList> received;
+    QObject::connect(&server, &TInstanceServer::FilesReceived, [&](const QStringList& f) { received.push_back(f); });
+
+    const QString absolute = QString::fromStdString(dir.file("b.sor"));
+    std::tie(code, said) = secondStart(lockPath, {QStringLiteral("sub/a.tra"), absolute});
+    EXPECT_EQ(code, 20);
+    EXPECT_FALSE(said.contains(QString::fromUtf8(kMsgAlreadyRunning))) << said.toStdString();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], (QStringList{QDir::currentPath() + QStringLiteral("/sub/a.tra"), absolute}));
+
+    std::tie(code, said) = secondStart(lockPath, {});
+    EXPECT_EQ(code, 20);
+    EXPECT_TRUE(said.contains(QString::fromUtf8(kMsgAlreadyRunning)));
+    EXPECT_EQ(received.size(), 1u);
+
+    // With the lock free, a start runs.
+    running.Release();
+    std::tie(code, said) = secondStart(lockPath, {absolute});
+    EXPECT_EQ(code, 10);
+}
+
+// Where the system names no locale, Qt's own texts, dates and sizes are Russian; a configured
+// locale is the operator's; the C library and the environment stay as they were.
+TEST(Startup, QtReadsRussianWhereTheSystemNamesNoLocale) {
+    struct Row {
+        const char* Lang;
+        const char* LcAll; // nullptr: unset
+        const char* Name;
+        const char* Month;
+    };
+    const Row rows[] = {
+        {"C.UTF-8", nullptr, "ru_RU", "дек."},
+        {"en_US.UTF-8", "C", "ru_RU", "дек."},
+        {"", nullptr, "ru_RU", "дек."},
+        {"de_DE.UTF-8", nullptr, "de_DE", "Dez."},
+    };
+    for (const Row& r : rows) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LANG"), QString::fromLatin1(r.Lang));
+        env.remove(QStringLiteral("LC_NUMERIC"));
+        env.remove(QStringLiteral("LC_TIME"));
+        if (r.LcAll)
+            env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(r.LcAll));
+        else
+            env.remove(QStringLiteral("LC_ALL"));
+        QProcess probe;
+        probe.setProcessEnvironment(env);
+        probe.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--locale-probe")});
+        ASSERT_TRUE(probe.waitForFinished(20000));
+        const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput()).split(u'\n');
+        ASSERT_GE(lines.size(), 6) << r.Lang;
+        EXPECT_EQ(lines[0], QString::fromLatin1(r.Name)) << r.Lang;
+        EXPECT_EQ(lines[2], QString::fromUtf8(r.Month)) << r.Lang;
+        EXPECT_EQ(lines[4], QStringLiteral(".")) << r.Lang; // the C library's numbers unchanged
+        EXPECT_EQ(lines[5], QString::fromLatin1(r.LcAll ? r.LcAll : "")) << r.Lang;
+    }
 }
 
 // Without a writable temporary folder no lock can be made; no other instance runs for all that,
@@ -172,6 +333,21 @@ TEST(SingleInstance, AnotherProcessHoldsItAndItsStaleLockDoesNotBlock) {
     empty.close();
     TOneInstance next(path);
     EXPECT_TRUE(next.Claim());
+}
+
+// The desktop groups the program's windows under its entry: the entry names the class the
+// windows carry (X11: the application's name; the instance is the program's file name) and the
+// entry the windows name (Wayland).
+TEST(Startup, TheDesktopEntryNamesTheWindowClass) {
+    QFile file(QStringLiteral(LUMVARIS_SOURCE_DIR "/resources/desktop/lumvaris.desktop"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QMap<QString, QString> entry;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n'))
+        if (const qsizetype eq = line.indexOf(u'='); eq > 0) entry.insert(line.left(eq), line.mid(eq + 1));
+    EXPECT_EQ(entry.value(QStringLiteral("StartupWMClass")), QCoreApplication::applicationName());
+    EXPECT_EQ(QCoreApplication::applicationName(), QString::fromLatin1(kWindowClass));
+    EXPECT_EQ(QGuiApplication::desktopFileName() + QStringLiteral(".desktop"), QFileInfo(file).fileName());
+    EXPECT_EQ(entry.value(QStringLiteral("Exec")).section(u' ', 0, 0), QStringLiteral("lumvaris"));
 }
 
 TEST(HelpViewer, ContentsIndexAndF1) {

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "MainFormFixture.h"
@@ -279,22 +280,87 @@ TEST_F(MainFormTest, DateAndClockPanelsShowTheirWholeText) {
               clock->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")));
 }
 
-TEST(MainFormPanels, FileNamePanelCompactsTheMiddleOfTheName) {
+// The file-name panel shortens a long path to its width less 5 pixels: the start and the file
+// name stay whole, folders in the middle give way first (those nearest the file last), and only
+// a panel narrower than the name itself shortens the name.
+TEST(MainFormPanels, FileNamePanelKeepsTheNameAndLeavesOutMiddleFolders) {
+    const QChar ellipsis(0x2026);
+    const QString paths[] = {
+        QStringLiteral("/data/измерения/2024/участок северный/кабель 7/131/Барабан 12(155).tra"),
+        QStringLiteral("/work/shared/corpus/sor/Maker__otdr-example2-exfo-maxtester730c-hrd.sor"),
+        QStringLiteral("trace folder/AB/007.sor"),
+    };
     TNamePanel panel;
-    panel.resize(220, 22);
     panel.show();
-    const QString name = QStringLiteral("/data/измерения/2024/участок северный/кабель 7/Барабан 12(155).tra");
-    panel.SetFileName(name);
-    EXPECT_EQ(panel.toolTip(), name);
-    const QString shown = panel.text();
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("/data"))) << shown.toStdString();
-    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
-    EXPECT_LE(panel.fontMetrics().horizontalAdvance(shown), panel.contentsRect().width() - 5);
-    panel.resize(2000, 22);
-    EXPECT_EQ(panel.text(), name);
+    for (const QString& path : paths) {
+        panel.SetFileName(path);
+        EXPECT_EQ(panel.toolTip(), path);
+        const QString name = path.section(u'/', -1);
+        const QString head = path.startsWith(u'/') ? path.section(u'/', 0, 1) + u'/' : path.section(u'/', 0, 0) + u'/';
+        for (int width = 40; width <= 700; width += 15) {
+            panel.resize(width, 22);
+            const QString shown = panel.text();
+            const QFontMetrics m = panel.fontMetrics();
+            const int room = panel.contentsRect().width() - 5;
+            SCOPED_TRACE(testing::Message() << shown.toStdString() << " in " << room << " px");
+            EXPECT_LE(m.horizontalAdvance(shown), room);
+            if (m.horizontalAdvance(path) <= room) {
+                EXPECT_EQ(shown, path);
+                continue;
+            }
+            EXPECT_TRUE(shown.contains(ellipsis) || shown == name);
+            if (m.horizontalAdvance(name) > room) {
+                EXPECT_TRUE(shown.endsWith(name.right(3)));
+                continue;
+            }
+            // The name whole, after whole folders that end the path.
+            EXPECT_TRUE(shown.endsWith(u'/' + name) || shown == name);
+            const QString tail = shown.mid(shown.indexOf(ellipsis) + 1);
+            EXPECT_TRUE(path.endsWith(tail));
+            if (m.horizontalAdvance(head + ellipsis + u'/' + name) <= room) {
+                EXPECT_TRUE(shown.startsWith(head + ellipsis));
+            }
+        }
+    }
     panel.SetFileName({});
     EXPECT_TRUE(panel.text().isEmpty());
     EXPECT_EQ(panel.toolTip(), QStringLiteral("Имя файла"));
+}
+
+// A disabled toolbar button reads as disabled at a glance: its picture keeps no colour and
+// stands out from the toolbar far less than the enabled one.
+TEST_F(MainFormTest, DisabledButtonsReadAsDisabled) {
+    const QColor background = Form->ToolBars()[0]->palette().color(QPalette::Window);
+    // How far a picture, laid over the toolbar, stands out from it (0 nothing).
+    auto standsOut = [&](const QImage& img) {
+        double sum = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                sum += c.alphaF() * std::abs(qGray(c.rgb()) - qGray(background.rgb())) / 255.0;
+            }
+        return sum;
+    };
+    int checked = 0;
+    for (QToolBar* bar : Form->ToolBars())
+        for (QAction* a : bar->actions()) {
+            if (a->icon().isNull()) continue;
+            const QImage on = a->icon().pixmap(22, QIcon::Normal).toImage().convertToFormat(QImage::Format_ARGB32);
+            const QImage off = a->icon().pixmap(22, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(on.size(), QSize(22, 22)) << a->objectName().toStdString();
+            ASSERT_EQ(off.size(), QSize(22, 22)) << a->objectName().toStdString();
+            bool colourless = true;
+            for (int y = 0; y < 22; ++y)
+                for (int x = 0; x < 22; ++x) {
+                    const QColor c = off.pixelColor(x, y);
+                    colourless = colourless && (c.alpha() == 0 || (std::abs(c.red() - c.green()) <= 2 &&
+                                                                   std::abs(c.green() - c.blue()) <= 2));
+                }
+            EXPECT_TRUE(colourless) << a->objectName().toStdString();
+            EXPECT_LT(standsOut(off), 0.3 * standsOut(on)) << a->objectName().toStdString();
+            ++checked;
+        }
+    EXPECT_GT(checked, 25);
 }
 
 TEST_F(MainFormTest, HelpCommandsOpenTheIndexAndTheContents) {

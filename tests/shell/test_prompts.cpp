@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLocale>
+#include <QAbstractProxyModel>
+#include <QFileSystemModel>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -13,6 +17,7 @@
 #include "shell/uHelpViewer.h"
 #include "shell/uQtPrompts.h"
 #include "shell/uStartup.h"
+#include "support/TempDir.h"
 
 using namespace lv;
 
@@ -156,6 +161,14 @@ TEST(QtPrompts, FileDialogFollowsTheRequest) {
         EXPECT_EQ(d.selectedNameFilter(), QStringLiteral("Файлы TRA (*.tra)"));
         EXPECT_TRUE(d.testOption(QFileDialog::DontConfirmOverwrite));
     }
+    // A request without a folder starts in the working folder, not where the last dialog was.
+    open.InitialDir.clear();
+    open.FileName.clear();
+    {
+        QFileDialog d;
+        ConfigureFileDialog(d, open);
+        EXPECT_EQ(d.directory().absolutePath(), QDir::currentPath());
+    }
     TFileDialogRequest folder;
     folder.SelectFolder = true;
     folder.Filter = "Папки| ";
@@ -173,6 +186,49 @@ TEST(QtPrompts, FileDialogFollowsTheRequest) {
         EXPECT_FALSE(d.testOption(QFileDialog::ShowDirsOnly)); // trace files shown for orientation
         EXPECT_EQ(d.nameFilters(), QStringList{"Папки (*.tra *.sor)"});
     }
+}
+
+// Qt writes "KiB" and "bytes" in every language: the program's file dialogs, always Qt's own
+// (the desktop's may speak no Russian), list sizes in Russian units.
+TEST(QtPrompts, FileDialogsListSizesInRussian) {
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const std::pair<qint64, const char*> sizes[] = {
+        {0, "0 байт"},      {1, "1 байт"},       {3, "3 байта"},       {11, "11 байт"},
+        {13, "13 байт"},    {22, "22 байта"},    {1023, "1023 байта"},  {2048, "2,00 КБ"},
+        {5000000, "4,77 МБ"}, {3LL << 30, "3,00 ГБ"},
+    };
+    for (const auto& [bytes, text] : sizes)
+        EXPECT_EQ(RussianDataSize(bytes), QString::fromUtf8(text)) << bytes;
+
+    lvtest::TempDir dir;
+    for (const auto& [name, bytes] : {std::pair{"a.tra", 3}, std::pair{"b.sor", 5000}}) {
+        QFile f(QString::fromStdString(dir.file(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(bytes, 'x'));
+    }
+    TFileDialogRequest open;
+    open.InitialDir = dir.path();
+    QFileDialog d;
+    ConfigureFileDialog(d, open);
+    EXPECT_TRUE(d.testOption(QFileDialog::DontUseNativeDialog));
+    QAbstractProxyModel* proxy = d.proxyModel();
+    ASSERT_NE(proxy, nullptr);
+    auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
+    ASSERT_NE(files, nullptr);
+    const std::pair<const char*, const char*> shown[] = {{"a.tra", "3 байта"}, {"b.sor", "4,88 КБ"}};
+    for (const auto& [name, text] : shown) {
+        const QString path = QString::fromStdString(dir.file(name));
+        QElapsedTimer clock;
+        clock.start();
+        QModelIndex source = files->index(path, 1);
+        while (files->size(source) == 0 && clock.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            source = files->index(path, 1);
+        }
+        EXPECT_EQ(proxy->mapFromSource(source).data().toString(), QString::fromUtf8(text)) << name;
+    }
+    QLocale::setDefault(saved);
 }
 
 TEST(QtPrompts, QtsOwnDialogsSpeakRussianOnceTranslationsAreLoaded) {

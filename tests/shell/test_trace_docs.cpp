@@ -133,6 +133,32 @@ TEST_F(MainFormTest, OpenLoadsTheChosenFilesInOrderAndTheLastBecomesActive) {
     EXPECT_EQ(Form->LastOpenDir, QStringLiteral("/elsewhere/"));
 }
 
+// The open dialog starts in the folder of the last several files opened, else the data folder,
+// else the working folder; the save dialog in the data folder, else beside the trace's file.
+TEST_F(MainFormTest, DialogsStartInTheirOwnFolders) {
+    const QString here = QDir::currentPath() + u'/';
+    const QString a = TraceFile("a.tra");
+    struct Row {
+        QString LastOpenDir, DataDir, Open, Save;
+    };
+    const Row rows[] = {
+        {QString(), QString(), here, Folder()},
+        {QString(), QStringLiteral("/data/"), QStringLiteral("/data/"), QStringLiteral("/data/")},
+        {QStringLiteral("/last/"), QStringLiteral("/data/"), QStringLiteral("/last/"), QStringLiteral("/data/")},
+    };
+    ASSERT_EQ(Form->OpenTraceFiles({a}), 1);
+    for (const Row& r : rows) {
+        Form->LastOpenDir = r.LastOpenDir;
+        Form->Settings().DataDir = r.DataDir.toStdString();
+        Prompts.Dialogs.clear();
+        Trigger("Open1");   // cancelled
+        Trigger("SaveAs1"); // cancelled
+        ASSERT_EQ(Prompts.Dialogs.size(), 2u);
+        EXPECT_EQ(QString::fromStdString(Prompts.Dialogs[0].InitialDir), r.Open);
+        EXPECT_EQ(QString::fromStdString(Prompts.Dialogs[1].InitialDir), r.Save);
+    }
+}
+
 TEST_F(MainFormTest, AFileThatFailsStopsTheRestOfTheSelection) {
     const QString a = TraceFile("a.tra"), c = TraceFile("c.tra");
     const std::string broken = Dir.file("broken.tra");
@@ -143,6 +169,11 @@ TEST_F(MainFormTest, AFileThatFailsStopsTheRestOfTheSelection) {
     EXPECT_EQ(Form->Trace(0)->SourceFileName(), a);
     // The failing file's store went with its item; only the open trace's store is left.
     EXPECT_EQ(Work.ComponentCount(), 1);
+    // The operator is told which file failed and which were not opened after it.
+    ASSERT_FALSE(Prompts.Messages.empty());
+    EXPECT_EQ(Prompts.Messages.back().Text,
+              "Файл \"" + broken + "\" не открыт.\r\nНе открыты и выбранные после него файлы (1):\r\nc.tra");
+    EXPECT_EQ(Prompts.Messages.back().Type, TMsgDlgType::mtError);
 
     // From the command line every file is tried on its own.
     Form->CloseAllTraces();
@@ -151,6 +182,21 @@ TEST_F(MainFormTest, AFileThatFailsStopsTheRestOfTheSelection) {
     ASSERT_EQ(Form->TraceCount(), 2);
     EXPECT_EQ(Form->Trace(0)->SourceFileName(), c);
     EXPECT_EQ(Form->Trace(1)->SourceFileName(), a);
+}
+
+// Files a second start handed over: opened as command-line files; during a processing
+// window's work, whose traces are its own, not opened, with a word why.
+TEST_F(MainFormTest, FilesHandedOverByASecondStartAreOpened) {
+    const QString a = TraceFile("a.tra", 1310, "A"), b = TraceFile("b.tra", 1550, "B");
+    Form->SetProcessingMode(2);
+    Form->OpenHandedOverFiles({a, b});
+    EXPECT_EQ(Form->TraceCount(), 0);
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    EXPECT_EQ(Prompts.Messages[0].Text, kMsgFilesDuringProcessing);
+    Form->SetProcessingMode(0);
+    Form->OpenHandedOverFiles({a, QString::fromStdString(Dir.file("none.tra")), b});
+    ASSERT_EQ(Form->TraceCount(), 2);
+    EXPECT_EQ(Form->ActiveTrace()->SourceFileName(), b);
 }
 
 // Traces named on the command line arrive one by one, as if the operator opened them so (the
