@@ -114,6 +114,7 @@ TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(pare
     createGraphs();
     createPrintQueue();
     createCommands();
+    createModeCommands();
     createMenus();
     createToolBars();
     createLayout();
