@@ -238,8 +238,7 @@ void TInBeforeForm::GenerateReport() {
         MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError, mbOK);
     }
     // Every trace got the current trace's markers: the graph and the panel show them.
-    m_main.MainGraph->InvalidateArea(woContent);
-    m_main.PanelUpdateRequest(TMainForm::puValues);
+    m_main.RefreshTraceViews();
 }
 
 void TInBeforeForm::restoreSettings() {

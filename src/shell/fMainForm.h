@@ -191,6 +191,9 @@ public:
     // The fibre number of a trace opened with a set; for another trace, the number its file name
     // reads as (0 when none).
     int FibreNumberOf(TRDataStorage* store) const;
+    // After work on every trace (a report, the batch): the graph repaints its curves and header,
+    // and the panels show the active trace as it is now.
+    void RefreshTraceViews();
 
     // --- batch conversion (fMainFormBatch.cpp) -------------------------------------------------------
     // "Обработать потоком в Bellcore...": the dialog "Потоковая обработка" (the inspection window's

@@ -77,13 +77,8 @@ void TMainForm::ProcessSOR() {
                          [&](IProgress& progress) {
                              outcome = RunSORFlow(params, traces, reference, folder, progress, hooks);
                          });
-        if (!outcome.Converted.empty()) {
-            // The traces now name their ".sor" files.
-            MainGraph->InvalidateArea(woHeader);
-            listChanged();
-        }
-        MainGraph->InvalidateArea(woContent);
-        PanelUpdateRequest(puValues);
+        // The traces now name their ".sor" files and carry the current trace's markers.
+        RefreshTraceViews();
     }
     if (params.PrintT) {
         RusPrint = params.RusPrint;

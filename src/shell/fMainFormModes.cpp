@@ -177,4 +177,11 @@ int TMainForm::FibreNumberOf(TRDataStorage* store) const {
     return it != m_fibreNumbers.end() ? it->second : FibreNumberOfFile(store->Caption());
 }
 
+void TMainForm::RefreshTraceViews() {
+    MainGraph->InvalidateArea(woHeader);
+    MainGraph->InvalidateArea(woContent);
+    fillPanelValues(ActiveTrace());
+    PanelUpdateRequest(puValues);
+}
+
 } // namespace lv
