@@ -233,7 +233,12 @@ void TInBeforeForm::GenerateReport() {
     const TInspectionRequest request = MakeRequest();
     try {
         RunIndicatedWork(QStringLiteral("Lumvaris"), QStringLiteral("Идет формирование отчета..."),
-                         [&](IProgress& progress) { m_report.Generate(request, office(), progress); });
+                         [&](IProgress& progress) {
+                             // Every trace gets the current trace's markers: the graphs paint once, afterwards.
+                             TGraphView::TUpdateGuard mainLock(*m_main.MainGraph);
+                             TGraphView::TUpdateGuard overviewLock(*m_main.OverviewGraph);
+                             m_report.Generate(request, office(), progress);
+                         });
     } catch (...) {
         MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError, mbOK);
     }

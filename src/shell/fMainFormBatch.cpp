@@ -75,6 +75,9 @@ void TMainForm::ProcessSOR() {
         TRDataStorage* reference = current->Trace();
         RunIndicatedWork(QStringLiteral("Lumvaris"), QString::fromUtf8(kSORFlowCaption) + QStringLiteral("..."),
                          [&](IProgress& progress) {
+                             // Every trace changes: the graphs paint once, afterwards.
+                             TGraphView::TUpdateGuard mainLock(*MainGraph);
+                             TGraphView::TUpdateGuard overviewLock(*OverviewGraph);
                              outcome = RunSORFlow(params, traces, reference, folder, progress, hooks);
                          });
         // The traces now name their ".sor" files and carry the current trace's markers.

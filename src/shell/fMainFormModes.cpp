@@ -160,10 +160,9 @@ int TMainForm::OpenFibreSet(const std::vector<TFibreFile>& files) {
                     continue;
                 }
                 m_fibreNumbers[Trace(0)->Trace()] = f.Number;
-                ++opened;
-                // Each trace reaches the graph before the next is read, as if opened one by one:
-                // the first one alone sets the graph's world.
-                QCoreApplication::processEvents();
+                // The first trace alone sets the graph's world; the others' notices follow in
+                // order while the progress window lets events through.
+                if (++opened == 1) QCoreApplication::processEvents();
             }
         },
         false);

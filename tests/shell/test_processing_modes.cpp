@@ -12,6 +12,8 @@
 #include "ShellTestSupport.h"
 #include "shell/fChooseMask.h"
 #include "shell/uTraceNames.h"
+#include "display/uGraphsCmps.h"
+#include "trace/SyntheticTrace.h"
 #include "trace/uGraphIntfs.h"
 
 using namespace lv;
@@ -200,4 +202,33 @@ TEST_F(ModeTest, ASetOpensWithoutTheFilesThatFailAndNamesThemOnce) {
     EXPECT_EQ(watch.Shown, std::vector<QString>{QStringLiteral("Lumvaris|Идет загрузка трасс...")});
     // The last one opened is the current trace: fibre 1 of "131/".
     EXPECT_EQ(Form->ActiveTrace()->SourceFileName(), QString::fromStdString(line + "/131/001.tra"));
+}
+
+TEST_F(ModeTest, ASetLeavesTheGraphAsTracesOpenedOneByOne) {
+    // Fibres of different lengths: the world and the view must come out as the command line's
+    // opening, trace after trace, makes them.
+    const std::string line = Dir.file("Линия");
+    QStringList files;
+    for (const auto& [name, km] : {std::pair{"003.tra", 5.0}, std::pair{"002.tra", 25.0}, std::pair{"001.tra", 12.0}}) {
+        TSynthOptions o;
+        o.lengthKm = km;
+        o.samples = 3000;
+        const std::string path = line + "/131/" + name;
+        std::filesystem::create_directories(line + "/131");
+        lvtest::WriteTraceFile(path, o, name);
+        files << QString::fromStdString(path);
+    }
+    Form->resize(1024, 740);
+    Form->show();
+    Settle();
+    Enter("InControl1", line);
+    ASSERT_EQ(Form->TraceCount(), 3);
+    const TRealRect world = Form->MainGraph->GetExts(), view = Form->MainGraph->GetVisExts();
+    Form->ModeWindow()->close();
+    Settle();
+    Form->OpenCommandLineFiles(files);
+    Settle();
+    EXPECT_EQ(Form->MainGraph->GetExts(), world);
+    EXPECT_EQ(Form->MainGraph->GetVisExts(), view);
+    EXPECT_GT(world.XMax, 20.0);
 }
