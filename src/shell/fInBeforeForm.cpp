@@ -106,8 +106,11 @@ TInBeforeForm::TInBeforeForm(TMainForm& main, int mode, const QString& dataFolde
     auto* choose = new QToolButton(cable);
     auto* chooseAction = new QAction(QStringLiteral("..."), this);
     chooseAction->setObjectName(QStringLiteral("TmpChoose"));
+    // A button text of its own: the text derived from "..." would drop the dots.
+    chooseAction->setIconText(QStringLiteral("..."));
     chooseAction->setToolTip(QStringLiteral("Выбрать шаблон"));
     choose->setDefaultAction(chooseAction);
+    choose->setToolButtonStyle(Qt::ToolButtonTextOnly);
     connect(chooseAction, &QAction::triggered, this, &TInBeforeForm::ChooseTemplate);
     grid->addWidget(choose, row, 2);
     layout->addWidget(cable);

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QScreen>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -138,6 +141,25 @@ TEST_F(InBeforeTest, TheRequestCarriesTheFieldsAndTheListingsFibreNumbers) {
     EXPECT_EQ(d.InitialDir, line + "/");
     EXPECT_EQ(w->TemplateField()->text().toStdString(), chosen);
     EXPECT_EQ(w->MakeRequest().TemplateFile, chosen);
+
+    // Under a display (tools/inspection-shot.sh) LUMVARIS_INSPECTION_SHOT names a PNG of the
+    // screen: the window over the main window with the set open.
+    if (const char* shot = std::getenv("LUMVARIS_INSPECTION_SHOT")) {
+        PlaceOnCurrent();
+        Form->move(0, 0);
+        w->adjustSize();
+        w->move(Form->width() - w->width() - 24, 96);
+        w->raise();
+        Settle();
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 500) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        const QPixmap picture = QGuiApplication::platformName() == QStringLiteral("xcb")
+                                    ? Form->screen()->grabWindow(0, 0, 0, Form->frameGeometry().right() + 1,
+                                                                 Form->frameGeometry().bottom() + 1)
+                                    : Form->grab();
+        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(shot)));
+    }
 }
 
 TEST_F(InBeforeTest, FieldsAndPlacementAreKeptBetweenRuns) {
