@@ -58,7 +58,8 @@ public:
 
 // "<folder>/131/NNN.tra" and "<folder>/155/NNN.sor", made by the command-line tool when missing.
 bool makeLine(const std::string& folder) {
-    for (const auto& [sub, nm, ext] : {std::tuple{"131", "1310", ".tra"}, std::tuple{"155", "1550", ".sor"}}) {
+    for (const auto& [sub, nm, ext] :
+         {std::tuple{"131", "1310", ".tra"}, std::tuple{"155", "1550", ".sor"}}) {
         fs::create_directories(folder + "/" + sub);
         for (int n = 1; n <= kFibres; ++n) {
             char name[16];
@@ -66,8 +67,8 @@ bool makeLine(const std::string& folder) {
             const std::string path = folder + "/" + sub + "/" + name;
             if (fs::exists(path)) continue;
             const std::string cmd = std::string("'") + LUMVARIS_CLI + "' synth '" + path + "' --samples " +
-                                    std::to_string(kSamples) + " --length-km 30 --wavelength " + nm + " --seed " +
-                                    std::to_string(n);
+                                    std::to_string(kSamples) + " --length-km 30 --wavelength " + nm +
+                                    " --seed " + std::to_string(n);
             if (std::system(cmd.c_str()) != 0) return false;
         }
     }
@@ -134,7 +135,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_folder_set: lumvaris-cli synth failed\n");
         return 1;
     }
-    std::printf("2 x %d fibres of %d samples in %s (ready in %.1f s)\n", kFibres, kSamples, line.c_str(), seconds(made));
+    std::printf("2 x %d fibres of %d samples in %s (ready in %.1f s)\n", kFibres, kSamples, line.c_str(),
+                seconds(made));
 
     int rc = 0;
     qInstallMessageHandler(quietOffscreenNotes);
@@ -181,10 +183,10 @@ int main(int argc, char** argv) {
             QApplication::processEvents();
         }
         if (rc == 0) {
-            std::printf("open the set (choose, list, load, draw): median %.2f s (first round %.2f s)\n", median(open),
-                        open.front());
-            std::printf("process and convert to .sor:          median %.2f s (first round %.2f s)\n", median(convert),
-                        convert.front());
+            std::printf("open the set (choose, list, load, draw): median %.2f s (first round %.2f s)\n",
+                        median(open), open.front());
+            std::printf("process and convert to .sor:          median %.2f s (first round %.2f s)\n",
+                        median(convert), convert.front());
         }
     }
     std::error_code ec;

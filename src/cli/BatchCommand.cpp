@@ -28,7 +28,8 @@ std::vector<TFibreFile> listSet(const std::string& folder, std::ostream& err) {
         err << "Несколько наборов данных, выбран " << masks.front().Caption() << "\n";
         return size_t(0);
     };
-    if (DataFolderHasData(folder, pmIncoming)) return TFibreSet(folder, pmIncoming, firstMask).ListInspection();
+    if (DataFolderHasData(folder, pmIncoming))
+        return TFibreSet(folder, pmIncoming, firstMask).ListInspection();
     if (DataFolderHasData(folder, pmConstruction)) {
         TFibreSet set(folder, pmConstruction, firstMask);
         std::vector<TFibreFile> files = set.List(kSubFolderAB);
@@ -41,7 +42,8 @@ std::vector<TFibreFile> listSet(const std::string& folder, std::ostream& err) {
 
 } // namespace
 
-int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::string& usage) {
+int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    std::string& usage) {
     try {
         std::vector<std::string> positional;
         std::vector<std::string> texts;
@@ -75,7 +77,8 @@ int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std
         for (const std::string& t : texts) {
             const size_t eq = t.find('=');
             if (!params.Text(t.substr(0, eq)))
-                throw Usage{"--texts КЛЮЧ=ЗНАЧЕНИЕ, КЛЮЧ: CID, FID, OL, TL, OP, MFID, OTDR, OMID, OMSN или SN"};
+                throw Usage{
+                    "--texts КЛЮЧ=ЗНАЧЕНИЕ, КЛЮЧ: CID, FID, OL, TL, OP, MFID, OTDR, OMID, OMSN или SN"};
             given.push_back({t.substr(0, eq), t.substr(eq + 1)});
         }
 
@@ -84,7 +87,8 @@ int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std
         TPromptServiceScope scope(console);
 
         namespace fs = std::filesystem;
-        const std::string folder = NormaliseDataFolder(fs::absolute(positional[0]).lexically_normal().string());
+        const std::string folder =
+            NormaliseDataFolder(fs::absolute(positional[0]).lexically_normal().string());
         const std::vector<TFibreFile> files = listSet(folder, err);
         if (files.empty()) {
             err << kMsgSetHasNoData << "\n";
@@ -115,7 +119,8 @@ int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std
         TRDataStorage* current = traces.empty() ? nullptr : traces.front();
 
         if (current) FillSORFlowFromTrace(params, *current, {});
-        for (const auto& [key, value] : given) *params.Text(key) = value;
+        for (const auto& [key, value] : given)
+            *params.Text(key) = value;
         if (!outDir.empty()) {
             params.DirActive = true;
             // A script's relative folder is the shell's: the working folder.
@@ -129,10 +134,14 @@ int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std
 
         TSilentProgress progress;
         const TSORFlowOutcome r = RunSORFlow(params, traces, current, target, progress);
-        for (const TSORFlowEntry& e : r.Converted) out << "Сохранен: " << e.Source << " -> " << e.Target << "\n";
-        for (const TSORFlowEntry& e : r.Skipped) out << "Пропущен: " << e.Source << " (" << e.Reason << ")\n";
-        for (const TSORFlowEntry& e : r.Failed) out << "Ошибка: " << e.Source << ": " << e.Reason << "\n";
-        for (const std::string& f : notOpened) out << "Не открыт: " << f << "\n";
+        for (const TSORFlowEntry& e : r.Converted)
+            out << "Сохранен: " << e.Source << " -> " << e.Target << "\n";
+        for (const TSORFlowEntry& e : r.Skipped)
+            out << "Пропущен: " << e.Source << " (" << e.Reason << ")\n";
+        for (const TSORFlowEntry& e : r.Failed)
+            out << "Ошибка: " << e.Source << ": " << e.Reason << "\n";
+        for (const std::string& f : notOpened)
+            out << "Не открыт: " << f << "\n";
         out << kMsgSORFlowDone << " Сохранено: " << r.Converted.size() << ", пропущено: " << r.Skipped.size()
             << ", ошибок: " << r.Failed.size() + notOpened.size() << ".\n";
         return r.AllConverted() && notOpened.empty() ? 0 : 1;

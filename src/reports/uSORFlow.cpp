@@ -193,7 +193,8 @@ TSORFlowOutcome RunSORFlow(const TSORFlowParams& params, const std::vector<TRDat
                 out.Skipped.push_back({source, {}, kReasonNoName});
                 continue;
             }
-            target = targetFolder.empty() ? chosen : targetFolder + std::string(PathNamePart(slashes(chosen)));
+            target =
+                targetFolder.empty() ? chosen : targetFolder + std::string(PathNamePart(slashes(chosen)));
         }
         if (targets.NeedsQuestion(source, target) &&
             MessageDlg(OverwriteQuestion(target), TMsgDlgType::mtConfirmation, mbYes | mbNo) != mrYes) {
@@ -213,7 +214,8 @@ TSORFlowOutcome RunSORFlow(const TSORFlowParams& params, const std::vector<TRDat
             reason = errors.Text;
         }
         if (!saved) {
-            out.Failed.push_back({source, target, reason.empty() ? FormatS(kMsgCannotWriteFile, target) : reason});
+            out.Failed.push_back(
+                {source, target, reason.empty() ? FormatS(kMsgCannotWriteFile, target) : reason});
             continue;
         }
         targets.Written(target);

@@ -17,8 +17,8 @@ namespace lv {
 
 class TRDataStorage;
 
-extern const char* const kSORFlowCaption;        // "Потоковая обработка"
-extern const char* const kMsgSORFlowDone;        // "Потоковая обработка завершена!!!"
+extern const char* const kSORFlowCaption; // "Потоковая обработка"
+extern const char* const kMsgSORFlowDone; // "Потоковая обработка завершена!!!"
 extern const char* const kMsgCannotCreateFolder; // "Не удается создать указанную папку."
 extern const char* const kSORFlowSaveTitle;      // "Сохранить файл Bellcore"
 extern const char* const kSORFlowSaveFilter;     // "Файлы Bellcore (*.sor)|*.sor|Все файлы|*.*"
@@ -37,10 +37,10 @@ extern const std::array<TSORFlowTextField, kSORFlowTextCount> kSORFlowTextFields
 // What the dialog "Потоковая обработка" collects.
 struct TSORFlowParams {
     std::array<std::string, kSORFlowTextCount> Texts; // in kSORFlowTextFields order
-    bool ParT = true;       // "Обработать"
-    bool SaveT = true;      // "Сохранить"
-    bool PrintT = true;     // "Печать"
-    bool RusPrint = true;   // the printed pages in Russian
+    bool ParT = true;                                 // "Обработать"
+    bool SaveT = true;                                // "Сохранить"
+    bool PrintT = true;                               // "Печать"
+    bool RusPrint = true;                             // the printed pages in Russian
     bool DirActive = false; // "Помещать в папку при сохранении:"
     std::string DefPath;    // the target folder as the field shows it
 

@@ -14,7 +14,8 @@ TChooseMaskForm::TChooseMaskForm(const std::vector<TFibreMask>& candidates, QWid
     setWindowTitle(QString::fromUtf8(kChooseMaskCaption));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    auto* text = new QLabel(QString::fromUtf8(kChooseMaskText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
+    auto* text = new QLabel(
+        QString::fromUtf8(kChooseMaskText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
     text->setWordWrap(true);
     layout->addWidget(text);
     m_list = new QListWidget(this);

@@ -45,7 +45,7 @@ namespace {
 // The cable data the operator types, with their labels, kept in the settings.
 const std::pair<const char*, const char*> kCableFields[] = {
     {"DrumNum", "Номер барабана"}, {"MarkEd", "Марка кабеля"}, {"LengthEd", "Длина по меткам, м"},
-    {"SEd", "Начало кабеля"},     {"EEd", "Конец кабеля"},
+    {"SEd", "Начало кабеля"},      {"EEd", "Конец кабеля"},
 };
 const char* const kTemplateFields[] = {"TmpInFile", "TmpBeforeFile"};
 
@@ -56,7 +56,8 @@ QString textKey(const QString& control) {
 } // namespace
 
 TInBeforeForm::TInBeforeForm(TMainForm& main, int mode, const QString& dataFolder)
-    : QWidget(&main, Qt::Tool | Qt::WindowStaysOnTopHint), m_main(main), m_mode(mode), m_dataFolder(dataFolder) {
+    : QWidget(&main, Qt::Tool | Qt::WindowStaysOnTopHint), m_main(main), m_mode(mode),
+      m_dataFolder(dataFolder) {
     setObjectName(QString::fromLatin1(kInBeforeSection));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(main.LineName());
@@ -66,7 +67,8 @@ TInBeforeForm::TInBeforeForm(TMainForm& main, int mode, const QString& dataFolde
     auto* bar = new QToolBar(this);
     bar->setIconSize(QSize(22, 22));
     auto command = [this, bar](const char* name, const QString& hint, const char* icon) {
-        auto* a = bar->addAction(QIcon(QStringLiteral(":/icons/tb/%1.svg").arg(QString::fromLatin1(icon))), hint);
+        auto* a =
+            bar->addAction(QIcon(QStringLiteral(":/icons/tb/%1.svg").arg(QString::fromLatin1(icon))), hint);
         a->setObjectName(QString::fromLatin1(name));
         a->setToolTip(hint);
         return a;
@@ -78,11 +80,13 @@ TInBeforeForm::TInBeforeForm(TMainForm& main, int mode, const QString& dataFolde
     QAction* mainProcess = main.Command(QStringLiteral("ProcessSOR1"));
     connect(process, &QAction::triggered, mainProcess, &QAction::trigger);
     process->setEnabled(mainProcess->isEnabled());
-    connect(mainProcess, &QAction::changed, process, [process, mainProcess] { process->setEnabled(mainProcess->isEnabled()); });
+    connect(mainProcess, &QAction::changed, process,
+            [process, mainProcess] { process->setEnabled(mainProcess->isEnabled()); });
     bar->addSeparator();
     connect(command("ParamsBtn", QStringLiteral("Параметры"), "params_interface"), &QAction::triggered, this,
             &TInBeforeForm::ShowParams);
-    connect(command("HelpBtn", QStringLiteral("Помощь"), "help"), &QAction::triggered, this, [] { HelpIndex(); });
+    connect(command("HelpBtn", QStringLiteral("Помощь"), "help"), &QAction::triggered, this,
+            [] { HelpIndex(); });
     layout->addWidget(bar);
 
     auto* cable = new QGroupBox(this);
@@ -99,7 +103,8 @@ TInBeforeForm::TInBeforeForm(TMainForm& main, int mode, const QString& dataFolde
     // Both template fields exist; the one of the mode shows.
     auto* templateLabel = new QLabel(QStringLiteral("Шаблон"), cable);
     grid->addWidget(templateLabel, row, 0);
-    for (const char* name : kTemplateFields) grid->addWidget(addEdit(name, false), row, 1);
+    for (const char* name : kTemplateFields)
+        grid->addWidget(addEdit(name, false), row, 1);
     Field(QStringLiteral("TmpInFile"))->setVisible(mode == pmIncoming);
     Field(QStringLiteral("TmpBeforeFile"))->setVisible(mode != pmIncoming);
     templateLabel->setBuddy(TemplateField());
@@ -214,8 +219,9 @@ TInspectionRequest TInBeforeForm::MakeRequest() const {
             request.Data.Traces.push_back({store, m_main.FibreNumberOf(store)});
     TMainDataItem* current = m_main.ActiveTrace();
     request.Data.Reference = current ? current->Trace() : nullptr;
-    request.FallbackFile = (m_dataFolder + QString::fromStdString(InspectionTemplateName(m_mode)) + QStringLiteral(".xlsx"))
-                               .toStdString();
+    request.FallbackFile =
+        (m_dataFolder + QString::fromStdString(InspectionTemplateName(m_mode)) + QStringLiteral(".xlsx"))
+            .toStdString();
     return request;
 }
 
@@ -237,13 +243,15 @@ void TInBeforeForm::GenerateReport() {
     try {
         RunIndicatedWork(QStringLiteral("Lumvaris"), QStringLiteral("Идет формирование отчета..."),
                          [&](IProgress& progress) {
-                             // Every trace gets the current trace's markers: the graphs paint once, afterwards.
+                             // Every trace gets the current trace's markers: the graphs paint once,
+                             // afterwards.
                              TGraphView::TUpdateGuard mainLock(*m_main.MainGraph);
                              TGraphView::TUpdateGuard overviewLock(*m_main.OverviewGraph);
                              m_report.Generate(request, office(), progress);
                          });
     } catch (...) {
-        MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError, mbOK);
+        MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError,
+                   mbOK);
     }
     // Every trace got the current trace's markers: the graph and the panel show them.
     m_main.RefreshTraceViews();

@@ -25,7 +25,7 @@ class ISpreadsheetApp;
 class TMainForm;
 class TSORFlowForm;
 
-extern const char* const kInBeforeSection;      // "TInBeforeForm"
+extern const char* const kInBeforeSection;        // "TInBeforeForm"
 extern const char* const kInBeforeTemplateFilter; // "Файлы Excel|*.xls;*.xlsx;*.ods|Все файлы|*.*"
 
 class TInBeforeForm : public QWidget {

@@ -66,14 +66,16 @@ void TMainForm::ProcessSOR() {
             r.DefaultExt = "sor";
             r.InitialDir = DataFolder().toStdString();
             // The description is the wavelength code, as "save as" proposes it.
-            r.FileName = (DataFolder() + SuggestedSaveName(item ? item->Caption() : QString(), trace.WaveLengthUm))
-                             .toStdString();
+            r.FileName =
+                (DataFolder() + SuggestedSaveName(item ? item->Caption() : QString(), trace.WaveLengthUm))
+                    .toStdString();
             r.OverwritePrompt = true;
             QString chosen;
             return RunFileDialog(r, false, chosen) ? chosen.toStdString() : std::string();
         };
         TRDataStorage* reference = current->Trace();
-        RunIndicatedWork(QStringLiteral("Lumvaris"), QString::fromUtf8(kSORFlowCaption) + QStringLiteral("..."),
+        RunIndicatedWork(QStringLiteral("Lumvaris"),
+                         QString::fromUtf8(kSORFlowCaption) + QStringLiteral("..."),
                          [&](IProgress& progress) {
                              // Every trace changes: the graphs paint once, afterwards.
                              TGraphView::TUpdateGuard mainLock(*MainGraph);
@@ -87,7 +89,8 @@ void TMainForm::ProcessSOR() {
         RusPrint = params.RusPrint;
         PrintBatchPages();
     }
-    MessageDlg(outcome.Message(), outcome.AllConverted() ? TMsgDlgType::mtInformation : TMsgDlgType::mtWarning, mbOK);
+    MessageDlg(outcome.Message(),
+               outcome.AllConverted() ? TMsgDlgType::mtInformation : TMsgDlgType::mtWarning, mbOK);
 }
 
 } // namespace lv

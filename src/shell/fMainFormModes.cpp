@@ -50,7 +50,8 @@ private:
 };
 
 const char* const kOpenCloseCommands[] = {"Open1", "Open1B", "Close1", "Close1B", "CloseAll1"};
-const char* const kModeCommands[] = {"InControl1", "InControl1B", "BeforeControl1", "BeforeControl1B", "Flow1", "Flow1B"};
+const char* const kModeCommands[] = {"InControl1",      "InControl1B", "BeforeControl1",
+                                     "BeforeControl1B", "Flow1",       "Flow1B"};
 const char* const kMarkerCommands[] = {"M1Btn", "M2Btn", "MYBtn", "M3Btn", "ClearMarkersBtn"};
 const char* const kSpliceCommands[] = {"Start1B", "Muff1B", "End1B"};
 
@@ -63,26 +64,34 @@ void TMainForm::createModeCommands() {
         a->setEnabled(true);
         connect(a, &QAction::triggered, this, [this, work] { runCommand(work); });
     };
-    const std::pair<const char*, int> enter[] = {{"InControl1", pmIncoming},      {"InControl1B", pmIncoming},
-                                                 {"BeforeControl1", pmPreInstall}, {"BeforeControl1B", pmPreInstall},
-                                                 {"Flow1", pmConstruction},        {"Flow1B", pmConstruction}};
-    for (const auto& [name, mode] : enter) bind(name, [this, mode = mode] { EnterProcessingMode(mode); });
-    for (const char* name : {"ProcessSOR1", "ProcessSOR1B"}) bind(name, [this] { ProcessSOR(); });
+    const std::pair<const char*, int> enter[] = {
+        {"InControl1", pmIncoming},        {"InControl1B", pmIncoming}, {"BeforeControl1", pmPreInstall},
+        {"BeforeControl1B", pmPreInstall}, {"Flow1", pmConstruction},   {"Flow1B", pmConstruction}};
+    for (const auto& [name, mode] : enter)
+        bind(name, [this, mode = mode] { EnterProcessingMode(mode); });
+    for (const char* name : {"ProcessSOR1", "ProcessSOR1B"})
+        bind(name, [this] { ProcessSOR(); });
 }
 
 void TMainForm::applyProcessingModeToControls() {
     const bool normal = m_processingMode == pmNormal;
     const bool construction = m_processingMode == pmConstruction;
-    for (const char* name : kOpenCloseCommands) Command(QString::fromLatin1(name))->setVisible(normal);
-    for (const char* name : {"Open1", "Open1B"}) Command(QString::fromLatin1(name))->setEnabled(normal);
-    for (const char* name : kModeCommands) Command(QString::fromLatin1(name))->setEnabled(normal);
+    for (const char* name : kOpenCloseCommands)
+        Command(QString::fromLatin1(name))->setVisible(normal);
+    for (const char* name : {"Open1", "Open1B"})
+        Command(QString::fromLatin1(name))->setEnabled(normal);
+    for (const char* name : kModeCommands)
+        Command(QString::fromLatin1(name))->setEnabled(normal);
     // The inspection protocol is measured between the markers the operator places, so the marker
     // buttons stay there; construction documentation places them from its splice table.
-    for (const char* name : kMarkerCommands) Command(QString::fromLatin1(name))->setVisible(!construction);
+    for (const char* name : kMarkerCommands)
+        Command(QString::fromLatin1(name))->setVisible(!construction);
     QAction* start = Command(QString::fromLatin1(kSpliceCommands[0]));
     const QList<QAction*> bar = m_toolBars[0]->actions();
-    if (const qsizetype at = bar.indexOf(start); at > 0 && bar[at - 1]->isSeparator()) bar[at - 1]->setVisible(construction);
-    for (const char* name : kSpliceCommands) Command(QString::fromLatin1(name))->setVisible(construction);
+    if (const qsizetype at = bar.indexOf(start); at > 0 && bar[at - 1]->isSeparator())
+        bar[at - 1]->setVisible(construction);
+    for (const char* name : kSpliceCommands)
+        Command(QString::fromLatin1(name))->setVisible(construction);
 }
 
 void TMainForm::EnterProcessingMode(int mode) {

@@ -38,8 +38,8 @@ struct TTaskMember {
     bool TSORFlowParams::*Member;
 };
 const TTaskMember kTasks[] = {
-    {"ParT", &TSORFlowParams::ParT},         {"SaveT", &TSORFlowParams::SaveT},
-    {"PrintT", &TSORFlowParams::PrintT},     {"RusPrint", &TSORFlowParams::RusPrint},
+    {"ParT", &TSORFlowParams::ParT},           {"SaveT", &TSORFlowParams::SaveT},
+    {"PrintT", &TSORFlowParams::PrintT},       {"RusPrint", &TSORFlowParams::RusPrint},
     {"DirActive", &TSORFlowParams::DirActive},
 };
 
@@ -64,7 +64,8 @@ void WriteSORFlowParams(QSettings& settings, const TSORFlowParams& p) {
     for (const TTaskMember& t : kTasks)
         WriteBoolValue(settings, checkedKey(t.Name), p.*t.Member);
     settings.setValue(QStringLiteral("DefPathEd_Text"), QString::fromStdString(p.DefPath));
-    settings.setValue(QStringLiteral("DefPathEd_Color"), QString::number(p.DirActive ? kClWindow : kClBtnFace));
+    settings.setValue(QStringLiteral("DefPathEd_Color"),
+                      QString::number(p.DirActive ? kClWindow : kClBtnFace));
     settings.endGroup();
 }
 
@@ -142,7 +143,8 @@ QCheckBox* TSORFlowForm::Task(const char* name) const {
 
 TSORFlowParams TSORFlowForm::Params() const {
     TSORFlowParams p;
-    for (size_t i = 0; i < kSORFlowTextCount; ++i) p.Texts[i] = m_texts[i]->text().toStdString();
+    for (size_t i = 0; i < kSORFlowTextCount; ++i)
+        p.Texts[i] = m_texts[i]->text().toStdString();
     p.ParT = m_parT->isChecked();
     p.SaveT = m_saveT->isChecked();
     p.PrintT = m_printT->isChecked();
@@ -153,7 +155,8 @@ TSORFlowParams TSORFlowForm::Params() const {
 }
 
 void TSORFlowForm::SetParams(const TSORFlowParams& p) {
-    for (size_t i = 0; i < kSORFlowTextCount; ++i) m_texts[i]->setText(QString::fromStdString(p.Texts[i]));
+    for (size_t i = 0; i < kSORFlowTextCount; ++i)
+        m_texts[i]->setText(QString::fromStdString(p.Texts[i]));
     m_parT->setChecked(p.ParT);
     m_saveT->setChecked(p.SaveT);
     m_printT->setChecked(p.PrintT);

@@ -20,8 +20,8 @@ void TIndicatedProgress::Step(int, int, const std::string&) {
     m_sinceEvents.restart();
 }
 
-void RunIndicatedWork(const QString& caption, const QString& message, const std::function<void(IProgress&)>& work,
-                      bool cancellable) {
+void RunIndicatedWork(const QString& caption, const QString& message,
+                      const std::function<void(IProgress&)>& work, bool cancellable) {
     TIndicatedProgress progress;
     std::function<void()> cancel;
     if (cancellable) cancel = [&progress] { progress.Cancel(); };

@@ -27,7 +27,7 @@ private:
 
 // RunIndicated with `caption` and `message` around `work`; with `cancellable` the window's Cancel
 // button stops the work at its next step. An exception of the work is raised again here.
-void RunIndicatedWork(const QString& caption, const QString& message, const std::function<void(IProgress&)>& work,
-                      bool cancellable = true);
+void RunIndicatedWork(const QString& caption, const QString& message,
+                      const std::function<void(IProgress&)>& work, bool cancellable = true);
 
 } // namespace lv

@@ -30,7 +30,8 @@ TEST(SORFlow, TargetNamesAndFolders) {
         {"/d/x.1.tra", "", "/d/x.1.sor"},
         {"/d/a.b/fibre", "/o/", "/o/fibre.sor"},
     };
-    for (const auto& n : names) EXPECT_EQ(SORFlowTargetName(n.file, n.folder), n.target) << n.file;
+    for (const auto& n : names)
+        EXPECT_EQ(SORFlowTargetName(n.file, n.folder), n.target) << n.file;
 
     const struct {
         bool active;
@@ -179,7 +180,7 @@ TEST_F(SORFlowRun, BesideTheirFilesTracesAreConvertedAndARunAgainIsQuiet) {
 TEST_F(SORFlowRun, OneTargetFolderAsksBeforeEveryWriteThatWouldLoseAFile) {
     openSet({1, 2, 3, 4});
     const std::string out = tmp.file("out") + "/";
-    fs::create_directories(out + "004.sor"); // a folder no file can replace
+    fs::create_directories(out + "004.sor");                               // a folder no file can replace
     lvtest::writeBytes(out + "003.sor", std::vector<uint8_t>(4096, 0x41)); // another program's
     params.ParT = false;
     // 131/001 … 131/004 first; then 155/001 and 155/002 repeat written targets: No, Yes; then
@@ -188,17 +189,20 @@ TEST_F(SORFlowRun, OneTargetFolderAsksBeforeEveryWriteThatWouldLoseAFile) {
     prompts.Answers = {mrYes, mrYes, mrNo, mrYes, mrNo, mrNo};
     const TSORFlowOutcome r = run(out);
 
-    EXPECT_EQ(questions(), (std::vector<std::string>{
-                               "Перезаписать файл " + out + "003.sor?", "Перезаписать файл " + out + "004.sor?",
-                               "Перезаписать файл " + out + "001.sor?", "Перезаписать файл " + out + "002.sor?",
-                               "Перезаписать файл " + out + "003.sor?", "Перезаписать файл " + out + "004.sor?"}));
+    EXPECT_EQ(questions(),
+              (std::vector<std::string>{
+                  "Перезаписать файл " + out + "003.sor?", "Перезаписать файл " + out + "004.sor?",
+                  "Перезаписать файл " + out + "001.sor?", "Перезаписать файл " + out + "002.sor?",
+                  "Перезаписать файл " + out + "003.sor?", "Перезаписать файл " + out + "004.sor?"}));
     auto sources = [](const std::vector<TSORFlowEntry>& entries) {
         std::vector<std::string> s;
-        for (const auto& e : entries) s.push_back(fs::path(e.Source).parent_path().filename().string() + "/" +
-                                                  fs::path(e.Source).filename().string());
+        for (const auto& e : entries)
+            s.push_back(fs::path(e.Source).parent_path().filename().string() + "/" +
+                        fs::path(e.Source).filename().string());
         return s;
     };
-    EXPECT_EQ(sources(r.Converted), (std::vector<std::string>{"131/001.tra", "131/002.tra", "131/003.tra", "155/002.tra"}));
+    EXPECT_EQ(sources(r.Converted),
+              (std::vector<std::string>{"131/001.tra", "131/002.tra", "131/003.tra", "155/002.tra"}));
     EXPECT_EQ(sources(r.Skipped), (std::vector<std::string>{"155/001.tra", "155/003.tra", "155/004.tra"}));
     EXPECT_EQ(r.Skipped[0].Reason, "файл " + out + "001.sor не перезаписан");
     ASSERT_EQ(r.Failed.size(), 1u);
@@ -208,7 +212,9 @@ TEST_F(SORFlowRun, OneTargetFolderAsksBeforeEveryWriteThatWouldLoseAFile) {
     EXPECT_EQ(prompts.Messages.size(), 6u) << "the failed save's own box went into the list";
 
     const std::string message = r.Message();
-    EXPECT_EQ(message.rfind("Потоковая обработка завершена!!!\r\n\r\nНе сохранены:\r\n155/001.tra — файл ", 0), 0u) << message;
+    EXPECT_EQ(
+        message.rfind("Потоковая обработка завершена!!!\r\n\r\nНе сохранены:\r\n155/001.tra — файл ", 0), 0u)
+        << message;
     EXPECT_NE(message.find("\r\n\r\nОшибки сохранения:\r\n131/004.tra: "), std::string::npos) << message;
     // 155/002 replaced 131/002 with the operator's leave: the folder holds the 1550 nm trace.
     auto back = std::make_unique<TRDataStorage>();

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "MainFormFixture.h"
-#include "shell/fIndicateOperation.h"
 #include "shell/fInBeforeForm.h"
+#include "shell/fIndicateOperation.h"
 
 namespace lvtest {
 
@@ -35,8 +35,8 @@ class ModeTest : public MainFormTest {
 protected:
     // "<temp>/<line>/<sub>/<name>" for each name, as synthetic traces at `nm`; a name ending in "!"
     // is written without it, as three bytes that are no trace. Answers the line folder.
-    std::string WriteSet(const std::string& line, const std::string& sub, const std::vector<std::string>& names,
-                         int nm = 1310) {
+    std::string WriteSet(const std::string& line, const std::string& sub,
+                         const std::vector<std::string>& names, int nm = 1310) {
         const std::string folder = Dir.file(line);
         std::filesystem::create_directories(folder + "/" + sub);
         int seed = 1;

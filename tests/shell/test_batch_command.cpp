@@ -83,10 +83,12 @@ TEST_F(BatchTest, TheDialogTakesTheCurrentTraceAndKeepsTheOperatorsChoice) {
         EXPECT_EQ(f.windowTitle(), QStringLiteral("Потоковая обработка"));
         EXPECT_EQ(f.ParamsGroup()->title(), QStringLiteral(" Параметры "));
         EXPECT_EQ(f.TasksGroup()->title(), QStringLiteral(" Задания "));
-        for (QLabel* l : f.ParamsGroup()->findChildren<QLabel*>()) labels << l->text();
+        for (QLabel* l : f.ParamsGroup()->findChildren<QLabel*>())
+            labels << l->text();
         EXPECT_EQ(f.TextField("CID")->text(), QStringLiteral("ОКЛ-9"));
         EXPECT_EQ(f.TextField("OP")->text(), QStringLiteral("0042")) << "the registered operator";
-        for (const char* task : {"ParT", "SaveT", "PrintT", "RusPrint"}) EXPECT_TRUE(f.Task(task)->isChecked()) << task;
+        for (const char* task : {"ParT", "SaveT", "PrintT", "RusPrint"})
+            EXPECT_TRUE(f.Task(task)->isChecked()) << task;
         EXPECT_FALSE(f.Task("DirActive")->isChecked());
         EXPECT_EQ(f.Task("DirActive")->text(), QStringLiteral("Помещать в папку при сохранении:"));
         EXPECT_EQ(f.DefPathEd()->palette().color(QPalette::Base), f.palette().color(QPalette::Button));
@@ -100,7 +102,8 @@ TEST_F(BatchTest, TheDialogTakesTheCurrentTraceAndKeepsTheOperatorsChoice) {
     Trigger("ProcessSOR1");
     Settle();
     QStringList expected;
-    for (const auto& t : kSORFlowTextFields) expected << QString::fromUtf8(t.Label);
+    for (const auto& t : kSORFlowTextFields)
+        expected << QString::fromUtf8(t.Label);
     EXPECT_EQ(labels, expected);
     EXPECT_TRUE(Prompts.Messages.empty()) << "no task: nothing but the stored values";
     EXPECT_TRUE(Printer.Pages.empty());
@@ -161,7 +164,8 @@ TEST_F(BatchTest, TheTasksOnSyntheticTracesAskBeforeLosingAFileAndListWhatWasNot
     Form->ActiveTrace()->SetMarkerPos(0, 1.0);
     Form->ActiveTrace()->SetMarkerPos(1, 8.0);
     const std::string out = Dir.file("sor") + "/";
-    const QString pdfRu = QString::fromStdString(Dir.file("ru.pdf")), pdfEn = QString::fromStdString(Dir.file("en.pdf"));
+    const QString pdfRu = QString::fromStdString(Dir.file("ru.pdf")),
+                  pdfEn = QString::fromStdString(Dir.file("en.pdf"));
 
     lvtest::IndicatorWatch watch;
     Prompts.Answers = {mrNo, mrYes};
@@ -185,20 +189,23 @@ TEST_F(BatchTest, TheTasksOnSyntheticTracesAskBeforeLosingAFileAndListWhatWasNot
     ASSERT_FALSE(Prompts.Messages.empty());
     const lvtest::RecordedMessage& done = Prompts.Messages.back();
     EXPECT_EQ(done.Type, TMsgDlgType::mtWarning);
-    EXPECT_EQ(done.Text, "Потоковая обработка завершена!!!\r\n\r\nНе сохранены:\r\n155/001.tra — файл " + out +
-                             "001.sor не перезаписан");
+    EXPECT_EQ(done.Text, "Потоковая обработка завершена!!!\r\n\r\nНе сохранены:\r\n155/001.tra — файл " +
+                             out + "001.sor не перезаписан");
     EXPECT_EQ(Prompts.Messages.size(), 3u) << "no file check failed";
     EXPECT_EQ(watch.Shown, (std::vector<QString>{QStringLiteral("Lumvaris|Потоковая обработка..."),
                                                  QStringLiteral("Lumvaris|Идет печать графиков...")}));
-    for (const char* name : {"001.sor", "002.sor"}) EXPECT_TRUE(IsOwnSorFile(out + name)) << name;
+    for (const char* name : {"001.sor", "002.sor"})
+        EXPECT_TRUE(IsOwnSorFile(out + name)) << name;
     for (int i = 0; i < 4; ++i) {
         TMainDataItem* t = Form->Trace(i);
         EXPECT_EQ(t->GetTextParam(QStringLiteral("CID")), QStringLiteral("ОКЛ-5")) << i;
         EXPECT_EQ(t->MarkerPos(1), 8.0) << i;
     }
     EXPECT_EQ(Form->Trace(0)->SourceFileName().toStdString(), out + "001.sor");
-    EXPECT_EQ(Form->Trace(2)->SourceFileName().toStdString(), line + "/155/001.tra") << "not saved: its own file still";
-    EXPECT_EQ(Form->NamePanel()->toolTip().toStdString(), out + "001.sor") << Form->ActiveTrace()->SourceFileName().toStdString();
+    EXPECT_EQ(Form->Trace(2)->SourceFileName().toStdString(), line + "/155/001.tra")
+        << "not saved: its own file still";
+    EXPECT_EQ(Form->NamePanel()->toolTip().toStdString(), out + "001.sor")
+        << Form->ActiveTrace()->SourceFileName().toStdString();
 
     // The pages of all four traces; then the same pages in English, nothing else done.
     Prompts.Messages.clear();
@@ -222,7 +229,8 @@ TEST_F(BatchTest, TheTasksOnSyntheticTracesAskBeforeLosingAFileAndListWhatWasNot
         const QString text = QString::fromUtf8(lvtest::RunTool("pdftotext", {"-layout", pdf, "-"}));
         EXPECT_EQ(text.count(russian ? QStringLiteral("Трасса: ") : QStringLiteral("Trace: ")), 4);
         EXPECT_TRUE(text.contains(russian ? QStringLiteral("Маркеры 1-2") : QStringLiteral("Markers 1-2")));
-        EXPECT_TRUE(text.contains(russian ? QStringLiteral("Кабель: ОКЛ-5") : QStringLiteral("Cabel ID: ОКЛ-5")));
+        EXPECT_TRUE(
+            text.contains(russian ? QStringLiteral("Кабель: ОКЛ-5") : QStringLiteral("Cabel ID: ОКЛ-5")));
         EXPECT_TRUE(text.contains(QString::fromStdString(out + "002.sor")));
     }
 }
@@ -273,6 +281,7 @@ TEST_F(BatchTest, InAnInspectionModeTheWindowsOwnDialogIsUsed) {
     window->Command(QStringLiteral("ProcessSOR1B"))->trigger();
     Settle();
     EXPECT_EQ(shown, &window->FlowDialog());
-    EXPECT_EQ(window->Field(QStringLiteral("OMID"))->text(), QStringLiteral("Модуль 7")) << "the copy follows";
+    EXPECT_EQ(window->Field(QStringLiteral("OMID"))->text(), QStringLiteral("Модуль 7"))
+        << "the copy follows";
     EXPECT_TRUE(Prompts.Messages.empty());
 }

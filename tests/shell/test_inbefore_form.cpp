@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QElapsedTimer>
-#include <QPixmap>
-#include <QScreen>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
 #include <QSettings>
 
 #include <cmath>
@@ -19,11 +19,11 @@
 
 #include "ModeFixture.h"
 #include "ShellTestSupport.h"
+#include "display/uGraphsCmps.h"
 #include "reports/uSpreadsheetFake.h"
 #include "shell/fSORFlow.h"
 #include "shell/uMainSettings.h"
 #include "support/MiniJson.h"
-#include "display/uGraphsCmps.h"
 #include "trace/DateTime.h"
 #include "trace/uGraphIntfs.h"
 
@@ -60,9 +60,13 @@ protected:
         ASSERT_EQ(Form->ActiveTrace()->CursorPos(), 9.5);
     }
     void Fill(TInBeforeForm& w) {
-        const std::pair<const char*, const char*> values[] = {
-            {"DrumNum", "0012"}, {"MarkEd", "ОКЛ-0,22-16"}, {"LengthEd", "10015"}, {"SEd", "01000"}, {"EEd", "11015"}};
-        for (const auto& [name, value] : values) w.Field(QString::fromLatin1(name))->setText(QString::fromUtf8(value));
+        const std::pair<const char*, const char*> values[] = {{"DrumNum", "0012"},
+                                                              {"MarkEd", "ОКЛ-0,22-16"},
+                                                              {"LengthEd", "10015"},
+                                                              {"SEd", "01000"},
+                                                              {"EEd", "11015"}};
+        for (const auto& [name, value] : values)
+            w.Field(QString::fromLatin1(name))->setText(QString::fromUtf8(value));
     }
 };
 
@@ -80,19 +84,22 @@ TEST_F(InBeforeTest, TheWindowShowsItsFieldsAndTheBatchParameters) {
         QStringList labels;
         for (QLabel* l : w->findChildren<QLabel*>())
             if (l->window() == w && l->isVisibleTo(w)) labels << l->text();
-        for (const char* text : {"Номер барабана", "Марка кабеля", "Длина по меткам, м", "Начало кабеля", "Конец кабеля",
-                                 "Шаблон", "Cabel ID", "Fiber ID", "Orig. Loc.", "Term. Loc.", "Оператор", "Mainframe",
-                                 "Mainfr. S/N", "Module ID", "Mod. S/N", "Производитель прибора"})
+        for (const char* text :
+             {"Номер барабана", "Марка кабеля", "Длина по меткам, м", "Начало кабеля", "Конец кабеля",
+              "Шаблон", "Cabel ID", "Fiber ID", "Orig. Loc.", "Term. Loc.", "Оператор", "Mainframe",
+              "Mainfr. S/N", "Module ID", "Mod. S/N", "Производитель прибора"})
             EXPECT_TRUE(labels.contains(QString::fromUtf8(text))) << text;
         EXPECT_EQ(w->Field(QStringLiteral("TmpInFile"))->isVisibleTo(w), mode == pmIncoming);
         EXPECT_EQ(w->Field(QStringLiteral("TmpBeforeFile"))->isVisibleTo(w), mode != pmIncoming);
-        for (const auto& [name, hint] : {std::pair{"ReportBtn", "Сгенерировать отчет"}, std::pair{"ProcessSOR1B", "Обработать потоком"},
-                                         std::pair{"ParamsBtn", "Параметры"}, std::pair{"HelpBtn", "Помощь"},
-                                         std::pair{"TmpChoose", "Выбрать шаблон"}})
+        for (const auto& [name, hint] :
+             {std::pair{"ReportBtn", "Сгенерировать отчет"}, std::pair{"ProcessSOR1B", "Обработать потоком"},
+              std::pair{"ParamsBtn", "Параметры"}, std::pair{"HelpBtn", "Помощь"},
+              std::pair{"TmpChoose", "Выбрать шаблон"}})
             EXPECT_EQ(w->Command(QString::fromLatin1(name))->toolTip(), QString::fromUtf8(hint)) << name;
         // The copies are read-only and hold the dialog's values: the current trace's operator is
         // empty, so the registered one.
-        for (const auto& t : kSORFlowTextFields) EXPECT_TRUE(w->Field(QString::fromLatin1(t.Name))->isReadOnly()) << t.Name;
+        for (const auto& t : kSORFlowTextFields)
+            EXPECT_TRUE(w->Field(QString::fromLatin1(t.Name))->isReadOnly()) << t.Name;
         EXPECT_EQ(w->Field(QStringLiteral("OP"))->text(), QStringLiteral("Петров"));
         EXPECT_FALSE(w->Field(QStringLiteral("DrumNum"))->isReadOnly());
         w->close();
@@ -153,7 +160,8 @@ TEST_F(InBeforeTest, TheRequestCarriesTheFieldsAndTheListingsFibreNumbers) {
         Settle();
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < 500) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (clock.elapsed() < 500)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
         const QPixmap picture = QGuiApplication::platformName() == QStringLiteral("xcb")
                                     ? Form->screen()->grabWindow(0, 0, 0, Form->frameGeometry().right() + 1,
                                                                  Form->frameGeometry().bottom() + 1)
@@ -176,7 +184,8 @@ TEST_F(InBeforeTest, FieldsAndPlacementAreKeptBetweenRuns) {
         auto s = OpenSettings();
         s->beginGroup(QStringLiteral("TInBeforeForm"));
         EXPECT_EQ(s->value(QStringLiteral("DrumNum_Text")).toString(), QStringLiteral("0012"));
-        EXPECT_EQ(s->value(QStringLiteral("TmpBeforeFile_Text")).toString(), QStringLiteral("/шаблоны/пр.xlsx"));
+        EXPECT_EQ(s->value(QStringLiteral("TmpBeforeFile_Text")).toString(),
+                  QStringLiteral("/шаблоны/пр.xlsx"));
         EXPECT_EQ(s->value(QStringLiteral("TmpInFile_Text")).toString(), QString());
         EXPECT_TRUE(s->contains(QStringLiteral("NormPos")));
         EXPECT_FALSE(s->contains(QStringLiteral("CID_Text"))) << "the copies belong to the batch dialog";
@@ -184,9 +193,10 @@ TEST_F(InBeforeTest, FieldsAndPlacementAreKeptBetweenRuns) {
     Enter("InControl1", line);
     w = Inspection();
     ASSERT_NE(w, nullptr);
-    for (const auto& [name, value] : {std::pair{"DrumNum", "0012"}, std::pair{"MarkEd", "ОКЛ-0,22-16"},
-                                      std::pair{"LengthEd", "10015"}, std::pair{"SEd", "01000"}, std::pair{"EEd", "11015"},
-                                      std::pair{"TmpBeforeFile", "/шаблоны/пр.xlsx"}})
+    for (const auto& [name, value] :
+         {std::pair{"DrumNum", "0012"}, std::pair{"MarkEd", "ОКЛ-0,22-16"}, std::pair{"LengthEd", "10015"},
+          std::pair{"SEd", "01000"}, std::pair{"EEd", "11015"},
+          std::pair{"TmpBeforeFile", "/шаблоны/пр.xlsx"}})
         EXPECT_EQ(w->Field(QString::fromLatin1(name))->text(), QString::fromUtf8(value)) << name;
     EXPECT_TRUE(w->TemplateField()->text().isEmpty()) << "mode 2 has a template field of its own";
 }
@@ -236,7 +246,8 @@ TEST_F(InBeforeTest, TheReportFillsTheProtocolAndTheGraphShowsTheCopiedMarkers) 
         EXPECT_EQ(s.Value(26 + fibre, 8).kind, TCellValue::Kind::Number) << fibre;
     }
     EXPECT_TRUE(office.Books[0]->Visible);
-    for (int i = 0; i < Form->TraceCount(); ++i) EXPECT_EQ(Form->Trace(i)->MarkerPos(1), 9.0) << i;
+    for (int i = 0; i < Form->TraceCount(); ++i)
+        EXPECT_EQ(Form->Trace(i)->MarkerPos(1), 9.0) << i;
     EXPECT_TRUE(Prompts.Messages.empty());
 
     // An office that cannot start: the error is shown, the window stays.
@@ -256,7 +267,8 @@ TEST_F(InBeforeTest, TheReportThroughARealOfficeIsStoredBesideTheTraces) {
     const bool mustRun = required && std::string(required) == "1";
     if (FindSoffice().empty()) {
         if (mustRun) FAIL() << "LibreOffice is not installed";
-        GTEST_SKIP() << "LibreOffice is not installed (no soffice on PATH or in /usr/lib/libreoffice/program)";
+        GTEST_SKIP()
+            << "LibreOffice is not installed (no soffice on PATH or in /usr/lib/libreoffice/program)";
     }
     const std::string line = WriteLine();
     Enter("BeforeControl1", line);
@@ -286,8 +298,8 @@ TEST_F(InBeforeTest, TheReportThroughARealOfficeIsStoredBesideTheTraces) {
     EXPECT_EQ(Prompts.Messages[0].Text, "Отчет сохранен в файле \"" + stored + "\".");
 
     const std::string json = stored + ".json";
-    const std::string cmd = "/usr/bin/python3 '" + std::string(LUMVARIS_SOURCE_DIR) + "/tests/office/read_xlsx.py' '" +
-                            stored + "' > '" + json + "'";
+    const std::string cmd = "/usr/bin/python3 '" + std::string(LUMVARIS_SOURCE_DIR) +
+                            "/tests/office/read_xlsx.py' '" + stored + "' > '" + json + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     const lvtest::Json cells = lvtest::Json::parseFile(json)["sheets"].items().at(0)["cells"];
     EXPECT_EQ(cells["B4"]["v"].str(), "Линия 9");
@@ -297,8 +309,10 @@ TEST_F(InBeforeTest, TheReportThroughARealOfficeIsStoredBesideTheTraces) {
     EXPECT_EQ(cells["G9"]["v"].str(), "01000; 11015");
     EXPECT_EQ(cells["E10"]["v"].number(), 10015);
     // Fibres 1, 2 and 12 in rows 22, 23 and 33: the length from the cursor the traces got.
-    for (const char* a : {"D22", "D23", "D33"}) EXPECT_EQ(cells[a]["v"].number(), 9000) << a;
-    for (const char* a : {"F22", "H22", "F33", "H33"}) EXPECT_GT(cells[a]["v"].number(), 0.1) << a;
+    for (const char* a : {"D22", "D23", "D33"})
+        EXPECT_EQ(cells[a]["v"].number(), 9000) << a;
+    for (const char* a : {"F22", "H22", "F33", "H33"})
+        EXPECT_GT(cells[a]["v"].number(), 0.1) << a;
     EXPECT_FALSE(cells.has("D24")) << "fibre 3 has no trace";
     EXPECT_EQ(cells["A33"]["bottom"].str(), "thin");
     EXPECT_EQ(cells["E" + std::to_string(332 - 288)]["v"].str(), "Петров");

@@ -10,9 +10,9 @@
 
 #include "ModeFixture.h"
 #include "ShellTestSupport.h"
+#include "display/uGraphsCmps.h"
 #include "shell/fChooseMask.h"
 #include "shell/uTraceNames.h"
-#include "display/uGraphsCmps.h"
 #include "trace/SyntheticTrace.h"
 #include "trace/uGraphIntfs.h"
 
@@ -39,8 +39,8 @@ TEST_F(ModeTest, EachModeIsEnteredWithItsFolderAndLeftWithItsWindow) {
         int traces;
     };
     const Case cases[] = {
-        {"InControl1", pmIncoming, inspection, "Укажите путь к данным (Входной контроль)", "Папки|*.tra;*.sor",
-         "Линия 5", 3},
+        {"InControl1", pmIncoming, inspection, "Укажите путь к данным (Входной контроль)",
+         "Папки|*.tra;*.sor", "Линия 5", 3},
         {"BeforeControl1B", pmPreInstallation, inspection, "Укажите путь к данным (Предмонтажный контроль)",
          "Папки|*.tra;*.sor", "Линия 5", 3},
         {"Flow1", pmConstruction, construction, "Укажите путь к данным (Строительная документация)",
@@ -57,7 +57,8 @@ TEST_F(ModeTest, EachModeIsEnteredWithItsFolderAndLeftWithItsWindow) {
         EXPECT_TRUE(chooser.SelectFolder);
         EXPECT_EQ(chooser.Title, c.title);
         EXPECT_EQ(chooser.Filter, c.filter);
-        EXPECT_EQ(QString::fromStdString(chooser.InitialDir), startFolder) << "the last data folder, at first the program's";
+        EXPECT_EQ(QString::fromStdString(chooser.InitialDir), startFolder)
+            << "the last data folder, at first the program's";
         startFolder = QString::fromStdString(c.folder) + u'/';
 
         EXPECT_EQ(Form->ProcessingMode(), c.mode);
@@ -69,11 +70,15 @@ TEST_F(ModeTest, EachModeIsEnteredWithItsFolderAndLeftWithItsWindow) {
         EXPECT_EQ(Inspection() != nullptr, c.mode != pmConstruction);
         EXPECT_EQ(Form->TraceCount(), c.traces);
         // The controls of the mode.
-        for (const char* name : {"Open1", "Open1B", "Close1", "Close1B", "CloseAll1"}) EXPECT_FALSE(Visible(*Form, name)) << name;
-        for (const char* name : {"InControl1", "BeforeControl1B", "Flow1"}) EXPECT_FALSE(Enabled(name)) << name;
+        for (const char* name : {"Open1", "Open1B", "Close1", "Close1B", "CloseAll1"})
+            EXPECT_FALSE(Visible(*Form, name)) << name;
+        for (const char* name : {"InControl1", "BeforeControl1B", "Flow1"})
+            EXPECT_FALSE(Enabled(name)) << name;
         const bool construction = c.mode == pmConstruction;
-        for (const char* name : {"M1Btn", "MYBtn", "ClearMarkersBtn"}) EXPECT_EQ(Visible(*Form, name), !construction) << name;
-        for (const char* name : {"Start1B", "Muff1B", "End1B"}) EXPECT_EQ(Visible(*Form, name), construction) << name;
+        for (const char* name : {"M1Btn", "MYBtn", "ClearMarkersBtn"})
+            EXPECT_EQ(Visible(*Form, name), !construction) << name;
+        for (const char* name : {"Start1B", "Muff1B", "End1B"})
+            EXPECT_EQ(Visible(*Form, name), construction) << name;
         // No other mode from here, and no exit.
         Form->EnterProcessingMode(pmIncoming);
         EXPECT_EQ(Prompts.Dialogs.size(), 1u);
@@ -87,8 +92,10 @@ TEST_F(ModeTest, EachModeIsEnteredWithItsFolderAndLeftWithItsWindow) {
         EXPECT_EQ(Form->ProcessingMode(), pmNormal);
         EXPECT_EQ(Form->ModeWindow(), nullptr);
         EXPECT_EQ(Form->TraceCount(), 0);
-        for (const char* name : {"Open1", "Close1", "M1Btn"}) EXPECT_TRUE(Visible(*Form, name)) << name;
-        for (const char* name : {"Open1", "InControl1", "Flow1"}) EXPECT_TRUE(Enabled(name)) << name;
+        for (const char* name : {"Open1", "Close1", "M1Btn"})
+            EXPECT_TRUE(Visible(*Form, name)) << name;
+        for (const char* name : {"Open1", "InControl1", "Flow1"})
+            EXPECT_TRUE(Enabled(name)) << name;
         EXPECT_FALSE(Visible(*Form, "Start1B"));
         EXPECT_TRUE(Prompts.Messages.empty());
     }
@@ -168,7 +175,8 @@ TEST_F(ModeTest, SeveralSetsAskForAMaskAndTheListingNumbersTheFibres) {
         ASSERT_NE(form, nullptr);
         EXPECT_EQ(form->windowTitle(), QStringLiteral("Выбор маски файлов"));
         closable = form->windowFlags() & Qt::WindowCloseButtonHint;
-        for (int i = 0; i < form->List()->count(); ++i) lines << form->List()->item(i)->text();
+        for (int i = 0; i < form->List()->count(); ++i)
+            lines << form->List()->item(i)->text();
         EXPECT_EQ(form->List()->currentRow(), 0);
         form->reject(); // Escape: the dialog stays
         EXPECT_TRUE(form->isVisible());
@@ -209,7 +217,8 @@ TEST_F(ModeTest, ASetLeavesTheGraphAsTracesOpenedOneByOne) {
     // opening, trace after trace, makes them.
     const std::string line = Dir.file("Линия");
     QStringList files;
-    for (const auto& [name, km] : {std::pair{"003.tra", 5.0}, std::pair{"002.tra", 25.0}, std::pair{"001.tra", 12.0}}) {
+    for (const auto& [name, km] :
+         {std::pair{"003.tra", 5.0}, std::pair{"002.tra", 25.0}, std::pair{"001.tra", 12.0}}) {
         TSynthOptions o;
         o.lengthKm = km;
         o.samples = 3000;
