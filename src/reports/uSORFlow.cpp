@@ -45,6 +45,7 @@ const char* const kReasonNoName = "имя файла не выбрано";
 const char* const kMsgNotSaved = "Не сохранены:";
 const char* const kMsgSaveErrors = "Ошибки сохранения:";
 const char* const kMsgMoreTraces = "… и еще %s";
+const char* const kMsgCancelled = "Обработка прервана: остальные трассы не обработаны и не сохранены.";
 // A message box lists this many traces of each kind at most.
 constexpr size_t kListedTraces = 20;
 
@@ -155,6 +156,7 @@ void TSORFlowTargets::Written(const std::string& target) {
 
 std::string TSORFlowOutcome::Message() const {
     std::string text = kMsgSORFlowDone;
+    if (Cancelled) text += std::string("\r\n\r\n") + kMsgCancelled;
     listEntries(text, kMsgNotSaved, Skipped, " — ");
     listEntries(text, kMsgSaveErrors, Failed, ": ");
     return text;

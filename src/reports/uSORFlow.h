@@ -97,7 +97,7 @@ struct TSORFlowOutcome {
     bool Cancelled = false; // the operator stopped the run
 
     bool AllConverted() const { return Skipped.empty() && Failed.empty() && !Cancelled; }
-    // "Потоковая обработка завершена!!!", followed by the traces not saved and why.
+    // "Потоковая обработка завершена!!!", followed by a cancel and the traces not saved and why.
     std::string Message() const;
 };
 

@@ -53,6 +53,7 @@ TEST(SORFlow, TargetNamesAndFolders) {
 }
 
 TEST(SORFlow, TheDialogTakesTheCurrentTracesTexts) {
+    lvtest::EnsureTraceFormats();
     auto store = std::make_unique<TRDataStorage>();
     store->SetAutoFree(false);
     FillSyntheticTrace(*store, TSynthOptions{}, "Волокно");
@@ -273,6 +274,8 @@ TEST_F(SORFlowRun, ACancelStopsBeforeTheNextTrace) {
     EXPECT_TRUE(r.Cancelled);
     EXPECT_EQ(r.Converted.size(), 2u);
     EXPECT_FALSE(r.AllConverted());
+    EXPECT_EQ(r.Message(), "Потоковая обработка завершена!!!\r\n\r\n"
+                           "Обработка прервана: остальные трассы не обработаны и не сохранены.");
 }
 
 } // namespace
