@@ -113,7 +113,7 @@ struct Fixture {
                 auto store = std::make_unique<TRDataStorage>();
                 store->SetAutoFree(false);
                 if (!store->LoadFromFile(path, false)) throw Exception("not loaded: " + path);
-                request.Data.Traces.push_back(store.get());
+                request.Data.Traces.push_back({store.get(), n});
                 stores.push_back(std::move(store));
             }
         }

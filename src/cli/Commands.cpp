@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/BatchCommand.h"
 #include "cli/InspectionCommand.h"
 #include "cli/ConstructionCommand.h"
 #include "cli/Json.h"
@@ -37,6 +38,9 @@ const char* const kUsage =
     "                    [--template ФАЙЛ] [--field ИМЯ=ЗНАЧЕНИЕ]... [--cursor КМ] [--m1 КМ] [--m2 КМ] [--ref КМ]\n"
     "                    (ИМЯ: DrumNum, MarkEd, LengthEd, SEd, EEd, OP; курсор и маркеры — на текущей трассе)\n"
     "  lumvaris-cli report construction ПАПКА ВЫХОД.xlsx [--splices КМ[,КМ...] --end КМ]\n"
+    "  lumvaris-cli batch ПАПКА [--out ПАПКА] [--texts КЛЮЧ=ЗНАЧЕНИЕ...] [--no-process]\n"
+    "                    (набор \"131/\"+\"155/\", \"AB/\"+\"BA/\" или сама папка в Bellcore .sor;\n"
+    "                     КЛЮЧ: CID, FID, OL, TL, OP, MFID, OTDR, OMID, OMSN, SN; на вопросы о перезаписи — нет)\n"
     "Формат файла определяется расширением: .sor — Bellcore, .set — настройки, иначе TRA.\n";
 
 struct UsageError {
@@ -423,6 +427,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (cmd == "template") {
             const int rc = RunTemplateCommand(args, out, err);
             if (rc < 0) throw UsageError{"нужны имя встроенного шаблона и выходной файл или --show"};
+            return rc;
+        }
+        if (cmd == "batch") {
+            std::string usage;
+            const int rc = RunBatchCommand(args, out, err, usage);
+            if (rc < 0) throw UsageError{usage};
             return rc;
         }
         if (cmd == "report" && args.size() > 1 && args[1] == "inspection") {

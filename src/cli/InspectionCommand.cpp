@@ -109,7 +109,9 @@ int RunInspectionCommand(const std::vector<std::string>& args, std::ostream& out
         }
         // The window opens the list in order, each new trace in front of the others: the graph's
         // order is the list's reverse, and the last one opened is the current trace.
+        // Each trace keeps the fibre number its listing gave it ("a005.tra" is fibre 5).
         std::vector<std::unique_ptr<TRDataStorage>> stores;
+        TInspectionData& data = request.Data;
         for (auto it = files.rbegin(); it != files.rend(); ++it) {
             auto store = std::make_unique<TRDataStorage>();
             store->SetAutoFree(false);
@@ -119,11 +121,10 @@ int RunInspectionCommand(const std::vector<std::string>& args, std::ostream& out
                 err << e.what() << "\n";
                 continue;
             }
+            data.Traces.push_back({store.get(), it->Number});
             stores.push_back(std::move(store));
         }
-        TInspectionData& data = request.Data;
-        for (const auto& s : stores) data.Traces.push_back(s.get());
-        data.Reference = data.Traces.empty() ? nullptr : data.Traces.front();
+        data.Reference = data.Traces.empty() ? nullptr : data.Traces.front().Store;
         if (TRDataStorage* ref = data.Reference) {
             if (start) ref->SetReference(*start);
             if (cursor) ref->SetCursor(*cursor);

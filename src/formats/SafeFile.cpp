@@ -75,4 +75,26 @@ void WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& byt
     });
 }
 
+std::string SavedFileProblem(const std::string& path, const std::string& shownName) {
+    const std::string& name = shownName.empty() ? path : shownName;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return "Файл " + name + " не существует.";
+    if (info.st_size < 1024) return "Файл " + name + " имеет длину менее 1К.";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Unreadable is not "zero data": the save itself reported success.
+    if (fd < 0) return {};
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    // In blocks: a trace file may be large and only its first non-zero byte matters.
+    char block[65536];
+    for (ssize_t n; (n = ::read(fd, block, sizeof block)) > 0;)
+        if (std::any_of(block, block + n, [](char c) { return c != 0; })) return {};
+    return "В файл " + name +
+           " были записаны нулевые данные.\r\n"
+           "Это говорит о серьезной ошибке в системе.\r\n"
+           "Необходимо перезагрузить программу и повторить последние измерения!";
+}
+
 } // namespace lv

@@ -29,4 +29,9 @@ TFileBytes ReadFileBytes(const std::string& path);
 void WriteFileReplacing(const std::string& path, size_t size, const std::function<void(uint8_t* dst)>& fill);
 void WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// The check of a trace file just written: empty when it exists, holds at least 1024 bytes and not
+// only zero bytes; otherwise the operator's message, naming the file as `shownName` (the path
+// when empty): "Файл … не существует.", "Файл … имеет длину менее 1К." or the zero-data message.
+std::string SavedFileProblem(const std::string& path, const std::string& shownName = {});
+
 } // namespace lv

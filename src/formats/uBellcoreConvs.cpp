@@ -1,5 +1,9 @@
 #include "formats/uBellcoreConvs.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -51,6 +55,14 @@ const char* const kFilter = "Файлы SOR (*.sor)|*.sor|Все файлы|*.*"
 // Blocks a file of the system consists of; any other block makes a file foreign.
 const char* const kOwnBlocks[] = {kSorGenParams, kSorSupParams, kSorFxdParams,
                                   kSorDataPts,   kSorTRA,       kSorCksum};
+
+// A file of the system: a "TRA" block, no block outside those the system writes, revision 1.
+bool ownMap(const TMapBlock& map) {
+    const bool onlyOwnBlocks = std::all_of(map.Entries.begin(), map.Entries.end(), [](const TSorMapEntry& e) {
+        return std::any_of(std::begin(kOwnBlocks), std::end(kOwnBlocks), [&](const char* n) { return e.Name == n; });
+    });
+    return map.HasEntry(kSorTRA) && onlyOwnBlocks && map.Revision < 200;
+}
 
 std::string readText(TLEReader& r) {
     return r.ZString(kSorMaxText);
@@ -766,7 +778,7 @@ void TTheManager::ReadImage(const uint8_t* data, size_t size, PDataStruct& param
         if (std::none_of(std::begin(kOwnBlocks), std::end(kOwnBlocks),
                          [&](const char* n) { return e.Name == n; }))
             notKept.push_back(Cp1251ToUtf8(e.Name));
-    m_foreign = !(hasTRA && notKept.empty() && m_map.Revision < 200);
+    m_foreign = !ownMap(m_map);
     if (m_map.HasEntry(kSorKeyEvents) && m_keyEvents.Readable) {
         m_events = m_keyEvents.ToTraceEvents();
         m_events->FrontPanelOffset = m_fixParams.FrontPanelOffset;
@@ -903,6 +915,28 @@ bool TTheManager::SaveTraceAs(const TDataStruct* params, const TDataStruct* samp
 
 void RegisterBellcoreFormat() {
     RegisterFileFormat("Bellcore", FileFormatClassOf<TTheManager>());
+}
+
+bool IsOwnSorFile(const std::string& path) {
+    // The Map alone decides, and it stands at the start of the file: a few kilobytes are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    std::vector<uint8_t> head(65536);
+    ssize_t n = 0;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) n = ::read(fd, head.data(), head.size());
+    ::close(fd);
+    if (n <= 0) return false;
+    head.resize(static_cast<size_t>(n));
+    try {
+        TLEReader file(head.data(), head.size(), kMsgSorMap);
+        if (head.size() >= 4 && std::memcmp(head.data(), "Map\0", 4) == 0) file.Skip(4);
+        TMapBlock map(nullptr);
+        map.Read(file);
+        return ownMap(map);
+    } catch (...) {
+        return false; // no readable Map: not a file of ours
+    }
 }
 
 } // namespace lv

@@ -26,6 +26,10 @@ class TTheManager;
 // Registers TTheManager under "Bellcore". Programs call it after the TRA registration.
 void RegisterBellcoreFormat();
 
+// Whether the file is a ".sor" this system wrote (what LoadedForeignFile tells after a load),
+// judged by its Map alone. False for a file that cannot be read or has no readable Map.
+bool IsOwnSorFile(const std::string& path);
+
 // Names of the blocks in the Map.
 extern const char* const kSorGenParams; // "GenParams"
 extern const char* const kSorSupParams; // "SupParams"

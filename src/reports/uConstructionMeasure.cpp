@@ -8,6 +8,7 @@
 #include "formats/FileErrors.h"
 #include "reports/uConstructionReport.h"
 #include "trace/PromptService.h"
+#include "trace/ValueHelpers.h"
 #include "trace/uGraphIntfs.h"
 
 namespace lv {
@@ -85,12 +86,6 @@ Outcome readSplice(TRDataStorage& store, const TraceSpan& span, const TSpliceMar
     return Outcome::Value;
 }
 
-std::string trimmed(const std::string& s) {
-    const size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
-}
-
 std::string directionName(TFlowDirection dir) { return dir == TFlowDirection::AB ? "A-B" : "B-A"; }
 
 std::vector<TFibreFile> ascending(std::vector<TFibreFile> files) {
@@ -146,7 +141,7 @@ private:
         TFibreReading r;
         r.Number = f.Number;
         r.File = f.Path;
-        r.Label = trimmed(store->GetComment());
+        r.Label = TrimText(store->GetComment());
         if (r.Label.empty()) r.Label = std::filesystem::path(f.Path).stem().string();
         r.SpliceLossDb.resize(m_in.Splices.size());
         std::string shortOf;

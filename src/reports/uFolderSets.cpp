@@ -14,6 +14,7 @@ const char* const kSubFolderBA = "BA/";
 const char* const kMsgFolderHasNoData = "Папка \"%s\" не содержит файлов данных!";
 const char* const kMsgSetHasNoData = "Указанная папка не содержит файлов данных!";
 const char* const kMsgDirectionHasNoData = "Нет данных для данного направления!";
+const char* const kMsgSetFilesSkipped = "Не удалось открыть файлы набора, они пропущены:";
 const char* const kChooseMaskCaption = "Выбор маски файлов";
 const char* const kChooseMaskText =
     "В указанной директории найдены несколько наборов данных.\r\n\r\nВыберите маску для Вашего набора данных.";
@@ -108,6 +109,14 @@ std::string LineNameOf(const std::string& folder) {
     while (s.size() > 1 && s.back() == '/') s.pop_back();
     const size_t slash = s.rfind('/');
     return slash == std::string::npos ? s : s.substr(slash + 1);
+}
+
+std::string ShortTraceName(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos || slash == 0) return path;
+    const size_t before = path.find_last_of("/\\", slash - 1);
+    const size_t from = before == std::string::npos ? 0 : before + 1;
+    return from == slash ? path.substr(slash + 1) : path.substr(from);
 }
 
 // ---- listings ------------------------------------------------------------------------------
@@ -274,6 +283,17 @@ std::vector<TFibreFile> ListFibreFiles(const std::string& folder, const TFibreMa
         if (!name.empty()) files.push_back({index.Folder() + name, n});
     }
     return files;
+}
+
+std::string SkippedSetFilesMessage(const std::vector<TSetFileFailure>& skipped) {
+    constexpr size_t kListed = 20;
+    std::string text = kMsgSetFilesSkipped;
+    for (size_t i = 0; i < skipped.size() && i < kListed; ++i) {
+        text += "\r\n" + ShortTraceName(skipped[i].Path);
+        if (!skipped[i].Reason.empty()) text += ": " + skipped[i].Reason;
+    }
+    if (skipped.size() > kListed) text += "\r\n… и еще " + std::to_string(skipped.size() - kListed);
+    return text;
 }
 
 // ---- the set of a processing window ----------------------------------------------------------

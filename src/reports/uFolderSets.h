@@ -13,15 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace lv {
+#include "reports/uReportInterfaces.h" // TProcessingMode
 
-// The main window's work mode.
-enum TProcessingMode : int {
-    pmNormal = 0,
-    pmConstruction = 1, // construction documentation: "AB/" and "BA/"
-    pmIncoming = 2,     // incoming inspection: "131/" and "155/"
-    pmPreInstall = 3,   // pre-installation inspection: "131/" and "155/"
-};
+namespace lv {
 
 extern const char* const kSubFolder131; // "131/"
 extern const char* const kSubFolder155; // "155/"
@@ -33,6 +27,7 @@ constexpr int kMaxFibreNumber = 300;
 extern const char* const kMsgFolderHasNoData;    // "Папка \"%s\" не содержит файлов данных!"
 extern const char* const kMsgSetHasNoData;       // "Указанная папка не содержит файлов данных!"
 extern const char* const kMsgDirectionHasNoData; // "Нет данных для данного направления!"
+extern const char* const kMsgSetFilesSkipped;    // "Не удалось открыть файлы набора, они пропущены:"
 extern const char* const kChooseMaskCaption;     // "Выбор маски файлов"
 extern const char* const kChooseMaskText;        // "В указанной директории найдены несколько наборов данных.…"
 
@@ -55,6 +50,9 @@ std::vector<std::string> MaskSubFolders(int mode);
 std::string NormaliseDataFolder(const std::string& folder);
 // The line name: the last component of a folder path (a trailing separator ignored).
 std::string LineNameOf(const std::string& folder);
+// A trace file named with its folder ("131/005.tra"), which tells the twins of a set apart in
+// the operator's messages.
+std::string ShortTraceName(const std::string& path);
 
 // ---- folder listings -----------------------------------------------------------------------
 
@@ -158,6 +156,15 @@ struct TFibreFile {
 // file of the same number. Nothing for an empty mask.
 std::vector<TFibreFile> ListFibreFiles(const std::string& folder, const TFibreMask& mask,
                                        const TFolderReader& reader = ReadFolder);
+
+// A file of a set that did not open, and why.
+struct TSetFileFailure {
+    std::string Path;
+    std::string Reason; // the store's message; may be empty
+};
+// The one message after a set opened with files left out: kMsgSetFilesSkipped and a line per
+// file ("131/005.tra: reason"), the first 20 of them.
+std::string SkippedSetFilesMessage(const std::vector<TSetFileFailure>& skipped);
 
 // The set a processing window works on: a data folder in a mode and its mask, built on the first
 // listing and then kept for both sub-folders.

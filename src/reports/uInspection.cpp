@@ -40,15 +40,6 @@ std::string fileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// "131/005.tra": the folder tells the wavelength set apart from its twin in the other folder.
-std::string shortName(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos || slash == 0) return path;
-    const size_t before = path.find_last_of("/\\", slash - 1);
-    const size_t from = before == std::string::npos ? 0 : before + 1;
-    return from == slash ? path.substr(slash + 1) : path.substr(from);
-}
-
 bool hasData(TRDataStorage* t) {
     return t && t->DataPresent() && t->SetupPresent();
 }
@@ -156,13 +147,13 @@ std::string TInspectionOutcome::Message() const {
     std::vector<std::string> lines;
     if (!SkippedFiles.empty()) {
         std::vector<std::string> names;
-        for (const auto& f : SkippedFiles) names.push_back(f.empty() ? "Без имени" : shortName(f));
+        for (const auto& f : SkippedFiles) names.push_back(f.empty() ? "Без имени" : ShortTraceName(f));
         lines.push_back(FormatS(kMsgInspectionSkipped, joined(names)));
     }
     if (!ShortFibres.empty()) {
         std::vector<std::string> fibres;
         for (const auto& f : ShortFibres)
-            fibres.push_back(std::to_string(f.Fibre) + " (" + std::to_string(f.WavelengthNm) + " нм, " + shortName(f.File) + ")");
+            fibres.push_back(std::to_string(f.Fibre) + " (" + std::to_string(f.WavelengthNm) + " нм, " + ShortTraceName(f.File) + ")");
         lines.push_back(FormatS(kMsgInspectionShort, joined(fibres)));
     }
     std::string text;
@@ -204,16 +195,17 @@ TInspectionOutcome FillInspectionProtocol(ISpreadsheetBook& book, TSheetHandle s
 
         const int total = static_cast<int>(data.Traces.size());
         for (int k = 0; k < total; ++k) {
-            TRDataStorage* trace = data.Traces[static_cast<size_t>(k)];
+            const TInspectionTrace& entry = data.Traces[static_cast<size_t>(k)];
+            TRDataStorage* trace = entry.Store;
             if (progress.Cancelled()) {
                 out.Cancelled = true;
                 return out;
             }
             if (!hasData(trace)) continue;
             const std::string file = trace->Caption();
-            progress.Step(k, total, shortName(file));
-            const int fibre = FibreNumberOfFile(file);
-            if (fibre == 0) {
+            progress.Step(k, total, ShortTraceName(file));
+            const int fibre = entry.Fibre;
+            if (fibre < 1 || fibre > kMaxFibreNumber) {
                 out.SkippedFiles.push_back(file);
                 continue;
             }

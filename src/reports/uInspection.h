@@ -33,8 +33,10 @@ std::string InspectionTemplateName(int mode);
 // The cells of one of the two templates; raises EListError for any other name.
 const TProtocolLayout& InspectionLayout(const std::string& templateName);
 
-// The fibre a trace file stands for: the file name without folder and extension, read as a
-// decimal integer ("005.tra" is fibre 5); 0 when that is not an integer from 1 to 300.
+// The fibre a trace file stands for by its name alone: the file name without folder and
+// extension, read as a decimal integer ("005.tra" is fibre 5); 0 when that is not an integer from
+// 1 to 300. Only for a trace that did not come from a set's listing: the listing knows the number
+// of a prefixed name ("a005.tra") too.
 int FibreNumberOfFile(const std::string& fileName);
 
 // The length by the marks as its cell takes it: a number when the text is a decimal number
@@ -63,12 +65,20 @@ struct TInspectionHeader {
     TDateTime Today = 0;  // the date written; only whole days count
 };
 
+// A trace of the protocol and the fibre it stands for.
+struct TInspectionTrace {
+    TRDataStorage* Store = nullptr; // not owned
+    // The fibre number the set's listing gave the file (TFibreFile::Number); a number outside
+    // 1..300 leaves the trace out of the protocol and names it in the end message.
+    int Fibre = 0;
+};
+
 // What the protocol is made of. The stores are not owned; those without data are passed over.
 struct TInspectionData {
     TInspectionHeader Header;
     // The traces of the main graph in its order (the newest first). Every one with a fibre number
     // gets the reference's settings copied onto it.
-    std::vector<TRDataStorage*> Traces;
+    std::vector<TInspectionTrace> Traces;
     // The current trace of the main graph; without one that holds data no fibre row is written.
     TRDataStorage* Reference = nullptr;
 };

@@ -1,7 +1,6 @@
 #include "shell/Commonun.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFont>
 #include <QInputDialog>
 
@@ -9,6 +8,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "formats/SafeFile.h"
 #include "shell/fAboutForm.h"
 #include "shell/fIndicateOperation.h"
 #include "shell/uQtPrompts.h"
@@ -64,34 +64,9 @@ QString WeekdayName(int day) {
 
 bool CheckSavedFile(const QString& fileName) {
     if (fileName.isEmpty()) return true;
-    QString message;
-    QFile f(fileName);
-    if (!f.exists()) {
-        message = QStringLiteral("Файл ") + shownName(fileName) + QStringLiteral(" не существует.");
-    } else if (f.size() < 1024) {
-        message = QStringLiteral("Файл ") + shownName(fileName) + QStringLiteral(" имеет длину менее 1К.");
-    } else {
-        bool allZero = true;
-        if (f.open(QIODevice::ReadOnly)) {
-            // Read in blocks: a trace file may be large and only its first non-zero byte matters.
-            char block[65536];
-            for (qint64 n; allZero && (n = f.read(block, sizeof block)) > 0;)
-                for (qint64 i = 0; i < n; ++i)
-                    if (block[i] != 0) {
-                        allZero = false;
-                        break;
-                    }
-        } else {
-            allZero = false; // unreadable is not "zero data"; the save itself reported success
-        }
-        if (allZero)
-            message = QStringLiteral("В файл ") + shownName(fileName) +
-                      QStringLiteral(" были записаны нулевые данные.\r\n"
-                                     "Это говорит о серьезной ошибке в системе.\r\n"
-                                     "Необходимо перезагрузить программу и повторить последние измерения!");
-    }
-    if (message.isEmpty()) return true;
-    MessageDlg(message.toStdString(), TMsgDlgType::mtError, mbOK, 0);
+    const std::string message = SavedFileProblem(fileName.toStdString(), shownName(fileName).toStdString());
+    if (message.empty()) return true;
+    MessageDlg(message, TMsgDlgType::mtError, mbOK, 0);
     return false;
 }
 

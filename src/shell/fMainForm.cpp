@@ -116,6 +116,7 @@ TMainForm::TMainForm(TWorkDataOld& workData, QWidget* parent) : QMainWindow(pare
     createEventsDock();
     createPrintQueue();
     createCommands();
+    createModeCommands();
     createMenus();
     createToolBars();
     createLayout();

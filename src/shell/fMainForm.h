@@ -19,12 +19,14 @@
 #include <exception>
 #include <string>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
 #include "display/GraphColors.h"
 #include "display/uGraphsCmps.h"
 #include "printing/uTracePage.h"
+#include "reports/uFolderSets.h"
 #include "reports/uReportInterfaces.h"
 #include "shell/fParamsPanel.h"
 #include "shell/uMainSettings.h"
@@ -190,6 +192,38 @@ public:
     // ("/" at the end).
     QString DataFolder() const;
 
+    // --- processing modes and folder sets (fMainFormModes.cpp) ---------------------------------------
+    // "Входной контроль...", "Предмонтажный контроль...", "Строительная документация...": from the
+    // normal mode only. Asks for the data folder (kept as FlowDir), checks it for data, closes the
+    // traces, switches the controls and opens the mode's window; back in the normal mode when the
+    // window cannot be made (the error goes on).
+    void EnterProcessingMode(int mode);
+    // The mode's window has closed: the controls of the normal mode, no trace open, mode 0.
+    void LeaveProcessingMode();
+    // The data folder's last component, the caption of the mode's window.
+    const QString& LineName() const { return m_lineName; }
+    // The window of the current mode; nullptr in the normal mode.
+    QWidget* ModeWindow() const { return m_modeWindow; }
+    // Opens the files of a folder set in list order under the progress window. A file that does
+    // not open is left out and the rest still open; one message then names the files left out.
+    // Each trace keeps the fibre number its listing gave it. Answers the number opened.
+    int OpenFibreSet(const std::vector<TFibreFile>& files);
+    // The fibre number of a trace opened with a set; for another trace, the number its file name
+    // reads as (0 when none).
+    int FibreNumberOf(TRDataStorage* store) const;
+    // After work on every trace (a report, the batch): the graph repaints its curves and header,
+    // and the panels show the active trace as it is now.
+    void RefreshTraceViews();
+
+    // --- batch conversion (fMainFormBatch.cpp) -------------------------------------------------------
+    // "Обработать потоком в Bellcore...": the dialog "Потоковая обработка" (the inspection window's
+    // own in an inspection mode), then its tasks over every open trace under the progress window,
+    // the batch pages, and the completion message.
+    void ProcessSOR();
+    // The folder a relative target folder of the batch lies in: the data folder of the mode, else
+    // DataDir, else the current trace's folder.
+    QString BatchDataFolder() const;
+
     // --- layout --------------------------------------------------------------------------------------
     bool FullGraphLayout() const;
     // The full-graph button: enters or leaves the layout, repainting the graph once.
@@ -330,6 +364,13 @@ private:
     QString saveDialogFolder(TRDataStorage* store) const;
     void askCaption(TMainDataItem* item);
 
+    // Part of the processing modes: the commands that enter them and the batch command.
+    void createModeCommands();
+    // Shows and hides the controls of the current mode: the commands that open and close traces
+    // and that enter a mode are for the normal mode; construction documentation shows its splice
+    // buttons in place of the marker buttons.
+    void applyProcessingModeToControls();
+
     QAction* addCommand(const char* name, const QString& text, const char* icon = nullptr,
                         const QKeySequence& shortcut = {});
     TMainFormParts formParts();
@@ -366,6 +407,10 @@ private:
     bool m_shownOnce = false;
     bool m_cursorReported = false; // the graph's last cursor report said "visible"
     QList<QAction*> m_pending;     // commands whose work comes later: always disabled
+    QString m_lineName;
+    QPointer<QWidget> m_modeWindow;
+    // The traces of the sets opened in this mode and their fibre numbers.
+    std::map<const TRDataStorage*, int> m_fibreNumbers;
 };
 
 } // namespace lv

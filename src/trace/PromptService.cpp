@@ -64,6 +64,29 @@ TPromptServiceScope::~TPromptServiceScope() {
     SetPromptService(m_previous);
 }
 
+TErrorCollector::TErrorCollector() : m_outer(&Prompts()) {
+    SetPromptService(this);
+}
+
+TErrorCollector::~TErrorCollector() {
+    SetPromptService(m_outer);
+}
+
+int TErrorCollector::MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) {
+    const bool question = buttons & (mbYes | mbNo | mbCancel | mbAbort | mbRetry | mbIgnore);
+    if (type != TMsgDlgType::mtError || question) return m_outer->MessageDlg(text, type, buttons, helpContext);
+    Add(text);
+    return mrOk;
+}
+
+bool TErrorCollector::FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) {
+    return m_outer->FileDialog(request, files);
+}
+
+void TErrorCollector::Add(const std::string& text) {
+    Text += (Text.empty() ? "" : " ") + text;
+}
+
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) {
     return Prompts().MessageDlg(text, type, buttons, helpContext);
 }

@@ -116,6 +116,28 @@ private:
     IPromptService* m_previous;
 };
 
+// While it lives, error boxes without a question are kept (their texts joined by a space) instead
+// of shown, for one message of the caller's that names them all; every other box and every
+// dialog still reaches the service installed before it.
+class TErrorCollector : public IPromptService {
+public:
+    TErrorCollector();
+    ~TErrorCollector() override;
+    TErrorCollector(const TErrorCollector&) = delete;
+    TErrorCollector& operator=(const TErrorCollector&) = delete;
+
+    int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                   int helpContext) override;
+    bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override;
+    // Adds a text of the caller's own (an exception's message) the same way.
+    void Add(const std::string& text);
+
+    std::string Text;
+
+private:
+    IPromptService* m_outer;
+};
+
 // The installed service (a console one until the program installs its own).
 IPromptService& Prompts();
 // Installs `service` (not owned) and answers the previous one; nullptr restores the console service.

@@ -47,6 +47,12 @@ std::string RemoveChar(std::string_view text, char c) {
     return out;
 }
 
+std::string TrimText(std::string_view text) {
+    const size_t a = text.find_first_not_of(" \t\r\n");
+    if (a == std::string_view::npos) return {};
+    return std::string(text.substr(a, text.find_last_not_of(" \t\r\n") - a + 1));
+}
+
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)

@@ -24,6 +24,9 @@ int CountChar(std::string_view text, char c);
 // `text` without any occurrence of the byte `c`.
 std::string RemoveChar(std::string_view text, char c);
 
+// `text` without the blanks (spaces, tabs, line breaks) around it.
+std::string TrimText(std::string_view text);
+
 // Case-insensitive comparison of ASCII names (format names, extensions, text-field keys).
 bool SameText(std::string_view a, std::string_view b);
 

@@ -96,6 +96,12 @@ TEST(Cli, UsageErrorsExitWithTwoAndAShortUsage) {
         {"report", "construction", "line", "out.xlsx", "--end", "20"},
         {"report", "construction", "line", "out.xlsx", "--splices", "4,x", "--end", "20"},
         {"report", "construction", "line", "out.xlsx", "--splices", "4,25", "--end", "20"},
+        {"batch"},
+        {"batch", "a", "b"},
+        {"batch", "line", "--out"},
+        {"batch", "line", "--texts"},
+        {"batch", "line", "--texts", "XX=1"},
+        {"batch", "line", "--print"},
     };
     for (const auto& args : cases) {
         CliRun r = cli(args);
@@ -366,6 +372,50 @@ TEST(Cli, ReportInspectionStoresTheProtocolOfAFolderSet) {
     EXPECT_FALSE(cells.has("F22")) << "M2 lies past every trace";
     EXPECT_EQ(cells["A24"]["bottom"].str(), "thin");
     EXPECT_EQ(cells["E" + std::to_string(332 - 297)]["v"].str(), "Петров");
+}
+
+TEST(Cli, BatchConvertsASetAndAnswersEveryOverwriteQuestionWithNo) {
+    TempDir dir;
+    const std::string line = dir.file("Линия 7");
+    for (const auto& [sub, nm] : {std::pair{"131", "1310"}, std::pair{"155", "1550"}}) {
+        std::filesystem::create_directories(line + "/" + sub);
+        for (const char* n : {"001", "002"})
+            ASSERT_EQ(cli({"synth", line + "/" + sub + "/" + n + ".tra", "--samples", "3000", "--wavelength", nm}).code, 0);
+    }
+    // The graph's order: "131/" first; its fibres reach the folder before their "155/" twins.
+    const std::string out = dir.file("sor");
+    CliRun r = cli({"batch", line, "--out", out, "--texts", "CID=ОКЛ-7", "FID=волокно"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "Сохранен: " + line + "/131/001.tra -> " + out + "/001.sor\n"
+                     "Сохранен: " + line + "/131/002.tra -> " + out + "/002.sor\n"
+                     "Пропущен: " + line + "/155/001.tra (файл " + out + "/001.sor не перезаписан)\n"
+                     "Пропущен: " + line + "/155/002.tra (файл " + out + "/002.sor не перезаписан)\n"
+                     "Потоковая обработка завершена!!! Сохранено: 2, пропущено: 2, ошибок: 0.\n");
+    EXPECT_NE(r.err.find("Перезаписать файл " + out + "/001.sor?\n(вопрос без ответа: отмена)"), std::string::npos) << r.err;
+    lvtest::Json info = lvtest::Json::parse(cli({"info", out + "/002.sor"}).out);
+    EXPECT_EQ(info["texts"]["CID"].str(), "ОКЛ-7");
+    EXPECT_EQ(info["wavelength_um"].number(), 1.31);
+
+    // Beside their own files every trace converts; without processing the texts stay.
+    r = cli({"batch", line, "--no-process", "--texts", "CID=другой"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Сохранено: 4, пропущено: 0, ошибок: 0."), std::string::npos);
+    info = lvtest::Json::parse(cli({"info", line + "/155/001.sor"}).out);
+    EXPECT_EQ(info["texts"]["CID"].str(), " ") << "the trace's own empty text, as the format writes it";
+    EXPECT_EQ(info["wavelength_um"].number(), 1.55);
+
+    // A plain folder is a set of its own; a file of the set that does not open fails the run.
+    const std::string plain = dir.file("plain");
+    std::filesystem::create_directories(plain);
+    ASSERT_EQ(cli({"synth", plain + "/f1.tra", "--samples", "3000"}).code, 0);
+    lvtest::writeBytes(plain + "/f2.tra", {1, 2, 3});
+    r = cli({"batch", plain});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("Сохранен: " + plain + "/f1.tra -> " + plain + "/f1.sor\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Не открыт: " + plain + "/f2.tra\n"), std::string::npos) << r.out;
+    r = cli({"batch", dir.file("пусто")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Указанная папка не содержит файлов данных!\n");
 }
 
 namespace {

@@ -187,6 +187,7 @@ TEST_F(SorCorpus, EveryFileAgreesWithItsReferenceReading) {
         EXPECT_EQ(store->SorFileName(), path);
         EXPECT_EQ(store->Caption(), path);
         EXPECT_TRUE(store->SorForeign()) << "every corpus file comes from an instrument or another program";
+        EXPECT_FALSE(IsOwnSorFile(path));
         expectAgreesWithReference(*store, ref);
     }
     EXPECT_TRUE(prompts.Messages.empty());
@@ -277,6 +278,7 @@ TEST_F(SorCorpus, SavedFilesReadBackAndBecomeTheSystemsOwn) {
         const std::string out = dir.file("copy.sor");
         ASSERT_TRUE(store->SaveToFile(out, false));
         EXPECT_FALSE(store->SorForeign());
+        EXPECT_TRUE(IsOwnSorFile(out));
         EXPECT_EQ(store->Caption(), out);
         expectOwnLayout(lvtest::readBytes(out));
 

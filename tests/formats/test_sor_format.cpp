@@ -675,7 +675,16 @@ TEST_F(SorTest, FilesTellWhetherTheyAreTheSystemsOwn) {
         PDataStruct p, s;
         ASSERT_TRUE(load(sb.build(), p, s, m)) << c.what;
         EXPECT_EQ(m.LoadedForeignFile(), c.foreign) << c.what;
+        // The same answer from the file's Map alone, without loading it.
+        const std::string file = dir.file(std::string(c.what) + ".sor");
+        lvtest::writeBytes(file, sb.build());
+        EXPECT_EQ(IsOwnSorFile(file), !c.foreign) << c.what;
     }
+    // Nothing that cannot be read as far as a Map is the system's.
+    lvtest::writeBytes(dir.file("text.sor"), {'n', 'o', 't', ' ', 'a', ' ', 's', 'o', 'r'});
+    lvtest::writeBytes(dir.file("empty.sor"), {});
+    for (const char* name : {"text.sor", "empty.sor", "missing.sor", ""})
+        EXPECT_FALSE(IsOwnSorFile(name[0] ? dir.file(name) : dir.path())) << name;
 }
 
 TEST_F(SorTest, ConverterContract) {

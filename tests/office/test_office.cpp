@@ -573,7 +573,7 @@ TEST_F(RealOffice, InspectionProtocolOfTwelveFibresInEachTemplate) {
             auto store = std::make_unique<TRDataStorage>();
             store->SetAutoFree(false);
             ASSERT_TRUE(store->LoadFromFile(path, false));
-            data.Traces.push_back(store.get());
+            data.Traces.push_back({store.get(), n});
             stores.push_back(std::move(store));
         }
     }

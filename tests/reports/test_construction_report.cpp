@@ -540,7 +540,9 @@ TEST_F(ConstructionLine, TrimmingAppliedAcrossFibresSplicesAndSizing) {
         }
         const TFakeSheet& losses = sheet("Потери");
         EXPECT_FALSE(losses.Find(c.lastRow + 8, 3)->Formula.empty()) << "the last fibre's count";
-        if (c.lastRow + 9 < 32) EXPECT_TRUE(losses.Find(c.lastRow + 9, 3)->Formula.empty()) << "a kept row after it";
+        if (c.lastRow + 9 < 32) {
+            EXPECT_TRUE(losses.Find(c.lastRow + 9, 3)->Formula.empty()) << "a kept row after it";
+        }
         const TFakeSheet& mean = sheet("СВТ");
         EXPECT_EQ(mean.Value(c.lastRow, 1), V::Num(c.lastRow - 7));
         EXPECT_EQ(mean.Find(c.lastRow + 1, 1), nullptr);

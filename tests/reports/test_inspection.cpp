@@ -60,7 +60,8 @@ public:
 
 class InspectionReport : public ::testing::Test {
 protected:
-    // A trace file of a fibre `lengthKm` long written into the data folder and loaded.
+    // A trace file of a fibre `lengthKm` long written into the data folder and loaded, standing
+    // for the fibre its name reads as (as a listing of the unprefixed mask would number it).
     TRDataStorage* trace(const std::string& sub, const std::string& name, int nm, double lengthKm = 10) {
         const std::string folder = tmp.file(sub);
         std::filesystem::create_directories(folder);
@@ -75,7 +76,7 @@ protected:
         store->SetAutoFree(false);
         EXPECT_TRUE(store->LoadFromFile(path, false)) << path;
         stores.push_back(std::move(store));
-        request.Data.Traces.push_back(stores.back().get());
+        request.Data.Traces.push_back({stores.back().get(), FibreNumberOfFile(name)});
         return stores.back().get();
     }
 
@@ -345,6 +346,37 @@ TEST_F(InspectionReport, AMissingTemplateFileKeepsTheBuiltInOne) {
     office.Installed = false;
     EXPECT_THROW(generate(pmIncoming), ESpreadsheetError);
     EXPECT_EQ(office.Books.size(), 1u);
+}
+
+TEST_F(InspectionReport, APrefixedSetKeepsTheFibreNumbersOfItsListing) {
+    // "a05.tra" reads as no number by its name: the listing's number is the one that counts.
+    for (const auto& [sub, nm] : {std::pair{"131", 1310}, std::pair{"155", 1550}})
+        for (const char* name : {"a01.tra", "a05.tra", "a12.tra"}) {
+            std::filesystem::create_directories(tmp.file(sub));
+            lvtest::WriteTraceFile(tmp.file(std::string(sub) + "/" + name), nm, name);
+        }
+    TFibreSet set(tmp.path(), pmIncoming, nullptr);
+    const std::vector<TFibreFile> files = set.ListInspection();
+    ASSERT_EQ(files.size(), 6u);
+    // Opened in list order, each in front: the graph holds them the other way round.
+    for (auto it = files.rbegin(); it != files.rend(); ++it) {
+        auto store = std::make_unique<TRDataStorage>();
+        store->SetAutoFree(false);
+        ASSERT_TRUE(store->LoadFromFile(it->Path, false));
+        request.Data.Traces.push_back({store.get(), it->Number});
+        stores.push_back(std::move(store));
+    }
+    placeOnReference(stores.front().get(), 0, 9.5);
+    generate(pmIncoming);
+    const TFakeSheet& s = sheet();
+    for (int fibre : {1, 5, 12}) {
+        SCOPED_TRACE(fibre);
+        EXPECT_EQ(s.Value(26 + fibre, 4), V::Num(9500));
+        EXPECT_EQ(s.Value(26 + fibre, 6).kind, V::Kind::Number);
+        EXPECT_EQ(s.Value(26 + fibre, 8).kind, V::Kind::Number);
+    }
+    EXPECT_EQ(office.LogOf("DeleteRange"), std::vector<std::string>{"DeleteRange Протокол!A39:I326 up"});
+    EXPECT_TRUE(prompts.Messages.empty()) << "no file is left out";
 }
 
 } // namespace
