@@ -13,15 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace lv {
+#include "reports/uReportInterfaces.h" // TProcessingMode
 
-// The main window's work mode.
-enum TProcessingMode : int {
-    pmNormal = 0,
-    pmConstruction = 1, // construction documentation: "AB/" and "BA/"
-    pmIncoming = 2,     // incoming inspection: "131/" and "155/"
-    pmPreInstall = 3,   // pre-installation inspection: "131/" and "155/"
-};
+namespace lv {
 
 extern const char* const kSubFolder131; // "131/"
 extern const char* const kSubFolder155; // "155/"

@@ -10,12 +10,13 @@
 
 namespace lv {
 
-// The main window's work modes.
+// The main window's work modes and the sub-folders of their data folders.
 enum TProcessingMode : int {
     pmNormal = 0,
-    pmConstruction = 1,    // construction documentation
-    pmIncoming = 2,        // incoming inspection
-    pmPreInstallation = 3, // pre-installation inspection
+    pmConstruction = 1,    // construction documentation: "AB/" and "BA/"
+    pmIncoming = 2,        // incoming inspection: "131/" and "155/"
+    pmPreInstallation = 3, // pre-installation inspection: "131/" and "155/"
+    pmPreInstall = pmPreInstallation,
 };
 
 // The markers of the main graph the reports place and follow (MY is the Y marker).
