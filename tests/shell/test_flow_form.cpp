@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableWidget>
+#include <QProcess>
+#include <QScreen>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <sys/stat.h>
@@ -549,6 +552,103 @@ TEST_F(FlowParamsTest, TheTemplateIsChosenOnlyOutsideTheWorkModes) {
         EXPECT_EQ(Form->Settings().FlowTmpFile, "/data/мой шаблон.xls");
     }
     Form->SetProcessingMode(pmNormal);
+}
+
+// ---- a line made by the command-line tool, splices placed by mouse -----------------------------------
+
+// Run under Xvfb by tools/flow-shot.sh (the clicks through the X server, LUMVARIS_FLOW_SHOT naming
+// the PNG of the screen); offscreen the clicks are sent to the widgets.
+class FlowShotTest : public lvtest::MainFormTest {};
+
+TEST_F(FlowShotTest, ThreeSplicesPlacedByMouseOnALineOfTheCommandLineTool) {
+#ifndef LUMVARIS_CLI
+    GTEST_SKIP() << "the command-line tool is not built";
+#else
+    // Two fibres measured from both ends of a 20 km line with splices at 4, 9 and 14 km from A.
+    const std::string folder = Dir.path() + "/Линия 7/";
+    const double splicesKm[] = {4, 9, 14};
+    for (const char* dir : {"AB", "BA"})
+        for (int fibre : {1, 2}) {
+            std::filesystem::create_directories(folder + dir);
+            QStringList events;
+            for (double km : splicesKm) {
+                const double at = std::string(dir) == "AB" ? km : 20 - km;
+                events << QStringLiteral("splice@%1:%2").arg(at).arg(0.05 * fibre + km / 100);
+            }
+            const QString file = QString::fromStdString(folder + dir + "/00" + std::to_string(fibre) + ".tra");
+            ASSERT_EQ(QProcess::execute(QStringLiteral(LUMVARIS_CLI),
+                                        {QStringLiteral("synth"), file, QStringLiteral("--length-km"),
+                                         QStringLiteral("20"), QStringLiteral("--seed"), QString::number(fibre),
+                                         QStringLiteral("--events"), events.join(u',')}),
+                      0);
+        }
+
+    Form->move(0, 0);
+    Form->resize(1280, 800);
+    Form->show();
+    Settle();
+    Form->SetProcessingMode(pmConstruction);
+    QPointer<TFlowForm> flow = TFlowForm::OpenForLine(folder, "Линия 7", *Form);
+    ASSERT_TRUE(flow);
+    flow->move(860, 430);
+    flow->resize(400, 300);
+    Settle();
+
+    TMainGraph& g = *Form->MainGraph;
+    g.ZoomTo({-0.5, g.GetVisExts().YMin, 20.5, g.GetVisExts().YMax});
+    Settle();
+    QWidget* port = g.viewport();
+    const int y = (g.ContentRect().Top + g.ContentRect().Bottom) / 2;
+    auto clickGraph = [&](double km) {
+        const double before = g.CursorX();
+        lvtest::ClickAndWait(port, QPoint(g.Geometry().XMap().ToPixel(km), y),
+                             [&] { return g.CursorX() != before; });
+        Settle();
+    };
+    auto press = [&](const char* name, const std::function<bool()>& done) {
+        QAction* a = Form->Command(QString::fromLatin1(name));
+        ASSERT_TRUE(a->isEnabled()) << name;
+        QWidget* button = Form->ToolBars()[0]->widgetForAction(a);
+        lvtest::ClickAndWait(button, button->rect().center(), done);
+        Settle();
+    };
+    for (double km : splicesKm) {
+        clickGraph(km);
+        const int count = flow->Editor().Table().Count();
+        press("Muff1B", [&] { return flow->Editor().Table().Count() > count; });
+    }
+    clickGraph(19.9);
+    press("End1B", [&] { return flow->Editor().End() > 0; });
+
+    const TSpliceTable& table = flow->Editor().Table();
+    ASSERT_EQ(table.Count(), 3);
+    const double pixelKm = g.GetVisExts().Width() / g.ContentRect().Width();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(*table.Record(i).MPosF, splicesKm[i], 2 * pixelKm) << i;
+        EXPECT_NEAR(*table.Record(i).MPosR, flow->Editor().End() - *table.Record(i).MPosF, 1e-9) << i;
+    }
+    EXPECT_NEAR(flow->Editor().End(), 19.9, 2 * pixelKm);
+    EXPECT_EQ(flow->Grid()->rowCount(), 3);
+
+    // The lines of the splices and the end on the screen, in yellow.
+    g.SetCursorVisible(false);
+    Settle();
+    const QImage screen = lvtest::RenderView(g);
+    const int lower = g.ContentRect().Bottom - 3;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(QColor(screen.pixel(g.Geometry().XMap().ToPixel(*table.Record(i).MPosF), lower)), kYellow) << i;
+    EXPECT_EQ(QColor(screen.pixel(g.Geometry().XMap().ToPixel(flow->Editor().End()), lower)), kYellow);
+    g.SetCursorVisible(true);
+    Settle();
+
+    if (const char* shot = std::getenv("LUMVARIS_FLOW_SHOT")) {
+        const QPixmap picture = lvtest::OnDisplay() ? Form->screen()->grabWindow(0) : Form->grab();
+        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(shot)));
+    }
+    ASSERT_TRUE(flow->close());
+    Settle();
+    EXPECT_EQ(LoadSpliceFile(folder + "Линия 7.mif").size(), 3u);
+#endif
 }
 
 } // namespace
