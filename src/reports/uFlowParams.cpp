@@ -38,8 +38,8 @@ void StoreFlowValues(TFlowParams& params, const std::array<double, 4>& editorVal
 
 namespace {
 // The settings' members of the four integer fields, in kFlowIntFields order.
-int TMainSettings::* const kSettingsInts[] = {&TMainSettings::DistM12, &TMainSettings::DistMY3,
-                                              &TMainSettings::DistM2Y, &TMainSettings::FibCount};
+int TMainSettings::*const kSettingsInts[] = {&TMainSettings::DistM12, &TMainSettings::DistMY3,
+                                             &TMainSettings::DistM2Y, &TMainSettings::FibCount};
 } // namespace
 
 TFlowParams FlowParamsOf(const TMainSettings& settings) {

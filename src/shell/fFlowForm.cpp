@@ -11,8 +11,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 #include "display/NumberFormat.h"
 #include "display/uGraphsCmps.h"
 #include "shell/Commonun.h"
@@ -109,7 +107,8 @@ TFlowForm* TFlowForm::OpenForLine(const std::string& dataFolder, const std::stri
 TFlowForm::TFlowForm(const std::string& dataFolder, const std::string& lineName, TSpliceFileChoice table,
                      TMainForm& host, TMaskChooser chooseMask)
     : QWidget(&host, Qt::Tool), m_host(host), m_graph(host.MainGraph), m_dataFolder(dataFolder),
-      m_lineName(lineName), m_table(std::move(table)), m_set(dataFolder, pmConstruction, std::move(chooseMask)) {
+      m_lineName(lineName), m_table(std::move(table)),
+      m_set(dataFolder, pmConstruction, std::move(chooseMask)) {
     setObjectName(QStringLiteral("FlowForm"));
     setWindowTitle(QString::fromStdString(lineName));
     m_editor.Load(m_table.Records);
@@ -121,8 +120,8 @@ TFlowForm::TFlowForm(const std::string& dataFolder, const std::string& lineName,
     m_directionLabel->setObjectName(QStringLiteral("DirectionLabel"));
     m_grid = new QTableWidget(0, 3, this);
     m_grid->setObjectName(QStringLiteral("Grid"));
-    m_grid->setHorizontalHeaderLabels({QStringLiteral("Название"), QStringLiteral("А-Муфта, км"),
-                                       QStringLiteral("В-Муфта, км")});
+    m_grid->setHorizontalHeaderLabels(
+        {QStringLiteral("Название"), QStringLiteral("А-Муфта, км"), QStringLiteral("В-Муфта, км")});
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -166,7 +165,8 @@ void TFlowForm::createCommands() {
         a->setObjectName(QString::fromLatin1(c.Name));
         a->setToolTip(q(c.Hint));
         if (c.Run)
-            connect(a, &QAction::triggered, this, [this, run = c.Run] { this->run([this, run] { (this->*run)(); }); });
+            connect(a, &QAction::triggered, this,
+                    [this, run = c.Run] { this->run([this, run] { (this->*run)(); }); });
         else
             connect(a, &QAction::triggered, this, [] {
                 THelpViewer* v = HelpViewer();
@@ -204,7 +204,8 @@ void TFlowForm::hookGraph() {
         if (self) self->paintOverlay(v, gp);
     };
     m_previousCursor = g.OnCursorVisibleChanged;
-    g.OnCursorVisibleChanged = [self, previous = m_previousCursor](TMainGraph* s, bool visible, double x, double y) {
+    g.OnCursorVisibleChanged = [self, previous = m_previousCursor](TMainGraph* s, bool visible, double x,
+                                                                   double y) {
         if (previous) previous(s, visible, x, y);
         if (self) self->cursorReported(visible, x);
     };
@@ -265,7 +266,8 @@ void TFlowForm::run(const std::function<void()>& command) {
     try {
         command();
     } catch (...) {
-        MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError, mbOK);
+        MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError,
+                   mbOK);
         // Whatever was done before the failure shows.
         refresh(TGraphUpdate::Repaint);
     }
@@ -358,8 +360,9 @@ void TFlowForm::ReportCommand() {
         return;
     }
     TIndicatedProgress progress;
-    RunIndicated(QStringLiteral("Lumvaris"), q(kMsgReportRunning), [&progress] { progress.Cancel(); },
-                 [&] { MakeConstructionReport(m_templates, app, in, progress, m_runOptions); });
+    RunIndicated(
+        QStringLiteral("Lumvaris"), q(kMsgReportRunning), [&progress] { progress.Cancel(); },
+        [&] { MakeConstructionReport(m_templates, app, in, progress, m_runOptions); });
 }
 
 // ---- the grid, the states and the graph ------------------------------------------------------------------
@@ -385,7 +388,8 @@ void TFlowForm::fillGrid() {
             if (!item) {
                 item = new QTableWidgetItem;
                 item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-                item->setTextAlignment((column == colName ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+                item->setTextAlignment((column == colName ? Qt::AlignLeft : Qt::AlignRight) |
+                                       Qt::AlignVCenter);
                 m_grid->setItem(row, column, item);
             }
             item->setText(texts[column]);
@@ -400,8 +404,8 @@ void TFlowForm::fillGrid() {
 void TFlowForm::updateCommandStates() {
     const TFlowCommandStates s = m_editor.CommandStates(cursorKm());
     const std::pair<const char*, bool> states[] = {
-        {"SetMuff", s.SetMuff},       {"SetEnd1", s.SetEnd1},         {"DelMuff", s.DelMuff},
-        {"NoteMuff", s.NoteMuff},     {"ReportBtn", s.ReportBtn},     {"RollBackBtn", s.RollBackBtn},
+        {"SetMuff", s.SetMuff},   {"SetEnd1", s.SetEnd1},     {"DelMuff", s.DelMuff},
+        {"NoteMuff", s.NoteMuff}, {"ReportBtn", s.ReportBtn}, {"RollBackBtn", s.RollBackBtn},
         {"ApplyBtn", s.ApplyBtn},
     };
     for (const auto& [name, on] : states)
@@ -497,7 +501,8 @@ bool TFlowForm::SaveTable() {
         SaveSpliceFile(m_table.Path, m_editor.Table().Records());
         return true;
     } catch (...) {
-        MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError, mbOK);
+        MessageDlg(ExceptionMessage(std::current_exception(), kMsgNotEnoughMemory), TMsgDlgType::mtError,
+                   mbOK);
         return false;
     }
 }

@@ -41,8 +41,8 @@ class TMainDataItem;
 class TMainForm;
 class TMainGraph;
 
-extern const char* const kFlowDirectionAB; // "Направление: от А к Б (папка AB)"
-extern const char* const kFlowDirectionBA; // "Направление: от Б к А (папка BA)"
+extern const char* const kFlowDirectionAB;  // "Направление: от А к Б (папка AB)"
+extern const char* const kFlowDirectionBA;  // "Направление: от Б к А (папка BA)"
 extern const char* const kMsgReportRunning; // "Идет формирование отчета..."
 
 // The overlay's colour: the lines and labels of the start, the end and the splices.
@@ -76,15 +76,15 @@ public:
     QAction* Command(const QString& name) const;
 
     // --- the commands (each also runs from its button; errors are shown, not raised)
-    void SetStartCommand(); // "Установить начало трассы"
-    void SetMuffCommand();  // "Поставить муфту"
-    void NoteMuffCommand(); // "Название муфты"
-    void DelMuffCommand();  // "Стереть муфту"
-    void SetEndCommand();   // "Установить конец трассы"
+    void SetStartCommand();  // "Установить начало трассы"
+    void SetMuffCommand();   // "Поставить муфту"
+    void NoteMuffCommand();  // "Название муфты"
+    void DelMuffCommand();   // "Стереть муфту"
+    void SetEndCommand();    // "Установить конец трассы"
     void ChangeDirCommand(); // "Сменить направление"
-    void RollBackCommand(); // "Отменить изменения"
-    void ApplyCommand();    // "Закрепить изменения"
-    void ReportCommand();   // "Сгенерировать отчет"
+    void RollBackCommand();  // "Отменить изменения"
+    void ApplyCommand();     // "Закрепить изменения"
+    void ReportCommand();    // "Сгенерировать отчет"
     // Makes `row` of the grid the current splice; its markers go on the graph.
     void SelectRow(int row);
 
@@ -139,9 +139,9 @@ private:
     std::unique_ptr<ISpreadsheetApp> m_ownOffice;
     TReportRunOptions m_runOptions;
 
-    TOptKm m_cursor;           // the graph's cursor as last reported; empty while hidden
-    TSpliceMarkers m_seen;     // the graph's markers as the window last knew them
-    bool m_putting = false;    // the window itself is putting markers on the graph
+    TOptKm m_cursor;        // the graph's cursor as last reported; empty while hidden
+    TSpliceMarkers m_seen;  // the graph's markers as the window last knew them
+    bool m_putting = false; // the window itself is putting markers on the graph
     bool m_reportRunning = false;
     bool m_filling = false;
     bool m_hooked = false;

@@ -4,10 +4,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QTest>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 

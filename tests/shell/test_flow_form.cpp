@@ -8,9 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTableWidget>
 #include <QProcess>
 #include <QScreen>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -61,7 +61,8 @@ protected:
 
     std::string MifPath() const { return LineFolder + "Л1.mif"; }
     TFlowForm& Open(std::vector<TSpliceRecord> records = {}) {
-        Flow = std::make_unique<TFlowForm>(LineFolder, "Л1", TSpliceFileChoice{MifPath(), std::move(records)}, *Form);
+        Flow = std::make_unique<TFlowForm>(LineFolder, "Л1", TSpliceFileChoice{MifPath(), std::move(records)},
+                                           *Form);
         Settle();
         return *Flow;
     }
@@ -72,7 +73,9 @@ protected:
         Trigger("Muff1B");
         Settle();
     }
-    bool FlowEnabled(const char* command) const { return Flow->Command(QString::fromLatin1(command))->isEnabled(); }
+    bool FlowEnabled(const char* command) const {
+        return Flow->Command(QString::fromLatin1(command))->isEnabled();
+    }
     TSpliceMarkers GraphMarkers() const {
         auto at = [](const TMarker* m) { return m->Shown() ? TOptKm(m->X()) : std::nullopt; };
         return {at(Graph().Marker(1)), at(Graph().Marker(2)), at(Graph().YMarker()), at(Graph().Marker(3))};
@@ -275,8 +278,8 @@ TEST_F(FlowFormTest, TheOverlayDrawsOnlyWhatIsVisibleAndOnlyOnScreen) {
     };
     const Case cases[] = {
         {0, 20, {1, 9, 19}},
-        {1.5, 18.5, {9}},   // the start and end just outside
-        {10, 18.5, {}},     // nothing inside
+        {1.5, 18.5, {9}}, // the start and end just outside
+        {10, 18.5, {}},   // nothing inside
         {0.5, 1.5, {1}},
     };
     for (const Case& c : cases) {
@@ -496,10 +499,13 @@ TEST_F(FlowParamsTest, ShowsTheSettingsAndStoresThemRoundedOnOk) {
     RunDialog([&](TFlowParamsFrm& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Параметры (Строит. документация)"));
         EXPECT_EQ(d.Values(), FlowParamsOf(s));
-        EXPECT_EQ(qobject_cast<QDoubleSpinBox*>(d.Control(QStringLiteral("DistM12")))->text(), QStringLiteral("1500"));
+        EXPECT_EQ(qobject_cast<QDoubleSpinBox*>(d.Control(QStringLiteral("DistM12")))->text(),
+                  QStringLiteral("1500"));
         EXPECT_EQ(qobject_cast<QDoubleSpinBox*>(d.Control(QStringLiteral("FibCount")))->maximum(), 300.0);
-        for (const char* b : {"OkBtn", "CancelBtn", "HelpBtn"}) EXPECT_NE(d.Control(QString::fromLatin1(b)), nullptr);
-        EXPECT_EQ(qobject_cast<QPushButton*>(d.Control(QStringLiteral("OkBtn")))->text(), QStringLiteral("ОК"));
+        for (const char* b : {"OkBtn", "CancelBtn", "HelpBtn"})
+            EXPECT_NE(d.Control(QString::fromLatin1(b)), nullptr);
+        EXPECT_EQ(qobject_cast<QPushButton*>(d.Control(QStringLiteral("OkBtn")))->text(),
+                  QStringLiteral("ОК"));
         Type(d, "DistM12", QStringLiteral("1000") + point + QStringLiteral("6"));
         Type(d, "DistMY3", QStringLiteral("2") + point + QStringLiteral("5"));
         // Beyond its range an editor holds its limit.
@@ -575,12 +581,14 @@ TEST_F(FlowShotTest, ThreeSplicesPlacedByMouseOnALineOfTheCommandLineTool) {
                 const double at = std::string(dir) == "AB" ? km : 20 - km;
                 events << QStringLiteral("splice@%1:%2").arg(at).arg(0.05 * fibre + km / 100);
             }
-            const QString file = QString::fromStdString(folder + dir + "/00" + std::to_string(fibre) + ".tra");
-            ASSERT_EQ(QProcess::execute(QStringLiteral(LUMVARIS_CLI),
-                                        {QStringLiteral("synth"), file, QStringLiteral("--length-km"),
-                                         QStringLiteral("20"), QStringLiteral("--seed"), QString::number(fibre),
-                                         QStringLiteral("--events"), events.join(u',')}),
-                      0);
+            const QString file =
+                QString::fromStdString(folder + dir + "/00" + std::to_string(fibre) + ".tra");
+            ASSERT_EQ(
+                QProcess::execute(QStringLiteral(LUMVARIS_CLI),
+                                  {QStringLiteral("synth"), file, QStringLiteral("--length-km"),
+                                   QStringLiteral("20"), QStringLiteral("--seed"), QString::number(fibre),
+                                   QStringLiteral("--events"), events.join(u',')}),
+                0);
         }
 
     Form->move(0, 0);
@@ -636,7 +644,8 @@ TEST_F(FlowShotTest, ThreeSplicesPlacedByMouseOnALineOfTheCommandLineTool) {
     const QImage screen = lvtest::RenderView(g);
     const int lower = g.ContentRect().Bottom - 3;
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(QColor(screen.pixel(g.Geometry().XMap().ToPixel(*table.Record(i).MPosF), lower)), kYellow) << i;
+        EXPECT_EQ(QColor(screen.pixel(g.Geometry().XMap().ToPixel(*table.Record(i).MPosF), lower)), kYellow)
+            << i;
     EXPECT_EQ(QColor(screen.pixel(g.Geometry().XMap().ToPixel(flow->Editor().End()), lower)), kYellow);
     g.SetCursorVisible(true);
     Settle();
