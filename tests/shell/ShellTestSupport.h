@@ -58,7 +58,11 @@ inline void ClickAndWait(QWidget* w, QPoint at, const std::function<bool()>& don
                           {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(g.x()),
                            QString::number(g.y()), QStringLiteral("click"), QStringLiteral("1")});
     } else {
-        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at);
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &e);
+        }
     }
     QElapsedTimer clock;
     clock.start();

@@ -154,6 +154,9 @@ TEST_F(FlowFormTest, CommandStatesAndTheirTwins) {
     check({"applied", true, true, true, false});
     Graph().SetCursorX(25); // beyond the trace: the cursor is reported hidden
     check({"cursor off the trace", false, false, true, false});
+    f.Command(QStringLiteral("SetStart1"))->trigger();
+    EXPECT_EQ(f.Editor().Start(), 0.0) << "a hidden cursor sets no start";
+    EXPECT_FALSE(FlowEnabled("RollBackBtn"));
     f.Command(QStringLiteral("DelMuff"))->trigger();
     check({"deleted", false, false, false, true});
 
