@@ -263,6 +263,11 @@ public:
     void MarkerAtCursor(int number, bool isY);
     void HideMarker(int number, bool isY);
     void HideAllMarkers();
+    // Puts markers where an owner stored them (M1, M2, M3, Y; nothing: hidden), without the order
+    // check: a stored set was made by a rule of its own, and placing its markers one by one
+    // through the check would refuse some of them. A marker the active curve has no value for is
+    // hidden. Written into the active trace and reported once, as a placement.
+    void PutMarkers(const std::array<std::optional<double>, 4>& x);
     TMarker* Marker(int number) const; // M1..M3, number clamped
     TMarker* YMarker() const { return m_markers[3].get(); }
     // Bit 1 M1, 2 M2, 4 M3, 16 the Y marker, for the shown ones.
@@ -289,6 +294,10 @@ public:
 
     TCursorPropsChangedEvent OnCursorVisibleChanged;
     TMarkersChangedEvent OnMarkersChanged;
+    // The markers were placed, moved or hidden on the active trace (a command, a drag,
+    // PutMarkers) and written into it; not raised when they follow a change of the active trace
+    // or of its values. Raised before OnMarkersChanged.
+    TMarkersChangedEvent OnMarkersPlaced;
     TActiveDataChangedEvent OnActiveDataChanged;
 
 protected:
@@ -381,6 +390,7 @@ private:
     } m_notified;
     std::atomic<int> m_lock{0};
     uint64_t m_lastActiveSerial = 0;
+    bool m_markersFollowData = false; // markers rewritten for new samples: no placement
     // What a picture of another trace put aside.
     struct TPose {
         double CursorX = 0, CursorY = 0, StartX = 0;

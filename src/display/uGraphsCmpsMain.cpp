@@ -311,6 +311,15 @@ void TMainGraph::HideAllMarkers() {
     MarkersChanged();
 }
 
+void TMainGraph::PutMarkers(const std::array<std::optional<double>, 4>& x) {
+    {
+        TLock lock(*this);
+        for (size_t i = 0; i < 4; ++i)
+            if (!x[i] || !placeMarker(m_markers[i].get(), *x[i], false)) hide(m_markers[i].get());
+    }
+    MarkersChanged();
+}
+
 void TMainGraph::MarkersChanged() {
     if (m_lock.load() > 0 || !Data().ActiveItem()) return;
     rereadStart();
@@ -323,6 +332,7 @@ void TMainGraph::MarkersChanged() {
         const double x = m->Shown() ? m->X() : -1.0;
         if (t->MarkerPos(kStoredMarker[i]) != x) t->SetMarkerPos(kStoredMarker[i], x);
     }
+    if (OnMarkersPlaced && !m_markersFollowData) OnMarkersPlaced(this, t);
     DoMarkersChanged(t);
 }
 
@@ -391,7 +401,9 @@ void TMainGraph::DoItemChanged(TGDataItem* item, bool isActive) {
     if (replaced) {
         // The new samples came with no cursor of their own: it stays where it was.
         storeCursor(m_cursorVisible, m_cursorX);
+        m_markersFollowData = true;
         MarkersChanged();
+        m_markersFollowData = false;
     } else
         DoMarkersChanged(dynamic_cast<TMainDataItem*>(item));
     m_lastActiveSerial = item ? item->Serial() : 0;

@@ -36,4 +36,28 @@ void StoreFlowValues(TFlowParams& params, const std::array<double, 4>& editorVal
         params.*kFlowIntFields[i].Member = RoundFlowValue(editorValues[i], kFlowIntFields[i]);
 }
 
+namespace {
+// The settings' members of the four integer fields, in kFlowIntFields order.
+int TMainSettings::*const kSettingsInts[] = {&TMainSettings::DistM12, &TMainSettings::DistMY3,
+                                             &TMainSettings::DistM2Y, &TMainSettings::FibCount};
+} // namespace
+
+TFlowParams FlowParamsOf(const TMainSettings& settings) {
+    TFlowParams p;
+    for (size_t i = 0; i < kFlowIntFields.size(); ++i)
+        p.*kFlowIntFields[i].Member = RoundFlowValue(settings.*kSettingsInts[i], kFlowIntFields[i]);
+    p.Auto = settings.AutoFib;
+    p.Cut = settings.CutFib;
+    p.TmpFile = settings.FlowTmpFile;
+    return p;
+}
+
+void StoreFlowParams(TMainSettings& settings, const TFlowParams& params) {
+    for (size_t i = 0; i < kFlowIntFields.size(); ++i)
+        settings.*kSettingsInts[i] = params.*kFlowIntFields[i].Member;
+    settings.AutoFib = params.Auto;
+    settings.CutFib = params.Cut;
+    settings.FlowTmpFile = params.TmpFile;
+}
+
 } // namespace lv

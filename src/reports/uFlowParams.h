@@ -7,6 +7,8 @@
 #include <array>
 #include <string>
 
+#include "trace/MainSettings.h"
+
 namespace lv {
 
 extern const char* const kFlowParamsCaption;   // "Параметры (Строит. документация)"
@@ -52,6 +54,12 @@ int RoundFlowValue(double editorValue, const TFlowIntField& field);
 
 // The editors' values of the four integer fields (in kFlowIntFields order) stored into `params`.
 void StoreFlowValues(TFlowParams& params, const std::array<double, 4>& editorValues);
+
+// The main window keeps these values as separate settings (DistM12 … CutFib, FlowTmpFile); this is
+// the one place that moves them between the two. Values read from the settings are held in the
+// dialog's ranges.
+TFlowParams FlowParamsOf(const TMainSettings& settings);
+void StoreFlowParams(TMainSettings& settings, const TFlowParams& params);
 
 // The template field can be changed only outside the work modes (the template is loaded when the
 // construction window opens).

@@ -23,6 +23,7 @@
 #include "printing/uPrintQueue.h"
 #include "printing/uQtPrinter.h"
 #include "shell/Commonun.h"
+#include "reports/uFlowParams.h"
 #include "shell/fEventsDock.h"
 #include "shell/fParamsPanel.h"
 #include "shell/fRegisterForm.h"
@@ -316,20 +317,21 @@ void TMainForm::createCommands() {
     for (const char* n : {"RefBtn", "RefDelBtn", "M1Btn", "M2Btn", "MYBtn", "M3Btn", "ClearMarkersBtn"})
         Command(QString::fromLatin1(n))->setEnabled(false);
 
-    // Construction documentation only.
+    // Construction documentation only: the construction window binds them to its commands and
+    // keeps their states while it is open.
     for (QAction* a : {addCommand("Start1B", QStringLiteral("Установить начало трассы"), "trace_start"),
                        addCommand("Muff1B", QStringLiteral("Поставить муфту"), "muff"),
                        addCommand("End1B", QStringLiteral("Установить конец трассы"), "trace_end")}) {
-        pending(a);
+        a->setEnabled(false);
         a->setVisible(false);
     }
 
     // Menu "Настройка" and its buttons.
     bind(addCommand("ConditDispley1", QStringLiteral("Параметры интерфейса...")), &TMainForm::DisplayParamsCommand);
-    pending(addCommand("ConditFlow1", QStringLiteral("Параметры (Строит. док.)...")));
+    bind(addCommand("ConditFlow1", QString::fromUtf8(kFlowParamsCommand)), &TMainForm::FlowParamsCommand);
     bind(addCommand("ConditIntfs1B", QStringLiteral("Параметры интерфейса"), "params_interface"),
          &TMainForm::DisplayParamsCommand);
-    pending(addCommand("ConditFlow1B", QStringLiteral("Параметры конвейера"), "params_flow"));
+    bind(addCommand("ConditFlow1B", QString::fromUtf8(kFlowParamsHint), "params_flow"), &TMainForm::FlowParamsCommand);
 
     // View window. Fitting has keys of its own: in the full-graph layout a view that the
     // resized graph shows cut off or empty is one key away from the whole trace.

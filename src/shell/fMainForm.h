@@ -277,6 +277,8 @@ public:
     QAction* PopupItem(const QString& name) const;
     // "Параметры интерфейса...": the dialog, and on "ОК" its values applied with one repaint.
     void DisplayParamsCommand();
+    // "Параметры (Строит. док.)...": the dialog on the construction settings, stored on "ОК".
+    void FlowParamsCommand();
 
     // --- the main graph's cursor and markers, for the report windows -----------------------------
     double CursorPosition() const override;

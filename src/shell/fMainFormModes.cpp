@@ -3,16 +3,14 @@
 // folder set.
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QLabel>
-#include <QToolBar>
-#include <QVBoxLayout>
 
 #include "display/uGraphsCmps.h"
 #include "reports/uInspection.h"
 #include "shell/Commonun.h"
+#include "shell/fChooseMask.h"
+#include "shell/fFlowForm.h"
 #include "shell/fInBeforeForm.h"
 #include "shell/fMainForm.h"
 #include "shell/uIndicatedWork.h"
@@ -25,35 +23,9 @@ namespace lv {
 
 namespace {
 
-// The window of construction documentation until the splice table comes: it names the line and
-// takes the mode with it when it closes.
-class TFlowStandInForm : public QWidget {
-public:
-    TFlowStandInForm(TMainForm& main, const QString& dataFolder)
-        : QWidget(&main, Qt::Tool | Qt::WindowStaysOnTopHint), m_main(main) {
-        setObjectName(QStringLiteral("FlowForm"));
-        setAttribute(Qt::WA_DeleteOnClose);
-        setWindowTitle(main.LineName());
-        auto* layout = new QVBoxLayout(this);
-        layout->addWidget(new QLabel(QDir::toNativeSeparators(dataFolder), this));
-        resize(320, 80);
-    }
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        QWidget::closeEvent(event);
-        m_main.LeaveProcessingMode();
-    }
-
-private:
-    TMainForm& m_main;
-};
-
 const char* const kOpenCloseCommands[] = {"Open1", "Open1B", "Close1", "Close1B", "CloseAll1"};
 const char* const kModeCommands[] = {"InControl1",      "InControl1B", "BeforeControl1",
                                      "BeforeControl1B", "Flow1",       "Flow1B"};
-const char* const kMarkerCommands[] = {"M1Btn", "M2Btn", "MYBtn", "M3Btn", "ClearMarkersBtn"};
-const char* const kSpliceCommands[] = {"Start1B", "Muff1B", "End1B"};
 
 } // namespace
 
@@ -75,23 +47,14 @@ void TMainForm::createModeCommands() {
 
 void TMainForm::applyProcessingModeToControls() {
     const bool normal = m_processingMode == pmNormal;
-    const bool construction = m_processingMode == pmConstruction;
     for (const char* name : kOpenCloseCommands)
         Command(QString::fromLatin1(name))->setVisible(normal);
     for (const char* name : {"Open1", "Open1B"})
         Command(QString::fromLatin1(name))->setEnabled(normal);
     for (const char* name : kModeCommands)
         Command(QString::fromLatin1(name))->setEnabled(normal);
-    // The inspection protocol is measured between the markers the operator places, so the marker
-    // buttons stay there; construction documentation places them from its splice table.
-    for (const char* name : kMarkerCommands)
-        Command(QString::fromLatin1(name))->setVisible(!construction);
-    QAction* start = Command(QString::fromLatin1(kSpliceCommands[0]));
-    const QList<QAction*> bar = m_toolBars[0]->actions();
-    if (const qsizetype at = bar.indexOf(start); at > 0 && bar[at - 1]->isSeparator())
-        bar[at - 1]->setVisible(construction);
-    for (const char* name : kSpliceCommands)
-        Command(QString::fromLatin1(name))->setVisible(construction);
+    // The popup's and the toolbar's marker or splice commands.
+    applyModeToControls();
 }
 
 void TMainForm::EnterProcessingMode(int mode) {
@@ -117,10 +80,21 @@ void TMainForm::EnterProcessingMode(int mode) {
     applyProcessingModeToControls();
     QWidget* window = nullptr;
     try {
-        if (mode == pmConstruction)
-            window = new TFlowStandInForm(*this, QString::fromStdString(dataFolder));
-        else
+        if (mode == pmConstruction) {
+            TFlowForm* flow = TFlowForm::OpenForLine(dataFolder, m_lineName.toStdString(), *this,
+                                                     DialogMaskChooser(this));
+            if (!flow) {
+                // The operator would not go on without a splice table that cannot be read.
+                m_processingMode = pmNormal;
+                applyProcessingModeToControls();
+                CloseAllTraces();
+                return;
+            }
+            connect(flow, &TFlowForm::Closed, this, &TMainForm::LeaveProcessingMode);
+            window = flow;
+        } else {
             window = new TInBeforeForm(*this, mode, QString::fromStdString(dataFolder));
+        }
         m_modeWindow = window;
         window->show();
     } catch (...) {

@@ -1,6 +1,6 @@
 // The main window's view commands ("В размер окна", "Сохранить окно", "Восстановить окно"), the
-// graph's popup menu, the work modes' switch of the window's controls, and the interface
-// parameters dialog.
+// graph's popup menu, the work modes' switch of the window's controls, the interface parameters
+// dialog and the construction-documentation parameters dialog.
 
 #include <QAction>
 #include <QMenu>
@@ -8,6 +8,7 @@
 
 #include "display/uGraphsCmps.h"
 #include "shell/fDisplayParams.h"
+#include "shell/fFlowParams.h"
 #include "shell/fMainForm.h"
 
 namespace lv {
@@ -134,6 +135,13 @@ void TMainForm::DisplayParamsCommand() {
     // The dialog checked the values: applying them cannot fail, and the graph repaints once.
     TGraphView::TUpdateGuard guard(*MainGraph);
     ApplyDisplayParams(dialog.Params(), *MainGraph, m_settings);
+}
+
+void TMainForm::FlowParamsCommand() {
+    TFlowParamsFrm dialog(FlowParamsOf(m_settings), m_processingMode, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    // Taken up by the next splice placed and the next report.
+    StoreFlowParams(m_settings, dialog.Params());
 }
 
 } // namespace lv

@@ -328,6 +328,50 @@ TEST(MainGraph, NewDataOfTheActiveTraceKeepCursorAndMarkersAtTheirX) {
     EXPECT_DOUBLE_EQ(a->CursorPos(), 3.0);
 }
 
+// An owner puts a stored set of markers whatever their order; the placement event tells the
+// operator's and the owner's placements from markers that only follow the active trace.
+TEST(MainGraph, StoredMarkersArePutWithoutTheOrderCheckAndPlacementsAreTold) {
+    Fixture f;
+    TMainGraph& g = *f.G;
+    std::vector<TMainDataItem*> placed;
+    g.OnMarkersPlaced = [&](TMainGraph*, TMainDataItem* item) { placed.push_back(item); };
+    TMainDataItem* a = f.Trace(10);
+    EXPECT_TRUE(placed.empty()) << "a trace that becomes active places nothing";
+
+    // M2 before M1, the Y marker beyond M3, M3 beyond the curve's end.
+    g.PutMarkers({6.0, 4.0, 12.0, 9.0});
+    EXPECT_EQ(g.MarkersMask(), 1 | 2 | 16);
+    EXPECT_DOUBLE_EQ(g.Marker(1)->X(), 6.0);
+    EXPECT_DOUBLE_EQ(g.Marker(2)->X(), 4.0);
+    EXPECT_NEAR(g.YMarker()->Y(), 30.0 - 4.5, 1e-9);
+    for (const auto& [index, km] : {std::pair{0, 6.0}, {1, 4.0}, {2, -1.0}, {4, 9.0}})
+        EXPECT_DOUBLE_EQ(a->MarkerPos(index), km) << index;
+    EXPECT_EQ(placed, (std::vector<TMainDataItem*>{a})) << "reported once";
+    g.PutMarkers({std::nullopt, 5.0, std::nullopt, std::nullopt});
+    EXPECT_EQ(g.MarkersMask(), 2);
+    EXPECT_EQ(a->MarkerPos(0), -1.0);
+
+    // The operator's placements and drags are placements ...
+    placed.clear();
+    g.PlaceMarker(3, false, 8);
+    g.HideMarker(3, false);
+    const QPoint grip = f.Stem(g.Marker(2));
+    f.Press(grip);
+    f.Move({f.Px(5.5), grip.y()});
+    f.Release({f.Px(5.5), grip.y()});
+    EXPECT_EQ(placed.size(), 3u);
+    // ... a switch of the active trace and new samples of the active trace are not.
+    placed.clear();
+    f.Markers.clear();
+    f.Trace(12, -3);
+    g.Data().CycleItems(true); // back to a, whose M2 comes back
+    EXPECT_DOUBLE_EQ(g.Marker(2)->X(), a->MarkerPos(1));
+    FillTrace(a->Trace(), line(2001, 0.005, 4), 0.005);
+    Settle();
+    EXPECT_TRUE(placed.empty());
+    EXPECT_GE(f.Markers.size(), 3u) << "the marker notices themselves still come";
+}
+
 TEST(MainGraph, DraggingTheCursorPastTheEdgePagesTheView) {
     Fixture f;
     f.Trace(10);

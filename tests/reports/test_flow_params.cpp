@@ -69,3 +69,31 @@ TEST(FlowParams, EditorValuesAreRoundedIntoTheirRange) {
     EXPECT_EQ(p.FibCount, 48);
     EXPECT_EQ(p.TmpFile, "/t.xls");
 }
+
+TEST(FlowParams, SettingsMapBothWaysHeldInTheDialogsRanges) {
+    TMainSettings s;
+    EXPECT_EQ(FlowParamsOf(s), TFlowParams{}) << "the settings' defaults are the dialog's";
+
+    s.DistM12 = 1500;
+    s.DistMY3 = 2000000; // stored by hand beyond the range
+    s.DistM2Y = 250;
+    s.FibCount = 0;
+    s.AutoFib = false;
+    s.CutFib = true;
+    s.FlowTmpFile = "/шаблоны/стр.xls";
+    const TFlowParams p = FlowParamsOf(s);
+    EXPECT_EQ(p.DistM12, 1500);
+    EXPECT_EQ(p.DistMY3, 1000000);
+    EXPECT_EQ(p.DistM2Y, 250);
+    EXPECT_EQ(p.FibCount, 1);
+    EXPECT_FALSE(p.Auto);
+    EXPECT_TRUE(p.Cut);
+    EXPECT_EQ(p.TmpFile, s.FlowTmpFile);
+
+    TMainSettings back;
+    back.WorkerNum = "Иванов";
+    StoreFlowParams(back, p);
+    EXPECT_EQ(FlowParamsOf(back), p);
+    EXPECT_EQ(back.DistMY3, 1000000);
+    EXPECT_EQ(back.WorkerNum, "Иванов") << "only the construction fields change";
+}

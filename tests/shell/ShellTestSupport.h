@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -40,6 +42,32 @@ inline QPushButton* ButtonText(QWidget* w, const QString& text) {
     for (QPushButton* b : w->findChildren<QPushButton*>())
         if (b->text() == text) return b;
     return nullptr;
+}
+
+// Under a display (QT_QPA_PLATFORM=xcb, xdotool on the path) clicks go through the X server.
+inline bool OnDisplay() {
+    return QGuiApplication::platformName() == QStringLiteral("xcb");
+}
+
+// Clicks `at` in `w` (through the X server when there is one) and runs the event loop until
+// `done` holds, at most 10 s.
+inline void ClickAndWait(QWidget* w, QPoint at, const std::function<bool()>& done) {
+    if (OnDisplay()) {
+        const QPoint g = w->mapToGlobal(at);
+        QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(g.x()),
+                           QString::number(g.y()), QStringLiteral("click"), QStringLiteral("1")});
+    } else {
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &e);
+        }
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 } // namespace lvtest

@@ -484,22 +484,9 @@ TEST_F(PanelTest, TheGroupIndexGoesToTracesOfTheActiveWavelengthOnly) {
 // server, and LUMVARIS_PANEL_SHOT names a PNG of the window to write (tools/panel-shot.sh).
 class PanelCorpusTest : public PanelTest {
 protected:
-    static bool OnDisplay() { return QGuiApplication::platformName() == QStringLiteral("xcb"); }
-
-    // Clicks `at` in `w` and waits until `done` (at most 10 s).
+    static bool OnDisplay() { return lvtest::OnDisplay(); }
     static void ClickAndWait(QWidget* w, QPoint at, const std::function<bool()>& done) {
-        if (OnDisplay()) {
-            const QPoint g = w->mapToGlobal(at);
-            QProcess::execute(QStringLiteral("xdotool"),
-                              {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(g.x()),
-                               QString::number(g.y()), QStringLiteral("click"), QStringLiteral("1")});
-        } else {
-            click(w, at);
-        }
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < 10000)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        lvtest::ClickAndWait(w, at, done);
         Settle();
     }
 };

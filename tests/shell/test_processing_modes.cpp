@@ -12,6 +12,7 @@
 #include "ShellTestSupport.h"
 #include "display/uGraphsCmps.h"
 #include "shell/fChooseMask.h"
+#include "shell/fFlowForm.h"
 #include "shell/uTraceNames.h"
 #include "trace/SyntheticTrace.h"
 #include "trace/uGraphIntfs.h"
@@ -44,7 +45,7 @@ TEST_F(ModeTest, EachModeIsEnteredWithItsFolderAndLeftWithItsWindow) {
         {"BeforeControl1B", pmPreInstallation, inspection, "Укажите путь к данным (Предмонтажный контроль)",
          "Папки|*.tra;*.sor", "Линия 5", 3},
         {"Flow1", pmConstruction, construction, "Укажите путь к данным (Строительная документация)",
-         "Папки|*.tra;*.sor;*.mif", "Трасса АБ", 0},
+         "Папки|*.tra;*.sor;*.mif", "Трасса АБ", 1},
     };
     QString startFolder = FolderWithSeparator(QCoreApplication::applicationDirPath());
     for (const Case& c : cases) {
@@ -66,8 +67,10 @@ TEST_F(ModeTest, EachModeIsEnteredWithItsFolderAndLeftWithItsWindow) {
         ASSERT_NE(Form->ModeWindow(), nullptr);
         EXPECT_TRUE(Form->ModeWindow()->isVisible());
         EXPECT_EQ(Form->ModeWindow()->windowTitle(), QString::fromUtf8(c.line));
-        EXPECT_TRUE(Form->ModeWindow()->windowFlags() & Qt::WindowStaysOnTopHint);
+        // The inspection window stays on top; the construction window is a tool window of the main one.
+        EXPECT_EQ(bool(Form->ModeWindow()->windowFlags() & Qt::WindowStaysOnTopHint), c.mode != pmConstruction);
         EXPECT_EQ(Inspection() != nullptr, c.mode != pmConstruction);
+        EXPECT_EQ(qobject_cast<TFlowForm*>(Form->ModeWindow()) != nullptr, c.mode == pmConstruction);
         EXPECT_EQ(Form->TraceCount(), c.traces);
         // The controls of the mode.
         for (const char* name : {"Open1", "Open1B", "Close1", "Close1B", "CloseAll1"})
@@ -163,6 +166,22 @@ TEST_F(ModeTest, AWindowThatCannotBeMadeLeavesTheNormalModeAndTheErrorIsShown) {
     EXPECT_EQ(prompts.Messages[0].Text, "Указанная папка не содержит файлов данных!");
     EXPECT_EQ(prompts.Messages[1].Text, "Окно не создано");
     EXPECT_EQ(prompts.Messages[1].Type, TMsgDlgType::mtError);
+}
+
+TEST_F(ModeTest, ConstructionDeclinedOverAnUnreadableSpliceTableKeepsTheNormalMode) {
+    const std::string line = WriteSet("Трасса", "AB", {"001.tra"});
+    lvtest::writeBytes(line + "/Трасса.mif", {'x', 'y', 'z'});
+    Prompts.Answers.push_back(mrNo);
+    Enter("Flow1", line);
+    EXPECT_EQ(Form->ProcessingMode(), pmNormal);
+    EXPECT_EQ(Form->ModeWindow(), nullptr);
+    EXPECT_EQ(Form->TraceCount(), 0);
+    EXPECT_TRUE(Visible(*Form, "M1Btn"));
+    EXPECT_FALSE(Visible(*Form, "Start1B"));
+    EXPECT_TRUE(Enabled("Flow1"));
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    EXPECT_EQ(Prompts.Messages[0].Type, TMsgDlgType::mtConfirmation);
+    EXPECT_EQ(lvtest::readBytes(line + "/Трасса.mif"), std::vector<uint8_t>({'x', 'y', 'z'})) << "the file is left as it was";
 }
 
 TEST_F(ModeTest, SeveralSetsAskForAMaskAndTheListingNumbersTheFibres) {
