@@ -20,6 +20,7 @@
 
 #include "CliInfo.h"
 #include "MainFormFixture.h"
+#include "ProgramRun.h"
 #include "display/uGraphsCmps.h"
 #include "printing/uPrintQueue.h"
 #include "printing/uQtPrinter.h"
@@ -492,34 +493,6 @@ TEST_F(PrintCommandsTest, AnInstrumentsTraceWithMarkersPrintsTheValuesTheCommand
 // ---- lumvaris --print-pdf
 // -----------------------------------------------------------------------------------
 
-namespace {
-
-struct ProgramRun {
-    int Exit = -1;
-    QString Errors;
-};
-
-// The program with `args`, its settings in `configHome`, and a display it must not try to use
-// (without one, a window would end the program).
-ProgramRun RunProgram(const QStringList& args, const QString& configHome) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    // A system without a configured locale: the program's own Russian numbers and dates.
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    env.remove(QStringLiteral("DISPLAY"));
-    p.setProcessEnvironment(env);
-#ifdef LUMVARIS_PROGRAM
-    p.start(QStringLiteral(LUMVARIS_PROGRAM), args);
-#endif
-    if (!p.waitForFinished(60000)) return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
-
 TEST(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
 #ifndef LUMVARIS_PROGRAM
     GTEST_SKIP() << "the program is not built";
@@ -546,7 +519,7 @@ TEST(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
     int n = 0;
     for (const Row& r : rows) {
         const QString pdf = QString::fromStdString(dir.file("out" + std::to_string(++n) + ".pdf"));
-        const ProgramRun run = RunProgram(QStringList{"--print-pdf", pdf} + r.options + traces, config);
+        const lvtest::ProgramRun run = lvtest::RunProgram(QStringList{"--print-pdf", pdf} + r.options + traces, config);
         ASSERT_EQ(run.Exit, 0) << run.Errors.toStdString();
         EXPECT_TRUE(run.Errors.isEmpty()) << run.Errors.toStdString();
         EXPECT_EQ(lvtest::PdfPages(pdf), r.pages) << n;
@@ -587,7 +560,7 @@ TEST(PrintPdfCommand, ExitsWithTheRussianMessageWhenItCannotPrint) {
          QStringLiteral("нет/out.pdf")},
     };
     for (const Row& r : rows) {
-        const ProgramRun run = RunProgram(r.args, config);
+        const lvtest::ProgramRun run = lvtest::RunProgram(r.args, config);
         EXPECT_EQ(run.Exit, 1) << r.args.join(u' ').toStdString();
         EXPECT_TRUE(run.Errors.contains(r.message)) << run.Errors.toStdString();
         EXPECT_FALSE(QFileInfo::exists(pdf)) << r.args.join(u' ').toStdString();
