@@ -14,8 +14,11 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QToolButton>
 
@@ -155,6 +158,33 @@ TEST(ExportForm, ShowsItsTextsAndRefusesAnEmptyName) {
     EXPECT_EQ(form.OkBtn()->text(), QStringLiteral("OK"));
     EXPECT_TRUE(form.OkBtn()->isDefault());
     EXPECT_EQ(form.CancelBtn()->text(), QStringLiteral("Отмена"));
+
+    // Shown whole: every text has the room its font asks for. With LUMVARIS_DIALOG_SHOTS naming a
+    // folder, the README's picture of it (tools/dialog-shots.sh, under Xvfb).
+    form.SetFileName(QStringLiteral("/home/оператор/Отчёты/линия 12.emf"));
+    form.show();
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        if (!w->isVisible()) continue;
+        const QFontMetrics m(w->font());
+        int need = 0;
+        if (auto* l = qobject_cast<QLabel*>(w)) need = m.horizontalAdvance(l->text());
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            need = qobject_cast<QPushButton*>(w) ? m.horizontalAdvance(b->text()) + 8 : b->sizeHint().width();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) need = m.horizontalAdvance(g->title());
+        if (auto* e = qobject_cast<QLineEdit*>(w)) need = m.horizontalAdvance(e->text());
+        EXPECT_GE(w->width(), need) << w->objectName().toStdString();
+        EXPECT_TRUE(form.rect().contains(QRect(w->mapTo(&form, QPoint()), w->size()))) << w->objectName().toStdString();
+    }
+    if (const QByteArray shots = qgetenv("LUMVARIS_DIALOG_SHOTS"); !shots.isEmpty()) {
+        const QPixmap picture = QGuiApplication::platformName() == QStringLiteral("xcb")
+                                    ? form.screen()->grabWindow(form.winId())
+                                    : form.grab();
+        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(shots) + QStringLiteral("/export-dialog.png")));
+    }
+    form.hide();
+    form.SetFileName(QString());
 
     // OK with nothing (or blanks) in the field: the message, and the dialog stays.
     bool finished = false;
@@ -381,6 +411,77 @@ TEST_F(ExportTest, AFailedWriteIsShownWithoutTheCompletionMessage) {
     }
     EXPECT_EQ(Dir.entries(), before);
     EXPECT_FALSE(Form->MainGraph->Printing());
+}
+
+namespace {
+
+// Where a picture has ink, on a grid of `columns` × `rows` cells over its inked part: the same
+// page drawn by different readers at different resolutions agrees cell by cell.
+std::vector<bool> InkGrid(const QImage& picture, int columns, int rows) {
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 160) ink |= QRect(x, y, 1, 1);
+    std::vector<bool> grid(size_t(columns * rows), false);
+    if (ink.isEmpty()) return grid;
+    for (int y = ink.top(); y <= ink.bottom(); ++y)
+        for (int x = ink.left(); x <= ink.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 160) {
+                const int c = std::min(columns - 1, (x - ink.left()) * columns / ink.width());
+                const int r = std::min(rows - 1, (y - ink.top()) * rows / ink.height());
+                grid[size_t(r * columns + c)] = true;
+            }
+    return grid;
+}
+
+double Agreement(const std::vector<bool>& a, const std::vector<bool>& b) {
+    int same = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        same += a[i] == b[i];
+    return double(same) / double(a.size());
+}
+
+double InkAspect(const QImage& picture) {
+    QRect ink;
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 160) ink |= QRect(x, y, 1, 1);
+    return ink.isEmpty() ? 0 : double(ink.width()) / ink.height();
+}
+
+} // namespace
+
+TEST_F(ExportTest, LibreOfficeDrawsTheExportedMetafilesAsThePdfPageShowsIt) {
+    const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (office.isEmpty()) {
+        if (qEnvironmentVariableIntValue("LUMVARIS_REQUIRE_OFFICE")) FAIL() << "soffice is missing";
+        GTEST_SKIP() << "no soffice to render metafiles";
+    }
+    for (const char* name : {"page.pdf", "page-emf.emf", "page-wmf.wmf"})
+        Export({0, Path(name)});
+    QProcess p;
+    p.start(office, QStringList{QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                                QStringLiteral("-env:UserInstallation=file://") + Path("profile"),
+                                QStringLiteral("--convert-to"), QStringLiteral("png"),
+                                QStringLiteral("--outdir"), Path("office"), Path("page-emf.emf"),
+                                Path("page-wmf.wmf")});
+    ASSERT_TRUE(p.waitForFinished(180000)) << "soffice did not finish";
+    lvtest::RunTool("pdftoppm", {"-r", "96", "-png", "-singlefile", Path("page.pdf"), Path("pdf-page")});
+    const QImage pdf(Path("pdf-page.png"));
+    ASSERT_FALSE(pdf.isNull());
+    constexpr int kColumns = 100, kRows = 40;
+    const std::vector<bool> expected = InkGrid(pdf, kColumns, kRows);
+    // The grid tells pages apart: the page upside down is far from itself.
+    ASSERT_LT(Agreement(expected, InkGrid(pdf.mirrored(true, true), kColumns, kRows)), 0.8);
+    for (const char* name : {"office/page-emf.png", "office/page-wmf.png"}) {
+        SCOPED_TRACE(name);
+        const QImage drawn(Path(name));
+        ASSERT_FALSE(drawn.isNull()) << p.readAllStandardError().toStdString();
+        EXPECT_NEAR(InkAspect(drawn), InkAspect(pdf), 0.03 * InkAspect(pdf));
+        EXPECT_GT(Agreement(InkGrid(drawn, kColumns, kRows), expected), 0.95);
+    }
 }
 
 // ---- lumvaris --export
