@@ -2,10 +2,18 @@
 // The program itself run as a process, the way a script runs it (`lumvaris --print-pdf`,
 // `lumvaris --export`).
 
+#include <gtest/gtest.h>
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+
+#include <cstdint>
+#include <string>
+
+#include "support/TempDir.h"
+#include "support/TraceFiles.h"
 
 namespace lvtest {
 
@@ -34,5 +42,28 @@ inline ProgramRun RunProgram(const QStringList& args, const QString& configHome,
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
             QString::fromUtf8(p.readAllStandardError())};
 }
+
+// Runs of the program in a temporary folder, with settings of their own there (Config); skipped
+// where the program is not built.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifndef LUMVARIS_PROGRAM
+        GTEST_SKIP() << "the program is not built";
+#endif
+    }
+    QString Path(const std::string& name) const { return QString::fromStdString(Dir.file(name)); }
+    // A trace file `name` in the folder.
+    QString Trace(const std::string& name, int wavelengthNm, const std::string& caption, uint64_t seed = 1) const {
+        WriteTraceFile(Dir.file(name), wavelengthNm, caption, seed);
+        return Path(name);
+    }
+    ProgramRun Run(const QStringList& args, const QString& workingFolder = QString()) const {
+        return RunProgram(args, Config, workingFolder);
+    }
+
+    TempDir Dir;
+    const QString Config = Path("config");
+};
 
 } // namespace lvtest

@@ -165,24 +165,8 @@ TEST(ExportForm, ShowsItsTextsAndRefusesAnEmptyName) {
     form.show();
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
-    for (QWidget* w : form.findChildren<QWidget*>()) {
-        if (!w->isVisible()) continue;
-        const QFontMetrics m(w->font());
-        int need = 0;
-        if (auto* l = qobject_cast<QLabel*>(w)) need = m.horizontalAdvance(l->text());
-        if (auto* b = qobject_cast<QAbstractButton*>(w))
-            need = qobject_cast<QPushButton*>(w) ? m.horizontalAdvance(b->text()) + 8 : b->sizeHint().width();
-        if (auto* g = qobject_cast<QGroupBox*>(w)) need = m.horizontalAdvance(g->title());
-        if (auto* e = qobject_cast<QLineEdit*>(w)) need = m.horizontalAdvance(e->text());
-        EXPECT_GE(w->width(), need) << w->objectName().toStdString();
-        EXPECT_TRUE(form.rect().contains(QRect(w->mapTo(&form, QPoint()), w->size()))) << w->objectName().toStdString();
-    }
-    if (const QByteArray shots = qgetenv("LUMVARIS_DIALOG_SHOTS"); !shots.isEmpty()) {
-        const QPixmap picture = QGuiApplication::platformName() == QStringLiteral("xcb")
-                                    ? form.screen()->grabWindow(form.winId())
-                                    : form.grab();
-        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(shots) + QStringLiteral("/export-dialog.png")));
-    }
+    lvtest::ExpectShownWhole(&form);
+    lvtest::SaveDialogShot(&form, QStringLiteral("export-dialog.png"));
     form.hide();
     form.SetFileName(QString());
 
@@ -487,14 +471,10 @@ TEST_F(ExportTest, LibreOfficeDrawsTheExportedMetafilesAsThePdfPageShowsIt) {
 // ---- lumvaris --export
 // ------------------------------------------------------------------------------------
 
-TEST(ExportScript, WritesEveryKindWithoutAWindowOrSettingsWritten) {
-#ifndef LUMVARIS_PROGRAM
-    GTEST_SKIP() << "the program is not built";
-#endif
-    lvtest::TempDir dir;
-    const QString config = QString::fromStdString(dir.file("config"));
-    const QString trace = QString::fromStdString(dir.file("f.tra"));
-    lvtest::WriteTraceFile(trace.toStdString(), 1310, "Волокно 7");
+using ExportScript = lvtest::ProgramTest;
+
+TEST_F(ExportScript, WritesEveryKindWithoutAWindowOrSettingsWritten) {
+    const QString trace = Trace("f.tra", 1310, "Волокно 7");
     struct Row {
         QStringList args;
         const char* file;
@@ -512,54 +492,48 @@ TEST(ExportScript, WritesEveryKindWithoutAWindowOrSettingsWritten) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args.join(u' ').toStdString());
-        const lvtest::ProgramRun run = lvtest::RunProgram(r.args, config, QString::fromStdString(dir.path()));
+        const lvtest::ProgramRun run = Run(r.args, QString::fromStdString(Dir.path()));
         ASSERT_EQ(run.Exit, 0) << run.Errors.toStdString();
         EXPECT_TRUE(run.Errors.isEmpty()) << run.Errors.toStdString();
-        QFile f(QString::fromStdString(dir.file(r.file)));
+        QFile f(Path(r.file));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.read(r.magic.size()), r.magic);
     }
     // The print copy of the script is the dialog's: the page with the trace's own values.
-    const lvtest::ParsedMetafile m = lvtest::ParseWmf(lvtest::readBytes(dir.file("p.wmf")));
+    const lvtest::ParsedMetafile m = lvtest::ParseWmf(lvtest::readBytes(Dir.file("p.wmf")));
     ASSERT_TRUE(m.Ok()) << m.Error;
     const std::vector<QString> lines = m.Lines(20);
     EXPECT_NE(std::find_if(lines.begin(), lines.end(),
                            [](const QString& l) { return l.startsWith(QStringLiteral("Длина волны: 1,31")); }),
               lines.end());
-    EXPECT_TRUE(QString::fromUtf8(lvtest::RunTool("pdftotext", {QString::fromStdString(dir.file("p.pdf")), "-"}))
+    EXPECT_TRUE(QString::fromUtf8(lvtest::RunTool("pdftotext", {Path("p.pdf"), "-"}))
                     .contains(QStringLiteral("Длина волны: 1,31 мкм")));
-    EXPECT_FALSE(QFileInfo::exists(config + QStringLiteral("/Lumvaris/V2.0.conf")));
+    EXPECT_FALSE(QFileInfo::exists(Config + QStringLiteral("/Lumvaris/V2.0.conf")));
 }
 
-TEST(ExportScript, ExitsWithTheRussianMessageWhenItCannotExport) {
-#ifndef LUMVARIS_PROGRAM
-    GTEST_SKIP() << "the program is not built";
-#endif
-    lvtest::TempDir dir;
-    const QString config = QString::fromStdString(dir.file("config"));
-    const QString trace = QString::fromStdString(dir.file("f.tra"));
-    lvtest::WriteTraceFile(trace.toStdString(), 1550, "Волокно");
-    const QString missing = QString::fromStdString(dir.file("нет.tra"));
-    const QString out = QString::fromStdString(dir.file("out.emf"));
+TEST_F(ExportScript, ExitsWithTheRussianMessageWhenItCannotExport) {
+    const QString trace = Trace("f.tra", 1550, "Волокно");
+    const QString missing = Path("нет.tra");
+    const QString out = Path("out.emf");
     struct Row {
         QStringList args;
         QString message; // a part of what standard error says
     };
     const Row rows[] = {
-        {{"--export", QString::fromStdString(dir.file("out.jpg")), trace}, QString::fromUtf8(kMsgExportKind)},
+        {{"--export", Path("out.jpg"), trace}, QString::fromUtf8(kMsgExportKind)},
         {{"--export", out}, QString::fromUtf8(kMsgExportOneTrace)},
         {{"--export", out, trace, trace}, QString::fromUtf8(kMsgExportOneTrace)},
         {{"--export"}, QStringLiteral("Не указано значение параметра --export.")},
         {{"--export", "", trace}, QString::fromUtf8(kMsgNoExportFileName)},
         {{"--export", out, "--frames", "2", trace}, QStringLiteral("Неизвестный параметр --frames.")},
         {{"--export", out, missing}, missing},
-        {{"--export", QString::fromStdString(dir.file("нет/out.emf")), trace}, QStringLiteral("нет/out.emf")},
+        {{"--export", Path("нет/out.emf"), trace}, QStringLiteral("нет/out.emf")},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args.join(u' ').toStdString());
-        const lvtest::ProgramRun run = lvtest::RunProgram(r.args, config);
+        const lvtest::ProgramRun run = Run(r.args);
         EXPECT_EQ(run.Exit, 1);
         EXPECT_TRUE(run.Errors.contains(r.message)) << run.Errors.toStdString();
     }
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f.tra"});
+    EXPECT_EQ(Dir.entries(), std::vector<std::string>{"f.tra"});
 }

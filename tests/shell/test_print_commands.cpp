@@ -493,18 +493,12 @@ TEST_F(PrintCommandsTest, AnInstrumentsTraceWithMarkersPrintsTheValuesTheCommand
 // ---- lumvaris --print-pdf
 // -----------------------------------------------------------------------------------
 
-TEST(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
-#ifndef LUMVARIS_PROGRAM
-    GTEST_SKIP() << "the program is not built";
-#endif
-    lvtest::TempDir dir;
-    const QString config = QString::fromStdString(dir.file("config"));
+using PrintPdfCommand = lvtest::ProgramTest;
+
+TEST_F(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
     QStringList traces;
-    for (int i = 1; i <= 3; ++i) {
-        const std::string file = dir.file("f" + std::to_string(i) + ".tra");
-        lvtest::WriteTraceFile(file, 1310, "Волокно " + std::to_string(i), uint64_t(i));
-        traces << QString::fromStdString(file);
-    }
+    for (int i = 1; i <= 3; ++i)
+        traces << Trace("f" + std::to_string(i) + ".tra", 1310, "Волокно " + std::to_string(i), uint64_t(i));
     struct Row {
         QStringList options;
         int pages;
@@ -518,8 +512,8 @@ TEST(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
     };
     int n = 0;
     for (const Row& r : rows) {
-        const QString pdf = QString::fromStdString(dir.file("out" + std::to_string(++n) + ".pdf"));
-        const lvtest::ProgramRun run = lvtest::RunProgram(QStringList{"--print-pdf", pdf} + r.options + traces, config);
+        const QString pdf = Path("out" + std::to_string(++n) + ".pdf");
+        const lvtest::ProgramRun run = Run(QStringList{"--print-pdf", pdf} + r.options + traces);
         ASSERT_EQ(run.Exit, 0) << run.Errors.toStdString();
         EXPECT_TRUE(run.Errors.isEmpty()) << run.Errors.toStdString();
         EXPECT_EQ(lvtest::PdfPages(pdf), r.pages) << n;
@@ -532,19 +526,13 @@ TEST(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
                   r.compact)
             << n;
     }
-    EXPECT_FALSE(QFileInfo::exists(config + QStringLiteral("/Lumvaris/V2.0.conf")));
+    EXPECT_FALSE(QFileInfo::exists(Config + QStringLiteral("/Lumvaris/V2.0.conf")));
 }
 
-TEST(PrintPdfCommand, ExitsWithTheRussianMessageWhenItCannotPrint) {
-#ifndef LUMVARIS_PROGRAM
-    GTEST_SKIP() << "the program is not built";
-#endif
-    lvtest::TempDir dir;
-    const QString config = QString::fromStdString(dir.file("config"));
-    const QString trace = QString::fromStdString(dir.file("f.tra"));
-    lvtest::WriteTraceFile(trace.toStdString(), 1550, "Волокно");
-    const QString pdf = QString::fromStdString(dir.file("out.pdf"));
-    const QString missing = QString::fromStdString(dir.file("нет.tra"));
+TEST_F(PrintPdfCommand, ExitsWithTheRussianMessageWhenItCannotPrint) {
+    const QString trace = Trace("f.tra", 1550, "Волокно");
+    const QString pdf = Path("out.pdf");
+    const QString missing = Path("нет.tra");
     struct Row {
         QStringList args;
         QString message; // a part of what standard error says
@@ -556,14 +544,14 @@ TEST(PrintPdfCommand, ExitsWithTheRussianMessageWhenItCannotPrint) {
         {{"--print-pdf"}, QStringLiteral("Не указано значение параметра --print-pdf.")},
         {{"--print-pdf", pdf, "--copies", "2", trace}, QStringLiteral("Неизвестный параметр --copies.")},
         {{"--print-pdf", pdf, trace, missing}, missing},
-        {{"--print-pdf", QString::fromStdString(dir.file("нет/out.pdf")), trace},
+        {{"--print-pdf", Path("нет/out.pdf"), trace},
          QStringLiteral("нет/out.pdf")},
     };
     for (const Row& r : rows) {
-        const lvtest::ProgramRun run = lvtest::RunProgram(r.args, config);
+        const lvtest::ProgramRun run = Run(r.args);
         EXPECT_EQ(run.Exit, 1) << r.args.join(u' ').toStdString();
         EXPECT_TRUE(run.Errors.contains(r.message)) << run.Errors.toStdString();
         EXPECT_FALSE(QFileInfo::exists(pdf)) << r.args.join(u' ').toStdString();
     }
-    EXPECT_FALSE(QFileInfo::exists(config + QStringLiteral("/Lumvaris/V2.0.conf")));
+    EXPECT_FALSE(QFileInfo::exists(Config + QStringLiteral("/Lumvaris/V2.0.conf")));
 }
