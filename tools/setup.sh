@@ -8,6 +8,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
   xvfb xauth xdotool imagemagick poppler-utils fonts-liberation2
+  # Windows metafiles (EMF and WMF) of exported pictures.
+  libuemf-dev
   # The reports drive LibreOffice Calc over UNO; picture export renders metafiles with Draw.
   # The desktop packages show the finished workbook to the operator in a Calc window. Their
   # "-nogui" twins (headless servers) conflict with them, so either family is accepted: the

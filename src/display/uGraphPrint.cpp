@@ -361,7 +361,8 @@ void TGraphView::PrintToQueue(IPictureSink& queue) {
 void TGraphView::SavePicture(const QString& fileName, int format) {
     const TGraphPrintSettings& s = m_printSettings;
     if (s.PrintCount() != 1) return;
-    if (format == 2 && !m_metafileWriter) throw EPrintError(kMsgNoMetafileWriter);
+    const bool bitmap = format < pfMetafile || format > pfPng;
+    if (!bitmap && !m_pictureWriter) throw EPrintError(kMsgNoMetafileWriter);
     TGraphOutputMode mode(*this);
     const std::vector<TGDataItem*> group = s.PrintGroupAt(0);
     if (group.empty()) return;
@@ -369,10 +370,10 @@ void TGraphView::SavePicture(const QString& fileName, int format) {
     TRect r{0, 0, int(std::lround(view.width() * 5.0 / 4.0)), view.height()};
     const std::unique_ptr<QPicture> picture = framePicture({group.front()}, r, true);
     if (!picture) return;
-    if (format == 2)
-        m_metafileWriter(*picture, fileName);
-    else
+    if (bitmap)
         SaveBitmap16(*picture, fileName);
+    else
+        m_pictureWriter(*picture, fileName, format);
 }
 
 } // namespace lv

@@ -128,8 +128,12 @@ using TPrintMetafileEvent = std::function<void(TGraphView* sender, std::unique_p
 // fill (view pixels: 5/4 of the view wide).
 using TPostMetafileEvent = std::function<void(TGraphView* sender, std::unique_ptr<QPicture>& picture,
                                               TGDataItem* graphToPrint, const TRect& r)>;
-// Writes a picture as a metafile file (format 2 of SavePicture); raises on failure.
-using TMetafileWriter = std::function<void(const QPicture& picture, const QString& fileName)>;
+// The formats of SavePicture: the 16-colour bitmap and the metafile of the system, and the
+// document, vector and raster kinds beyond them.
+enum TPictureFormat : int { pfBitmap = 1, pfMetafile = 2, pfPdf = 3, pfSvg = 4, pfPng = 5 };
+// Writes a picture as a file of any format but the bitmap (the writers of metafiles and the rest
+// live above the display layer; the program installs them); raises on failure.
+using TPictureWriter = std::function<void(const QPicture& picture, const QString& fileName, int format)>;
 
 // Lets posted notices (a trace's new data, a changed curve) arrive before output, without user
 // input: a click on "Закрыть" must not free items while pictures of them are made.

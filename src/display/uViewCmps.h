@@ -312,10 +312,11 @@ public:
     // One picture for every group of print items into `queue`, in one batch. Nothing without
     // print items or without a marking in the queue.
     virtual void PrintToQueue(IPictureSink& queue);
-    // With exactly one print item: its picture into `fileName`, as a metafile (format 2, through
-    // the metafile writer) or as a 16-colour bitmap (any other format).
+    // With exactly one print item: its picture into `fileName`, as a 16-colour bitmap (pfBitmap
+    // and any unknown format) or, through the picture writer, as a metafile and the rest
+    // (TPictureFormat).
     virtual void SavePicture(const QString& fileName, int format);
-    void SetMetafileWriter(TMetafileWriter writer) { m_metafileWriter = std::move(writer); }
+    void SetPictureWriter(TPictureWriter writer) { m_pictureWriter = std::move(writer); }
     // While a picture of output is made: its items, and the first of them, which stands for the
     // active item (header, cursor, markers). Empty and nullptr otherwise.
     const std::vector<TGDataItem*>& PrintGroup() const { return m_printGroup; }
@@ -719,7 +720,7 @@ private:
     // Output.
     TGraphPrintSettings m_printSettings;
     std::vector<TGDataItem*> m_printGroup;
-    TMetafileWriter m_metafileWriter;
+    TPictureWriter m_pictureWriter;
     class TPrintGroupScope;
     std::unique_ptr<QPicture> framePicture(const std::vector<TGDataItem*>& group, TRect& r, bool forQueue);
     std::unique_ptr<QPicture> buildPage(int page, const TPageGrid& grid, const QSize& size);

@@ -88,7 +88,7 @@ QString MendProposedFileName(const QString& proposed, const QString& initialDir)
 }
 
 bool RunFileDialog(const TFileDialogRequest& request, bool raiseErrors, QString& fileName,
-                   QStringList* files) {
+                   QStringList* files, int* filterIndex) {
     TFileDialogRequest r = request;
     r.FileName = MendProposedFileName(QString::fromStdString(request.FileName),
                                       QString::fromStdString(request.InitialDir))
@@ -96,7 +96,9 @@ bool RunFileDialog(const TFileDialogRequest& request, bool raiseErrors, QString&
     std::vector<std::string> chosen;
     bool ok = false;
     try {
-        ok = Prompts().FileDialog(r, chosen);
+        int chosenFilter = r.FilterIndex;
+        ok = Prompts().FileDialogWithFilter(r, chosen, chosenFilter);
+        if (ok && filterIndex) *filterIndex = chosenFilter;
     } catch (...) {
         if (raiseErrors) throw;
         ok = false;

@@ -39,9 +39,10 @@ QString MendProposedFileName(const QString& proposed, const QString& initialDir)
 
 // Runs an open or save dialog through the prompt service. The request's FileName is the proposed
 // name (mended as above). On confirmation answers true with `fileName` (and, when given, `files`:
-// every chosen name). A failing dialog is a cancel unless `raiseErrors` is set.
+// every chosen name, and `filterIndex`: the filter chosen, 1-based). A failing dialog is a cancel
+// unless `raiseErrors` is set.
 bool RunFileDialog(const TFileDialogRequest& request, bool raiseErrors, QString& fileName,
-                   QStringList* files = nullptr);
+                   QStringList* files = nullptr, int* filterIndex = nullptr);
 
 // A folder chooser. `folder` is the start folder on entry and the chosen one, ending with "/",
 // on a true answer. The title defaults to "Выбор папки"; `filter` ("Папки|*.tra;*.sor") shows

@@ -273,7 +273,7 @@ void TMainForm::createCommands() {
          &TMainForm::SaveTrace);
     bind(addCommand("SaveAs1", QStringLiteral("Сохранить как...")), &TMainForm::SaveTraceAs);
     bind(addCommand("SaveAll1", QStringLiteral("Сохранить все")), &TMainForm::SaveAllTraces);
-    pending(addCommand("Export1", QStringLiteral("Экспорт...")));
+    bind(addCommand("Export1", QStringLiteral("Экспорт...")), &TMainForm::ExportCommand);
     bind(addCommand("Print1", QStringLiteral("Печать..."), nullptr, QKeySequence(Qt::CTRL | Qt::Key_P)),
          &TMainForm::PrintWithDialog);
     bind(addCommand("PrintSetup1", QStringLiteral("Настройка принтера...")), &TMainForm::PrinterSetup);
@@ -285,7 +285,7 @@ void TMainForm::createCommands() {
     // The button runs "save as" while DoSaveAs is set, looked up at each press.
     connect(addCommand("Save1B", QStringLiteral("Сохранить"), "save"), &QAction::triggered, this,
             [this] { runCommand([this] { m_settings.DoSaveAs ? SaveTraceAs() : SaveTrace(); }); });
-    pending(addCommand("Export1B", QStringLiteral("Экспорт"), "export"));
+    bind(addCommand("Export1B", QStringLiteral("Экспорт"), "export"), &TMainForm::ExportCommand);
     bind(addCommand("Print1B", QStringLiteral("Печать"), "print"), &TMainForm::QuickPrint);
     bind(addCommand("AddToQueueBtn", QStringLiteral("Поместить в очередь на печать"), "queue_add"),
          &TMainForm::AddToQueue);

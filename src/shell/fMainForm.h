@@ -45,6 +45,7 @@ namespace lv {
 class IPrintDialogs;
 class IPrinter;
 class TEventsDock;
+class TExportForm;
 class TMainDataItem;
 class TMainGraphPersistence;
 class TOverviewGraph;
@@ -151,6 +152,18 @@ public:
     // The pages of the batch conversion: one copy of every open trace on the batch page, in
     // Russian while RusPrint is set, else in English, under "Идет печать графиков...".
     void PrintBatchPages();
+
+    // --- picture export ----------------------------------------------------------------------------
+    // "Экспорт...": the export dialog (made at the first export and kept, with its choice and
+    // name), the question before an existing file is replaced (No ends the command), the
+    // picture, then "Экспортирование завершено.". A relative name lies in the data folder.
+    void ExportCommand();
+    // The picture itself: the active trace's print copy (its standard page, compact while the
+    // queue's marking has more than 4 frames) as `kind` (TPictureFormat), or the window as
+    // shown (`screenCopy`), always as a bitmap, into `fileName`. lv::Exception on failure.
+    void ExportPicture(const QString& fileName, int kind, bool screenCopy);
+    // The export dialog; nullptr before the first export.
+    TExportForm* ExportForm() const { return m_exportForm; }
 
     // --- trace documents ---------------------------------------------------------------------------
     // The active trace: the first item of the list with valid data.
@@ -403,6 +416,7 @@ private:
     QLineEdit* m_workerNumEd = nullptr;
     QToolButton* m_reRegisterBtn = nullptr;
     QMenu* m_popup = nullptr;
+    TExportForm* m_exportForm = nullptr; // a child window, made at the first export
     QAction* m_spliceDivider = nullptr; // the toolbar's divider before the construction buttons
     QTimer* m_clockTimer = nullptr;
     QDate m_alarmDate;

@@ -6,6 +6,7 @@
 
 #include "display/uGraphPrint.h"
 #include "display/uGraphsCmps.h"
+#include "printing/uPictureFiles.h"
 #include "printing/uPrintQueue.h"
 #include "printing/uQtPrinter.h"
 #include "printing/uTracePage.h"
@@ -49,6 +50,8 @@ TPageContext TMainForm::PageContext() const {
 }
 
 void TMainForm::connectPrintEvents() {
+    // Picture files of every kind but the bitmap are written above the graph's layer.
+    MainGraph->SetPictureWriter(WritePictureFile);
     MainGraph->OnAfterCreateMetafile = [this](TGraphView*, std::unique_ptr<QPicture>& picture,
                                               TGDataItem* item, TRect& r) {
         composePage(picture, item, r, TTracePageLayout::SideColumn);

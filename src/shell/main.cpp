@@ -10,6 +10,7 @@
 #include "formats/uTRAConvs.h"
 #include "shell/fMainForm.h"
 #include "shell/mDataOld.h"
+#include "shell/uExportScript.h"
 #include "shell/uOneCheck.h"
 #include "shell/uPrintPdf.h"
 #include "shell/uQtOwnerThread.h"
@@ -20,8 +21,10 @@ int main(int argc, char** argv) {
     // A Russian program: on a system without a configured locale, dates, numbers and Qt's own
     // dialogs are Russian all the same.
     lv::UseRussianWhereNoLocaleIsSet();
-    // Printing from a script: no window, no registration, no claim on the single instance.
+    // Printing and picture export from a script: no window, no registration, no claim on the
+    // single instance.
     if (lv::IsPrintPdfCommand(argc, argv)) return lv::PrintPdfMain(argc, argv);
+    if (lv::IsExportCommand(argc, argv)) return lv::ExportMain(argc, argv);
     QApplication app(argc, argv);
     lv::SetApplicationIdentity();
     lv::InstallQtTranslations(app);

@@ -14,7 +14,6 @@ namespace lv {
 extern const char* const kMsgPrintPdfUsage; // "Использование: lumvaris --print-pdf ФАЙЛ.pdf …"
 extern const char* const kMsgPrintPdfFrames; // "Число кадров на странице должно быть от 1 до 8."
 extern const char* const kMsgPrintPdfNoTraces; // "Не указаны файлы трасс."
-extern const char* const kMsgPrintPdfNotLoaded; // "Не удалось открыть файл трассы %s."
 
 struct TPrintPdfRequest {
     QString Output;    // the PDF file

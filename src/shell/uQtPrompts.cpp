@@ -200,9 +200,12 @@ int TQtPromptService::ChoiceDlg(const TChoiceRequest& request) {
     return clicked ? clicked->property(kResultProperty).toInt() : request.CancelButton;
 }
 
-QStringList QtNameFilters(const std::string& filter) {
+namespace {
+
+// Qt's name filters of a filter, each with its entry's number (1-based).
+std::vector<std::pair<QString, int>> numberedNameFilters(const std::string& filter) {
     const QStringList parts = QString::fromStdString(filter).split(u'|');
-    QStringList out;
+    std::vector<std::pair<QString, int>> out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
         for (const QString& p : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
@@ -212,9 +215,25 @@ QStringList QtNameFilters(const std::string& filter) {
         }
         if (patterns.isEmpty()) continue;
         // A description that already names its patterns in parentheses gets the real ones.
-        out << stripParenthesis(parts[i]) + QStringLiteral(" (") + patterns.join(u' ') + u')';
+        out.emplace_back(stripParenthesis(parts[i]) + QStringLiteral(" (") + patterns.join(u' ') + u')',
+                         int(i / 2 + 1));
     }
     return out;
+}
+
+} // namespace
+
+QStringList QtNameFilters(const std::string& filter) {
+    QStringList out;
+    for (const auto& [name, entry] : numberedNameFilters(filter))
+        out << name;
+    return out;
+}
+
+int FilterIndexOf(const std::string& filter, const QString& chosen) {
+    for (const auto& [name, entry] : numberedNameFilters(filter))
+        if (name == chosen) return entry;
+    return 0;
 }
 
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
@@ -243,8 +262,10 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
             dialog.setFileMode(r.FileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         if (!filters.isEmpty()) {
             dialog.setNameFilters(filters);
-            const int index = r.FilterIndex >= 1 && r.FilterIndex <= filters.size() ? r.FilterIndex : 1;
-            dialog.selectNameFilter(filters[index - 1]);
+            QString selected = filters.front();
+            for (const auto& [name, entry] : numberedNameFilters(r.Filter))
+                if (entry == r.FilterIndex) selected = name;
+            dialog.selectNameFilter(selected);
         }
         QString ext = QString::fromStdString(r.DefaultExt);
         while (ext.startsWith(u'.'))
@@ -259,12 +280,20 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& r) {
 }
 
 bool TQtPromptService::FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) {
+    int filterIndex = 0;
+    return FileDialogWithFilter(request, files, filterIndex);
+}
+
+bool TQtPromptService::FileDialogWithFilter(const TFileDialogRequest& request, std::vector<std::string>& files,
+                                            int& filterIndex) {
     files.clear();
+    filterIndex = request.FilterIndex;
     QFileDialog dialog(DialogParent());
     ConfigureFileDialog(dialog, request);
     if (dialog.exec() != QDialog::Accepted) return false;
     for (const QString& f : dialog.selectedFiles())
         files.push_back(f.toStdString());
+    if (const int chosen = FilterIndexOf(request.Filter, dialog.selectedNameFilter())) filterIndex = chosen;
     return !files.empty();
 }
 

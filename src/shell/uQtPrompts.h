@@ -23,6 +23,8 @@ public:
                    int helpContext) override;
     int ChoiceDlg(const TChoiceRequest& request) override;
     bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) override;
+    bool FileDialogWithFilter(const TFileDialogRequest& request, std::vector<std::string>& files,
+                              int& filterIndex) override;
 };
 
 // The box MessageDlg shows, not yet run. Each button carries its TModalResult in the dynamic
@@ -42,6 +44,10 @@ QStringList QtNameFilters(const std::string& filter);
 // Sizes as the operator's file lists show them: "1 байт", "3 байта", "5 байт", "2,00 КБ",
 // "4,77 МБ", with the locale's decimal separator.
 QString RussianDataSize(qint64 bytes);
+
+// The entry of a "Description|*.a;*.b|..." filter (1-based) that Qt's name filter `chosen` stands
+// for; 0 when none does.
+int FilterIndexOf(const std::string& filter, const QString& chosen);
 
 // Sets up `dialog` as the request asks (title, folder, proposed name, filter and its 1-based
 // index, default extension, overwrite question, single, several or folder choice). Always Qt's

@@ -80,6 +80,13 @@ public:
     virtual int ChoiceDlg(const TChoiceRequest& request) { return request.CancelButton; }
     // Runs a file dialog; false when cancelled. `files` gets the chosen names.
     virtual bool FileDialog(const TFileDialogRequest& request, std::vector<std::string>& files) = 0;
+    // The same, also answering the filter the operator left chosen (1-based, counted as the
+    // request's Filter counts its entries). A service that cannot tell answers the request's.
+    virtual bool FileDialogWithFilter(const TFileDialogRequest& request, std::vector<std::string>& files,
+                                      int& filterIndex) {
+        filterIndex = request.FilterIndex;
+        return FileDialog(request, files);
+    }
 };
 
 // The console's boxes (the command-line tool, and the core before a program installs its own):

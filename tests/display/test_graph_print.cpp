@@ -473,14 +473,21 @@ TEST(GraphPrint, APictureFileHoldsTheOneTraceAsASixteenColourBitmap) {
     EXPECT_GT(white, image.width() * image.height() * 8 / 10);
     EXPECT_FALSE(f.G.Printing());
 
-    // Metafiles go through the writer the program installs; without one nothing is written.
+    // Metafiles and the other kinds go through the writer the program installs; without one
+    // nothing is written.
     const QString emf = QString::fromStdString(dir.file("trace.emf"));
-    EXPECT_THROW(f.G.SavePicture(emf, 2), EPrintError);
+    EXPECT_THROW(f.G.SavePicture(emf, pfMetafile), EPrintError);
+    EXPECT_FALSE(QFile::exists(emf));
     QSize written;
-    f.G.SetMetafileWriter([&](const QPicture& p, const QString& name) {
+    std::vector<int> formats;
+    f.G.SetPictureWriter([&](const QPicture& p, const QString& name, int format) {
         written = PictureSize(p);
+        formats.push_back(format);
         EXPECT_EQ(name, emf);
     });
-    f.G.SavePicture(emf, 2);
+    for (int format : {pfMetafile, pfPdf, pfSvg, pfPng})
+        f.G.SavePicture(emf, format);
     EXPECT_EQ(written, view);
+    EXPECT_EQ(formats, (std::vector<int>{pfMetafile, pfPdf, pfSvg, pfPng}));
+    EXPECT_FALSE(f.G.Printing());
 }

@@ -1,12 +1,21 @@
 #pragma once
 // Helpers for driving modal windows from a test: the action runs as soon as a modal window is on
-// screen (the test's code after exec() would otherwise never get the chance).
+// screen (the test's code after exec() would otherwise never get the chance). And for dialogs
+// shown: their texts shown whole, their pictures for the README.
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -68,6 +77,36 @@ inline void ClickAndWait(QWidget* w, QPoint at, const std::function<bool()>& don
     clock.start();
     while (!done() && clock.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Nothing cut in `shown`: every visible label, button, group title and line edit's text has at
+// least the room its font asks for, and every visible child lies inside `shown`. `where` names
+// the place in failures.
+inline void ExpectShownWhole(QWidget* shown, const std::string& where = {}) {
+    for (QWidget* w : shown->findChildren<QWidget*>()) {
+        if (!w->isVisible()) continue;
+        const QFontMetrics m(w->font());
+        int need = 0;
+        if (auto* l = qobject_cast<QLabel*>(w)) need = m.horizontalAdvance(l->text());
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            need = qobject_cast<QPushButton*>(w) ? m.horizontalAdvance(b->text()) + 8 : b->sizeHint().width();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) need = m.horizontalAdvance(g->title());
+        if (auto* e = qobject_cast<QLineEdit*>(w)) need = m.horizontalAdvance(e->text());
+        EXPECT_GE(w->width(), need) << w->objectName().toStdString() << where;
+        EXPECT_TRUE(shown->rect().contains(QRect(w->mapTo(shown, QPoint()), w->size())))
+            << w->objectName().toStdString() << where;
+    }
+}
+
+// With LUMVARIS_DIALOG_SHOTS naming a folder, the README's picture of `window` as `name` there
+// (tools/dialog-shots.sh, under Xvfb, where the screen shows the window as the desktop would).
+inline void SaveDialogShot(QWidget* window, const QString& name) {
+    const QByteArray shots = qgetenv("LUMVARIS_DIALOG_SHOTS");
+    if (shots.isEmpty()) return;
+    const QPixmap picture = QGuiApplication::platformName() == QStringLiteral("xcb")
+                                ? window->screen()->grabWindow(window->winId())
+                                : window->grab();
+    EXPECT_TRUE(picture.save(QString::fromLocal8Bit(shots) + u'/' + name));
 }
 
 } // namespace lvtest

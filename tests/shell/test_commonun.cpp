@@ -112,6 +112,17 @@ TEST(RunFileDialog, SlashesLeaveOnlyTheFileName) {
     EXPECT_EQ(chosen, QStringLiteral("/data/a.tra"));
     EXPECT_EQ(all, (QStringList{"/data/a.tra", "/data/b.tra"}));
 
+    // The filter the operator left chosen; the request's when the service cannot tell.
+    request.FilterIndex = 3;
+    int filter = 0;
+    prompts.FileAnswers.push_back({"/data/a.emf"});
+    prompts.FilterAnswers.push_back(2);
+    ASSERT_TRUE(RunFileDialog(request, false, chosen, nullptr, &filter));
+    EXPECT_EQ(filter, 2);
+    prompts.FileAnswers.push_back({"/data/a.emf"});
+    ASSERT_TRUE(RunFileDialog(request, false, chosen, nullptr, &filter));
+    EXPECT_EQ(filter, 3);
+
     prompts.FileAnswers.push_back({}); // cancel
     EXPECT_FALSE(RunFileDialog(request, false, chosen, &all));
     EXPECT_TRUE(chosen.isEmpty());

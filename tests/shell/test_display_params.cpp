@@ -459,31 +459,13 @@ TEST_F(DisplayParamsTest, TextsAreTheDialogsOwnAndShownWhole) {
     EXPECT_TRUE(qobject_cast<QPushButton*>(d.Control(QStringLiteral("OkBtn")))->isDefault());
 
     d.show();
-    const QByteArray shots = qgetenv("LUMVARIS_DIALOG_SHOTS");
     const char* const pictures[] = {"params-trace-view.png", "params-print.png"};
     for (int page : {0, 1}) {
         d.PageControl()->setCurrentIndex(page);
         lvtest::MainFormTest::Settle();
         // Nothing cut: every text has at least the room its font asks for.
-        QWidget* shown = d.PageControl()->currentWidget();
-        for (QWidget* w : shown->findChildren<QWidget*>()) {
-            if (!w->isVisible()) continue;
-            const QFontMetrics m(w->font());
-            int need = 0;
-            if (auto* l = qobject_cast<QLabel*>(w)) need = m.horizontalAdvance(l->text());
-            if (auto* b = qobject_cast<QAbstractButton*>(w))
-                need = qobject_cast<QPushButton*>(w) ? m.horizontalAdvance(b->text()) + 8 : b->sizeHint().width();
-            if (auto* g = qobject_cast<QGroupBox*>(w)) need = m.horizontalAdvance(g->title());
-            EXPECT_GE(w->width(), need) << w->objectName().toStdString() << " on page " << page;
-            EXPECT_TRUE(shown->rect().contains(QRect(w->mapTo(shown, QPoint()), w->size())))
-                << w->objectName().toStdString() << " on page " << page;
-        }
-        if (!shots.isEmpty()) {
-            const QPixmap picture = QGuiApplication::platformName() == QStringLiteral("xcb")
-                                        ? d.screen()->grabWindow(d.winId())
-                                        : d.grab();
-            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(shots) + u'/' + QString::fromLatin1(pictures[page])));
-        }
+        lvtest::ExpectShownWhole(d.PageControl()->currentWidget(), " on page " + std::to_string(page));
+        lvtest::SaveDialogShot(&d, QString::fromLatin1(pictures[page]));
     }
     d.reject();
 }

@@ -20,6 +20,7 @@
 
 #include "CliInfo.h"
 #include "MainFormFixture.h"
+#include "ProgramRun.h"
 #include "display/uGraphsCmps.h"
 #include "printing/uPrintQueue.h"
 #include "printing/uQtPrinter.h"
@@ -492,46 +493,12 @@ TEST_F(PrintCommandsTest, AnInstrumentsTraceWithMarkersPrintsTheValuesTheCommand
 // ---- lumvaris --print-pdf
 // -----------------------------------------------------------------------------------
 
-namespace {
+using PrintPdfCommand = lvtest::ProgramTest;
 
-struct ProgramRun {
-    int Exit = -1;
-    QString Errors;
-};
-
-// The program with `args`, its settings in `configHome`, and a display it must not try to use
-// (without one, a window would end the program).
-ProgramRun RunProgram(const QStringList& args, const QString& configHome) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    // A system without a configured locale: the program's own Russian numbers and dates.
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    env.remove(QStringLiteral("DISPLAY"));
-    p.setProcessEnvironment(env);
-#ifdef LUMVARIS_PROGRAM
-    p.start(QStringLiteral(LUMVARIS_PROGRAM), args);
-#endif
-    if (!p.waitForFinished(60000)) return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
-
-TEST(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
-#ifndef LUMVARIS_PROGRAM
-    GTEST_SKIP() << "the program is not built";
-#endif
-    lvtest::TempDir dir;
-    const QString config = QString::fromStdString(dir.file("config"));
+TEST_F(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
     QStringList traces;
-    for (int i = 1; i <= 3; ++i) {
-        const std::string file = dir.file("f" + std::to_string(i) + ".tra");
-        lvtest::WriteTraceFile(file, 1310, "Волокно " + std::to_string(i), uint64_t(i));
-        traces << QString::fromStdString(file);
-    }
+    for (int i = 1; i <= 3; ++i)
+        traces << Trace("f" + std::to_string(i) + ".tra", 1310, "Волокно " + std::to_string(i), uint64_t(i));
     struct Row {
         QStringList options;
         int pages;
@@ -545,8 +512,8 @@ TEST(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
     };
     int n = 0;
     for (const Row& r : rows) {
-        const QString pdf = QString::fromStdString(dir.file("out" + std::to_string(++n) + ".pdf"));
-        const ProgramRun run = RunProgram(QStringList{"--print-pdf", pdf} + r.options + traces, config);
+        const QString pdf = Path("out" + std::to_string(++n) + ".pdf");
+        const lvtest::ProgramRun run = Run(QStringList{"--print-pdf", pdf} + r.options + traces);
         ASSERT_EQ(run.Exit, 0) << run.Errors.toStdString();
         EXPECT_TRUE(run.Errors.isEmpty()) << run.Errors.toStdString();
         EXPECT_EQ(lvtest::PdfPages(pdf), r.pages) << n;
@@ -559,19 +526,13 @@ TEST(PrintPdfCommand, PrintsTheTracesIntoAPdfWithoutAWindowOrSettingsWritten) {
                   r.compact)
             << n;
     }
-    EXPECT_FALSE(QFileInfo::exists(config + QStringLiteral("/Lumvaris/V2.0.conf")));
+    EXPECT_FALSE(QFileInfo::exists(Config + QStringLiteral("/Lumvaris/V2.0.conf")));
 }
 
-TEST(PrintPdfCommand, ExitsWithTheRussianMessageWhenItCannotPrint) {
-#ifndef LUMVARIS_PROGRAM
-    GTEST_SKIP() << "the program is not built";
-#endif
-    lvtest::TempDir dir;
-    const QString config = QString::fromStdString(dir.file("config"));
-    const QString trace = QString::fromStdString(dir.file("f.tra"));
-    lvtest::WriteTraceFile(trace.toStdString(), 1550, "Волокно");
-    const QString pdf = QString::fromStdString(dir.file("out.pdf"));
-    const QString missing = QString::fromStdString(dir.file("нет.tra"));
+TEST_F(PrintPdfCommand, ExitsWithTheRussianMessageWhenItCannotPrint) {
+    const QString trace = Trace("f.tra", 1550, "Волокно");
+    const QString pdf = Path("out.pdf");
+    const QString missing = Path("нет.tra");
     struct Row {
         QStringList args;
         QString message; // a part of what standard error says
@@ -583,14 +544,14 @@ TEST(PrintPdfCommand, ExitsWithTheRussianMessageWhenItCannotPrint) {
         {{"--print-pdf"}, QStringLiteral("Не указано значение параметра --print-pdf.")},
         {{"--print-pdf", pdf, "--copies", "2", trace}, QStringLiteral("Неизвестный параметр --copies.")},
         {{"--print-pdf", pdf, trace, missing}, missing},
-        {{"--print-pdf", QString::fromStdString(dir.file("нет/out.pdf")), trace},
+        {{"--print-pdf", Path("нет/out.pdf"), trace},
          QStringLiteral("нет/out.pdf")},
     };
     for (const Row& r : rows) {
-        const ProgramRun run = RunProgram(r.args, config);
+        const lvtest::ProgramRun run = Run(r.args);
         EXPECT_EQ(run.Exit, 1) << r.args.join(u' ').toStdString();
         EXPECT_TRUE(run.Errors.contains(r.message)) << run.Errors.toStdString();
         EXPECT_FALSE(QFileInfo::exists(pdf)) << r.args.join(u' ').toStdString();
     }
-    EXPECT_FALSE(QFileInfo::exists(config + QStringLiteral("/Lumvaris/V2.0.conf")));
+    EXPECT_FALSE(QFileInfo::exists(Config + QStringLiteral("/Lumvaris/V2.0.conf")));
 }

@@ -123,6 +123,12 @@ TEST(QtPrompts, FiltersBecomeQtNameFilters) {
     EXPECT_TRUE(QtNameFilters("Папки| ").isEmpty());
     EXPECT_TRUE(QtNameFilters("").isEmpty());
     EXPECT_TRUE(QtNameFilters("Описание без шаблона").isEmpty());
+
+    // Back from Qt's name filter to the entry it stands for, entries without patterns counted.
+    const std::string filter = "Растровые изображения (*.bmp)|*.bmp|Папки| |Метафайлы (*.emf;*wmf)|*.emf;*.wmf";
+    EXPECT_EQ(FilterIndexOf(filter, QStringLiteral("Растровые изображения (*.bmp)")), 1);
+    EXPECT_EQ(FilterIndexOf(filter, QStringLiteral("Метафайлы (*.emf *.wmf)")), 3);
+    EXPECT_EQ(FilterIndexOf(filter, QStringLiteral("Метафайлы (*.emf;*wmf)")), 0);
 }
 
 TEST(QtPrompts, FileDialogFollowsTheRequest) {
@@ -144,6 +150,7 @@ TEST(QtPrompts, FileDialogFollowsTheRequest) {
         EXPECT_EQ(d.defaultSuffix(), QStringLiteral("tra"));
         EXPECT_EQ(d.nameFilters().size(), 3);
         EXPECT_EQ(d.selectedNameFilter(), QStringLiteral("Файлы Bellcore (*.sor)"));
+        EXPECT_EQ(FilterIndexOf(save.Filter, d.selectedNameFilter()), 2);
         EXPECT_FALSE(d.testOption(QFileDialog::DontConfirmOverwrite));
         EXPECT_EQ(d.directory().absolutePath(), QStringLiteral("/tmp"));
     }

@@ -50,12 +50,25 @@ public:
         return !next.empty();
     }
 
+    // Answers the next of FileAnswers and, as the chosen filter, the next of FilterAnswers
+    // (else the request's own).
+    bool FileDialogWithFilter(const lv::TFileDialogRequest& request, std::vector<std::string>& files,
+                              int& filterIndex) override {
+        filterIndex = request.FilterIndex;
+        if (!FilterAnswers.empty()) {
+            filterIndex = FilterAnswers.front();
+            FilterAnswers.pop_front();
+        }
+        return FileDialog(request, files);
+    }
+
     std::vector<RecordedMessage> Messages;
     std::vector<lv::TFileDialogRequest> Dialogs;
     std::vector<lv::TChoiceRequest> Choices;
     std::deque<int> ChoiceAnswers;                   // button indices of ChoiceDlg, in order
     std::deque<int> Answers;                         // answers of message boxes, in order
     std::deque<std::vector<std::string>> FileAnswers; // an empty entry cancels that dialog
+    std::deque<int> FilterAnswers;                    // filters chosen in file dialogs, 1-based
     int DefaultAnswer = lv::mrOk;
 
 private:
