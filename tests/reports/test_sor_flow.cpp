@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "formats/uBellcoreConvs.h"
@@ -279,3 +280,51 @@ TEST_F(SORFlowRun, ACancelStopsBeforeTheNextTrace) {
 }
 
 } // namespace
+
+namespace {
+
+// The Bellcore converter of a disk that spoils what it is given: the save reports success, and
+// the file left behind is all zeros or cut short.
+struct SpoilingSorConverter : TTheManager {
+    static inline bool Zeros = true;
+    bool SaveTraceAs(const TDataStruct* params, const TDataStruct* samples, const std::string& fileName) override {
+        const bool ok = TTheManager::SaveTraceAs(params, samples, fileName);
+        const auto size = static_cast<std::streamsize>(fs::file_size(fileName));
+        std::ofstream(fileName, std::ios::binary | std::ios::trunc)
+            .write(std::string(Zeros ? size : 100, Zeros ? '\0' : 'x').data(), Zeros ? size : 100);
+        return ok;
+    }
+};
+
+} // namespace
+
+TEST_F(SORFlowRun, ASaveThatLeavesABadFileIsNotReportedAsConverted) {
+    struct Case {
+        bool zeros;
+        const char* reason; // the start of the saved-file check's message
+    };
+    const Case cases[] = {{true, "были записаны нулевые данные"}, {false, "имеет длину менее 1К"}};
+    // The registry asks before it replaces a converter.
+    prompts.Answers = {mrYes};
+    RegisterFileFormat("Bellcore", FileFormatClassOf<SpoilingSorConverter>());
+    struct Restore {
+        lvtest::ScriptedPrompts& prompts;
+        ~Restore() {
+            prompts.Answers = {mrYes};
+            RegisterBellcoreFormat();
+        }
+    } restore{prompts};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        SpoilingSorConverter::Zeros = c.zeros;
+        for (const char* spoilt : {"131/001.sor", "155/001.sor"}) fs::remove(tmp.file(spoilt));
+        openSet({1});
+        const TSORFlowOutcome r = run();
+        EXPECT_TRUE(r.Converted.empty());
+        ASSERT_EQ(r.Failed.size(), 2u);
+        EXPECT_EQ(r.Failed[0].Target, tmp.file("131/001.sor"));
+        EXPECT_NE(r.Failed[0].Reason.find(c.reason), std::string::npos) << r.Failed[0].Reason;
+        EXPECT_FALSE(r.AllConverted());
+        EXPECT_NE(r.Message().find("Ошибки сохранения:\r\n131/001.tra: "), std::string::npos) << r.Message();
+    }
+}

@@ -6,14 +6,18 @@
 
 #include <QDir>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QTableWidget>
 
 #include "ModeFixture.h"
 #include "ShellTestSupport.h"
 #include "display/uGraphsCmps.h"
+#include "reports/uSpreadsheetFake.h"
 #include "shell/fChooseMask.h"
 #include "shell/fFlowForm.h"
 #include "shell/uTraceNames.h"
+#include "support/SyntheticLine.h"
 #include "trace/SyntheticTrace.h"
 #include "trace/uGraphIntfs.h"
 
@@ -259,4 +263,98 @@ TEST_F(ModeTest, ASetLeavesTheGraphAsTracesOpenedOneByOne) {
     EXPECT_EQ(Form->MainGraph->GetExts(), world);
     EXPECT_EQ(Form->MainGraph->GetVisExts(), view);
     EXPECT_GT(world.XMax, 20.0);
+}
+
+// Construction mode from the menu to the written table: the line's folder with both directions,
+// splices placed from the main window's button and the graph menu, the end set, the direction
+// changed, the report through the in-memory office, the window closed; entering again reads the
+// table back.
+TEST_F(ModeTest, ConstructionFromTheMenuToTheWrittenTable) {
+    lvtest::SyntheticLine line;
+    line.LengthKm = 20;
+    line.SplicesKm = {4, 9};
+    line.Samples = 4000;
+    const std::string folder = Dir.file("Трасса 3");
+    std::vector<lvtest::LineFibre> fibres(2);
+    for (int n = 1; n <= 2; ++n) {
+        fibres[n - 1].Number = n;
+        fibres[n - 1].LossAB = fibres[n - 1].LossBA = {0.1, 0.2};
+    }
+    line.Write(folder + "/", fibres);
+    const std::string mif = folder + "/Трасса 3.mif";
+    Form->resize(1100, 760);
+    Form->show();
+    Settle();
+
+    Enter("Flow1", folder);
+    auto* flow = qobject_cast<TFlowForm*>(Form->ModeWindow());
+    ASSERT_NE(flow, nullptr);
+    EXPECT_EQ(Form->ProcessingMode(), pmConstruction);
+    EXPECT_EQ(flow->windowTitle(), QStringLiteral("Трасса 3"));
+    EXPECT_EQ(flow->SpliceFile(), mif);
+    ASSERT_EQ(Form->TraceCount(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_NE(Form->Trace(i)->SourceFileName().indexOf(QStringLiteral("/AB/")), -1);
+    TFakeSpreadsheetApp office;
+    flow->SetOffice(&office);
+
+    TMainGraph& g = *Form->MainGraph;
+    auto graphM2 = [&] { return g.Marker(2)->Shown() ? TOptKm(g.Marker(2)->X()) : std::nullopt; };
+    g.SetCursorX(4);
+    Trigger("Muff1B");
+    g.SetCursorX(9);
+    ASSERT_TRUE(g.Popup({40, 40}));
+    Form->GraphPopup()->hide();
+    QAction* popupMuff = Form->PopupItem(QStringLiteral("SetMuff"));
+    ASSERT_TRUE(popupMuff->isVisible() && popupMuff->isEnabled());
+    popupMuff->trigger(); // the graph menu's twin
+    g.SetCursorX(20);
+    Trigger("End1B");
+    Settle();
+    const TSpliceTable& table = flow->Editor().Table();
+    ASSERT_EQ(table.Count(), 2);
+    EXPECT_EQ(table.Record(1).MName, "Муфта 2");
+    EXPECT_EQ(flow->Editor().End(), 20.0);
+    EXPECT_EQ(table.Record(0).MPosR, 16.0);
+    EXPECT_EQ(graphM2(), 9.0) << "the current splice's markers";
+
+    flow->Command(QStringLiteral("ChangeDir1B"))->trigger();
+    Settle();
+    ASSERT_EQ(Form->TraceCount(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_NE(Form->Trace(i)->SourceFileName().indexOf(QStringLiteral("/BA/")), -1);
+    EXPECT_EQ(graphM2(), 11.0) << "the splice at 9 km seen from B";
+    g.SetCursorX(11.2); // the operator places it where B's trace shows it
+    Trigger("Muff1B");
+    EXPECT_EQ(table.Count(), 2);
+    EXPECT_EQ(table.Current()->MPosR, 11.2);
+    EXPECT_EQ(table.Current()->MPosF, 9.0);
+
+    flow->Command(QStringLiteral("ReportBtn"))->trigger();
+    Settle();
+    ASSERT_EQ(office.Books.size(), 1u);
+    EXPECT_TRUE(office.Books[0]->Visible);
+    EXPECT_NE(office.Books[0]->FindSheet("Муфта 1"), nullptr);
+    EXPECT_NE(office.Books[0]->FindSheet("Муфта 2"), nullptr);
+    EXPECT_TRUE(Prompts.Messages.empty());
+    const std::vector<TSpliceRecord> written = table.Records();
+
+    flow->close();
+    Settle();
+    EXPECT_EQ(Form->ProcessingMode(), pmNormal);
+    EXPECT_EQ(Form->ModeWindow(), nullptr);
+    EXPECT_EQ(Form->TraceCount(), 0);
+    EXPECT_FALSE(Visible(*Form, "Muff1B"));
+    EXPECT_TRUE(Enabled("Flow1"));
+    EXPECT_EQ(LoadSpliceFile(mif), written);
+
+    // Again: the table from its file, from A.
+    Enter("Flow1B", folder);
+    flow = qobject_cast<TFlowForm*>(Form->ModeWindow());
+    ASSERT_NE(flow, nullptr);
+    EXPECT_EQ(flow->Editor().Direction(), TFlowDirection::AB);
+    EXPECT_EQ(flow->Editor().Table().Records(), written);
+    EXPECT_EQ(flow->Editor().End(), 20.0);
+    EXPECT_EQ(flow->Grid()->rowCount(), 2);
+    EXPECT_TRUE(Prompts.Messages.empty());
 }
