@@ -16,15 +16,14 @@
 #include "shell/Commonun.h"
 #include "shell/fIndicateOperation.h"
 #include "shell/fMainForm.h"
+#include "reports/uSpreadsheet.h"
+#include "shell/uUsersOffice.h"
 #include "shell/uHelpViewer.h"
 #include "shell/uStartup.h"
 #include "trace/Errors.h"
 #include "trace/uDeviceIntfs.h"
 #include "trace/uGraphIntfs.h"
 
-#ifdef LUMVARIS_HAVE_UNO
-#include "reports/uno/uSpreadsheetUno.h"
-#endif
 
 namespace lv {
 
@@ -334,14 +333,7 @@ void TFlowForm::SetOffice(ISpreadsheetApp* office, TReportRunOptions options) {
 
 ISpreadsheetApp& TFlowForm::office() {
     if (m_office) return *m_office;
-    if (!m_ownOffice) {
-#ifdef LUMVARIS_HAVE_UNO
-        // The user's own office: the workbook is shown there and stays after the program.
-        m_ownOffice = std::make_unique<TUnoSpreadsheetApp>();
-#else
-        m_ownOffice = std::make_unique<TNoSpreadsheetApp>();
-#endif
-    }
+    if (!m_ownOffice) m_ownOffice = NewUsersOffice();
     return *m_ownOffice;
 }
 

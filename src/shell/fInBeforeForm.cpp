@@ -22,6 +22,8 @@
 #include "shell/Commonun.h"
 #include "shell/fChooseMask.h"
 #include "shell/fMainForm.h"
+#include "reports/uSpreadsheet.h"
+#include "shell/uUsersOffice.h"
 #include "shell/fSORFlow.h"
 #include "shell/uHelpViewer.h"
 #include "shell/uIndicatedWork.h"
@@ -31,9 +33,6 @@
 #include "trace/uDeviceIntfs.h"
 #include "trace/uGraphIntfs.h"
 
-#ifdef LUMVARIS_HAVE_UNO
-#include "reports/uno/uSpreadsheetUno.h"
-#endif
 
 namespace lv {
 
@@ -227,13 +226,7 @@ TInspectionRequest TInBeforeForm::MakeRequest() const {
 
 ISpreadsheetApp& TInBeforeForm::office() {
     if (m_office) return *m_office;
-    if (!m_ownOffice) {
-#ifdef LUMVARIS_HAVE_UNO
-        m_ownOffice = std::make_unique<TUnoSpreadsheetApp>();
-#else
-        m_ownOffice = std::make_unique<TNoSpreadsheetApp>();
-#endif
-    }
+    if (!m_ownOffice) m_ownOffice = NewUsersOffice();
     return *m_ownOffice;
 }
 
