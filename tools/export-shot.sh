@@ -2,13 +2,8 @@
 # The README's pictures of an export (docs/export-emf.png, export-wmf.png, export-pdf.png): an
 # instrument's .sor from the shared corpus exported by `lumvaris --export` as EMF and WMF, drawn by
 # LibreOffice Draw (a reader of its own), and as PDF drawn by poppler, each cut to what it drew.
-set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-cd "$root"
-"$root/tools/setup.sh"
-export CCACHE_BASEDIR="$root"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"${JOBS:-2}" --target lumvaris
+. "$(dirname "$0")/lib.sh"
+lv_build lumvaris
 trace="$root/../shared/corpus/sor/JamesHarrison__otdrs__example2-exfo-maxtester730c.sor"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -3,12 +3,7 @@
 # shared corpus with markers 1, 2 and 3, printed into a PDF by the main window's quick print and
 # rendered with pdftoppm. The test that makes it checks the page's values against
 # `lumvaris-cli info --m1 … --m2 … --m3 …` on the same file.
-set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-cd "$root"
-"$root/tools/setup.sh"
-export CCACHE_BASEDIR="$root"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"${JOBS:-2}" --target test_shell lumvaris-cli lumvaris
+. "$(dirname "$0")/lib.sh"
+lv_build test_shell lumvaris-cli lumvaris
 LUMVARIS_PRINT_SHOT="$root/docs/print-page.png" \
   build/tests/test_shell --gtest_filter='PrintCommandsTest.AnInstrumentsTrace*'
